@@ -1,0 +1,9 @@
+// Velkor: Internet protocol clients for desktop applications.
+// Includes every class of the core library.
+#pragma once
+
+#include "platform/LastError.h"
+#include "platform/WaitHook.h"
+#include "platform/CAsyncSocket.h"
+#include "platform/CSocket.h"
+#include "socket/CVLKSocket.h"

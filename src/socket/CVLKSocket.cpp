@@ -1,0 +1,308 @@
+#include "socket/CVLKSocket.h"
+
+#include <arpa/inet.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "platform/LastError.h"
+
+namespace velkor {
+
+namespace {
+
+constexpr std::uint8_t kSocks4Version = 0x04;
+constexpr std::uint8_t kSocks4Granted = 0x5A;
+constexpr std::uint8_t kSocks5Version = 0x05;
+constexpr std::uint8_t kSocksConnect = 0x01;
+constexpr std::uint8_t kSocksBind = 0x02;
+constexpr std::uint8_t kMethodNone = 0x00;
+constexpr std::uint8_t kMethodUserPassword = 0x02;
+constexpr std::uint8_t kMethodNoneAcceptable = 0xFF;
+constexpr std::uint8_t kUserPasswordVersion = 0x01;
+constexpr std::uint8_t kAddressTypeIPv4 = 0x01;
+
+enum ProxyError : int {
+    kProxyConnectFailed = 1,
+    kProxyReplyBad = 2,
+    kProxyNoMethod = 3,
+    kProxyOtherMethod = 4,
+    kProxyAuthFailed = 5,
+    kProxyAuthNotAllowed = 6,
+};
+
+// Whole seconds of a clock that does not jump with wall-clock changes.
+long WholeSecondsNow() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long>(ts.tv_sec);
+}
+
+}  // namespace
+
+int CVLKSocket::Accept(CAsyncSocket& connected, sockaddr* addr, int* len) {
+    return CSocket::Accept(connected, addr, len);
+}
+
+int CVLKSocket::TimedAttempt(void* buf, int len, int flags, long event, bool write) {
+    m_nTimeOut = 0;
+    const long start = WholeSecondsNow();
+    if (!write && IsBlocking()) {
+        SetLastSocketError(WSAEINPROGRESS);
+        return 0;
+    }
+    for (;;) {
+        const int n = write ? SendNow(buf, len, flags) : ReceiveNow(buf, len, flags);
+        if (n != SOCKET_ERROR) return n;
+        if (GetLastSocketError() != WSAEWOULDBLOCK) return SOCKET_ERROR;
+        if (!PumpMessages(event)) return SOCKET_ERROR;
+        if (WholeSecondsNow() - start > static_cast<long>(m_nTimeoutLength)) {
+            m_bTimedOut = 1;
+            SetLastSocketError(WSAECONNABORTED);
+            return SOCKET_ERROR;
+        }
+    }
+}
+
+int CVLKSocket::Receive(void* buf, int len, int flags) {
+    return TimedAttempt(buf, len, flags, FD_READ, false);
+}
+
+int CVLKSocket::SendChunk(const void* buf, int len, int flags) {
+    // SendNow never writes through the pointer; the shared loop takes void*.
+    return TimedAttempt(const_cast<void*>(buf), len, flags, FD_WRITE, true);
+}
+
+int CVLKSocket::Send(const void* buf, int len, int flags) {
+    if (IsBlocking()) {
+        SetLastSocketError(WSAEINPROGRESS);
+        return 0;
+    }
+    if (len < 1) return 0;
+    const char* p = static_cast<const char*>(buf);
+    int left = len;
+    while (left > 0) {
+        const int n = SendChunk(p, left, flags);
+        if (n == SOCKET_ERROR) return SOCKET_ERROR;
+        p += n;
+        left -= n;
+    }
+    return len;
+}
+
+void CVLKSocket::SetTimeoutLength(unsigned int seconds) {
+    if (seconds != 0) m_nTimeoutLength = seconds;
+}
+
+int CVLKSocket::Listen() { return CAsyncSocket::Listen(5) ? 1 : 0; }
+
+int CVLKSocket::Accept() {
+    if (m_nProxyType == 1) {
+        std::uint8_t reply[8];
+        return Receive(reply, sizeof reply) == 8 && reply[1] == kSocks4Granted ? 1 : 0;
+    }
+    if (m_nProxyType != 0) {
+        std::uint8_t reply[10];
+        return Receive(reply, sizeof reply) == 10 && reply[1] == 0x00 ? 1 : 0;
+    }
+    CVLKSocket accepted;
+    if (!CSocket::Accept(accepted)) return 0;
+    Close();
+    Attach(accepted.Detach(), FD_ALL_EVENTS);
+    return 1;
+}
+
+void CVLKSocket::SetProxy(int type, const std::string& host, int port, const std::string& user,
+                          const std::string& password, int auth) {
+    m_nProxyType = type;
+    if (type == 0) return;
+    m_strProxyHost = host;
+    m_nProxyPort = port;
+    m_strProxyUser = user;
+    m_strProxyPassword = password;
+    m_bProxyAuth = auth;
+}
+
+int CVLKSocket::Connect(const char* host, unsigned int port) {
+    if (m_nProxyType == 0) return CSocket::Connect(host, port) ? 1 : 0;
+    std::uint32_t addr = 0;
+    if (!ResolveIPv4Host(host, addr)) return 0;
+    const sockaddr_in sin = MakeIPv4Address(addr, port);
+    return Connect(reinterpret_cast<const sockaddr*>(&sin), static_cast<int>(sizeof sin));
+}
+
+bool CVLKSocket::ConnectToProxy() {
+    return CSocket::Connect(m_strProxyHost.c_str(), static_cast<unsigned int>(m_nProxyPort));
+}
+
+bool CVLKSocket::CredentialsTooLong() const {
+    return m_nProxyType != 1 && m_bProxyAuth &&
+           (m_strProxyUser.size() > kMaxSocksCredentialLength ||
+            m_strProxyPassword.size() > kMaxSocksCredentialLength);
+}
+
+bool CVLKSocket::SendAll(const void* buf, int len) { return Send(buf, len) == len; }
+
+int CVLKSocket::Socks4Exchange(std::uint8_t command, std::uint16_t portNet,
+                               std::uint32_t addrNet, std::uint8_t (&reply)[8]) {
+    std::uint8_t request[9] = {kSocks4Version, command};
+    std::memcpy(request + 2, &portNet, 2);
+    std::memcpy(request + 4, &addrNet, 4);
+    request[8] = 0x00;  // empty user id
+    if (!SendAll(request, sizeof request)) return -1;
+    return Receive(reply, sizeof reply);
+}
+
+int CVLKSocket::Socks5Exchange(std::uint8_t command, std::uint32_t addrNet,
+                               std::uint16_t portNet, std::uint8_t (&reply)[10]) {
+    std::uint8_t request[10] = {kSocks5Version, command, 0x00, kAddressTypeIPv4};
+    std::memcpy(request + 4, &addrNet, 4);
+    std::memcpy(request + 8, &portNet, 2);
+    if (!SendAll(request, sizeof request)) return -1;
+    return Receive(reply, sizeof reply);
+}
+
+int CVLKSocket::Socks5Negotiate() {
+    static const std::uint8_t kGreeting[] = {kSocks5Version, 0x01, kMethodNone};
+    static const std::uint8_t kGreetingAuth[] = {kSocks5Version, 0x02, kMethodUserPassword,
+                                                 kMethodNone};
+    const bool sent = m_bProxyAuth ? SendAll(kGreetingAuth, sizeof kGreetingAuth)
+                                   : SendAll(kGreeting, sizeof kGreeting);
+    std::uint8_t reply[2];
+    if (!sent || Receive(reply, sizeof reply) != 2) {
+        m_nLastProxyError = kProxyReplyBad;
+        return 0;
+    }
+    switch (reply[1]) {
+        case kMethodNoneAcceptable:
+            m_nLastProxyError = kProxyNoMethod;
+            return 0;
+        case kMethodNone:
+            return 1;
+        case kMethodUserPassword:
+            break;
+        default:
+            m_nLastProxyError = kProxyOtherMethod;
+            return 0;
+    }
+    if (!m_bProxyAuth) {
+        m_nLastProxyError = kProxyAuthNotAllowed;
+        return 0;
+    }
+    // 0x01, user length, user, password length, password.
+    std::string request;
+    request.reserve(3 + m_strProxyUser.size() + m_strProxyPassword.size());
+    request += static_cast<char>(kUserPasswordVersion);
+    request += static_cast<char>(m_strProxyUser.size());
+    request += m_strProxyUser;
+    request += static_cast<char>(m_strProxyPassword.size());
+    request += m_strProxyPassword;
+    if (!SendAll(request.data(), static_cast<int>(request.size())) ||
+        Receive(reply, sizeof reply) != 2 || reply[1] != 0x00) {
+        m_nLastProxyError = kProxyAuthFailed;
+        return 0;
+    }
+    return 1;
+}
+
+int CVLKSocket::Connect(const sockaddr* addr, int len) {
+    if (m_nProxyType == 0) return CSocket::Connect(addr, len) ? 1 : 0;
+    if (!addr || len < static_cast<int>(sizeof(sockaddr_in)) || addr->sa_family != AF_INET) {
+        SetLastSocketError(WSAEINVAL);
+        return 0;
+    }
+    if (CredentialsTooLong()) {
+        m_nLastProxyError = kProxyAuthFailed;
+        SetLastSocketError(WSAEINVAL);
+        return 0;
+    }
+    if (!ConnectToProxy()) {
+        m_nLastProxyError = kProxyConnectFailed;
+        return 0;
+    }
+    const auto* target = reinterpret_cast<const sockaddr_in*>(addr);
+    m_nTargetPort = target->sin_port;
+    m_nTargetAddr = target->sin_addr.s_addr;
+
+    if (m_nProxyType == 1) {
+        std::uint8_t reply[8];
+        if (Socks4Exchange(kSocksConnect, target->sin_port, target->sin_addr.s_addr, reply) != 8 ||
+            reply[1] != kSocks4Granted) {
+            m_nLastProxyError = kProxyReplyBad;
+            return 0;
+        }
+        return 1;
+    }
+    if (!Socks5Negotiate()) return 0;
+    std::uint8_t reply[10];
+    if (Socks5Exchange(kSocksConnect, target->sin_addr.s_addr, target->sin_port, reply) != 10 ||
+        reply[1] != 0x00) {
+        m_nLastProxyError = kProxyReplyBad;
+        return 0;
+    }
+    return 1;
+}
+
+int CVLKSocket::Listen(std::uint32_t addr, std::uint32_t& boundAddr, int& boundPort) {
+    boundPort = 0;
+    if (m_nProxyType == 1) {
+        if (!ConnectToProxy()) {
+            m_nLastProxyError = kProxyReplyBad;
+            return 0;
+        }
+        std::uint8_t reply[8];
+        if (Socks4Exchange(kSocksBind, 0, addr, reply) != 8 || reply[1] != kSocks4Granted) {
+            return 0;
+        }
+        std::uint16_t port = 0;
+        std::memcpy(&port, reply + 2, 2);
+        std::memcpy(&boundAddr, reply + 4, 4);
+        boundPort = port;
+        return 1;
+    }
+    if (CredentialsTooLong()) {
+        m_nLastProxyError = kProxyAuthFailed;
+        SetLastSocketError(WSAEINVAL);
+        return 0;
+    }
+    if (!ConnectToProxy()) {
+        m_nLastProxyError = kProxyConnectFailed;
+        return 0;
+    }
+    if (!Socks5Negotiate()) return 0;
+    std::uint8_t reply[10];
+    if (Socks5Exchange(kSocksBind, addr, 0, reply) != 10 || reply[1] != 0x00) {
+        m_nLastProxyError = kProxyReplyBad;
+        return 0;
+    }
+    std::uint16_t port = 0;
+    std::memcpy(&boundAddr, reply + 4, 4);
+    std::memcpy(&port, reply + 8, 2);
+    boundPort = port;
+    return 1;
+}
+
+int CVLKSocket::GetProxyPeerName(std::string& addr, unsigned int& port) const {
+    sockaddr_in peer{};
+    int len = sizeof peer;
+    if (!GetPeerName(reinterpret_cast<sockaddr*>(&peer), &len)) return 0;
+    const auto* octets = reinterpret_cast<const std::uint8_t*>(&m_nTargetAddr);
+    char text[16];
+    std::snprintf(text, sizeof text, "%d.%d.%d.%d", octets[0], octets[1], octets[2], octets[3]);
+    addr = text;
+    port = ntohs(static_cast<std::uint16_t>(m_nTargetPort));
+    return 1;
+}
+
+int CVLKSocket::GetProxyPeerName(sockaddr* addr, int* len) const {
+    if (!GetPeerName(addr, len)) return 0;
+    if (addr->sa_family == AF_INET && *len >= static_cast<int>(sizeof(sockaddr_in))) {
+        auto* sin = reinterpret_cast<sockaddr_in*>(addr);
+        sin->sin_port = static_cast<in_port_t>(m_nTargetPort);
+        sin->sin_addr.s_addr = m_nTargetAddr;
+    }
+    return 1;
+}
+
+}  // namespace velkor

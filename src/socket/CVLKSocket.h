@@ -1,0 +1,123 @@
+// CVLKSocket: the library's TCP socket, with time-outs and SOCKS traversal.
+//
+// Receive and Send block the calling thread, with the thread's wait hook still
+// running, and give up when the socket stays unready for longer than the
+// time-out (whole seconds, default 30): they then return -1 with last error
+// 10053 and the object remembers for good that it timed out (IsTimeout()).
+// A blocking call made on the same socket from the wait hook is refused at
+// once with 10036.
+//
+// With SetProxy, Connect tunnels through a SOCKS4 or SOCKS5 proxy (optionally
+// with user/password authentication), and Listen(addr, ...) plus Accept() ask
+// the proxy to listen on the caller's behalf (BIND). Targets are IPv4 and are
+// always resolved locally. A failed handshake returns 0 and leaves a code in
+// GetLastProxyError():
+//   1  the connect to the proxy failed
+//   2  the proxy's reply was short or refused the request (also: the connect
+//      to the proxy failed in the SOCKS4 form of Listen)
+//   3  SOCKS5: the proxy accepted none of the offered methods (0xFF)
+//   4  SOCKS5: the proxy chose a method other than none and user/password
+//   5  SOCKS5: user/password authentication failed, or the user name or the
+//      password is longer than kMaxSocksCredentialLength bytes (refused
+//      before anything is sent, last error 10022)
+//   6  SOCKS5: the proxy demands user/password but authentication is off
+// Each proxy reply must arrive within one receive; a reply split in two
+// counts as short.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/CSocket.h"
+
+namespace velkor {
+
+// SOCKS5 carries the user name and the password with one-byte lengths.
+inline constexpr std::size_t kMaxSocksCredentialLength = 255;
+
+// Default time-out of one receive or one send chunk, in seconds.
+inline constexpr unsigned int kDefaultSocketTimeout = 30;
+
+class CVLKSocket : public CSocket {
+public:
+    CVLKSocket() = default;
+    ~CVLKSocket() override = default;
+
+    // The base's blocking accept, unchanged.
+    int Accept(CAsyncSocket& connected, sockaddr* addr = nullptr, int* len = nullptr) override;
+
+    // Receives at most len bytes: the count received, 0 when the peer has
+    // closed, -1 on error or time-out (10053), 0 with 10036 when refused.
+    int Receive(void* buf, int len, int flags = 0) override;
+    // Sends all len bytes: len, -1 on error or time-out, 0 when len < 1 or
+    // when refused with 10036. Each chunk has its own time budget.
+    int Send(const void* buf, int len, int flags = 0) override;
+
+    // Connects to an IPv4 socket address, through the proxy when one is set.
+    virtual int Connect(const sockaddr* addr, int len);
+    // Connects to a host given by name or dotted address. With a proxy set
+    // the name is resolved here (10022 when it does not resolve, before any
+    // proxy traffic) and the socket-address form is called.
+    virtual int Connect(const char* host, unsigned int port);
+    // Listens with a backlog of 5.
+    virtual int Listen();
+    // Asks the proxy to listen for a connection from addr (network order);
+    // boundAddr and the low 16 bits of boundPort receive where the proxy
+    // listens, in network order as the proxy sent them. boundPort is set to 0
+    // first.
+    virtual int Listen(std::uint32_t addr, std::uint32_t& boundAddr, int& boundPort);
+    // Without a proxy: accepts the next connection, and this object (the
+    // listening socket) becomes that connection; on failure it stays the
+    // listener. With a proxy: waits for the proxy's second BIND reply.
+    virtual int Accept();
+
+    // Sets the time-out in seconds; 0 is ignored.
+    void SetTimeoutLength(unsigned int seconds);
+    // 1 once any receive or send wait of this object ran out of time.
+    int IsTimeout() const { return m_bTimedOut; }
+
+    // Stores the proxy type (0 none, 1 SOCKS4, other SOCKS5); with a non-zero
+    // type also host, port, credentials and the authentication flag.
+    void SetProxy(int type, const std::string& host, int port, const std::string& user,
+                  const std::string& password, int auth);
+    int IsProxyExisted() const { return m_nProxyType; }
+    int GetLastProxyError() const { return m_nLastProxyError; }
+
+    // The peer as seen through the proxy: the stored target as dotted text
+    // and host-order port. 0 when the socket is not connected.
+    int GetProxyPeerName(std::string& addr, unsigned int& port) const;
+    // The socket's peer address with port and address replaced by the stored
+    // target's. 0 when the socket has no peer.
+    int GetProxyPeerName(sockaddr* addr, int* len) const;
+
+    int m_bTimedOut = 0;
+    unsigned int m_nTimeoutLength = kDefaultSocketTimeout;
+    int m_nProxyType = 0;
+    std::string m_strProxyHost;
+    int m_nProxyPort = 0;
+    std::string m_strProxyUser;
+    std::string m_strProxyPassword;
+    std::uint32_t m_nTargetPort = 0;  // network order, zero-extended
+    std::uint32_t m_nTargetAddr = 0;  // network order
+    int m_nLastProxyError = 0;
+    int m_bProxyAuth = 0;
+
+protected:
+    // One send attempt that waits until the stack takes at least part of the
+    // buffer: the count taken, or -1 (10053 on time-out).
+    virtual int SendChunk(const void* buf, int len, int flags);
+
+private:
+    int TimedAttempt(void* buf, int len, int flags, long event, bool write);
+
+    bool ConnectToProxy();
+    bool CredentialsTooLong() const;
+    bool SendAll(const void* buf, int len);
+    int Socks5Negotiate();
+    int Socks4Exchange(std::uint8_t command, std::uint16_t portNet, std::uint32_t addrNet,
+                       std::uint8_t (&reply)[8]);
+    int Socks5Exchange(std::uint8_t command, std::uint32_t addrNet, std::uint16_t portNet,
+                       std::uint8_t (&reply)[10]);
+};
+
+}  // namespace velkor

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Makes sure a local system user without a login shell exists with the given
+# password (servers that check the system password database need one).
+#   ensure-user.sh NAME PASSWORD
+set -euo pipefail
+name=$1
+password=$2
+[ "$(id -u)" -eq 0 ] || { echo "ensure-user.sh: needs root" >&2; exit 1; }
+if ! id "$name" >/dev/null 2>&1; then
+  useradd --no-create-home --shell /usr/sbin/nologin "$name"
+fi
+echo "$name:$password" | chpasswd

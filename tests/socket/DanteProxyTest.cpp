@@ -1,0 +1,176 @@
+// CVLKSocket through a real SOCKS server (Dante) on loopback.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "PeerProcess.h"
+#include "ScriptedPeer.h"
+#include "socket/CVLKSocket.h"
+
+namespace velkor {
+namespace {
+
+using test::PeerConnection;
+using test::ScriptedPeer;
+
+constexpr const char* kUser = "velkorsocks";
+constexpr const char* kPassword = "s0cks-Pass";
+
+class DanteProxy : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (std::system("command -v danted >/dev/null 2>&1 || test -x /usr/sbin/danted") != 0) {
+            s_skipReason = "danted (Debian dante-server) is not installed";
+            return;
+        }
+        s_userReady = test::RunCommand({test::PeersDir() + "/ensure-user.sh", kUser,
+                                        kPassword}) == 0;
+        s_dir = std::filesystem::temp_directory_path() /
+                ("velkor-dante-" + std::to_string(::getpid()));
+        s_port = test::FreeLoopbackPort();
+        s_server = new test::PeerProcess;
+        if (!s_server->Start({test::PeersDir() + "/dante.sh", std::to_string(s_port),
+                              s_dir.string()}) ||
+            !s_server->WaitForPort(s_port, 10000)) {
+            s_skipReason.clear();
+            s_startFailed = true;
+        }
+    }
+    static void TearDownTestSuite() {
+        delete s_server;
+        s_server = nullptr;
+        std::error_code ec;
+        std::filesystem::remove_all(s_dir, ec);
+    }
+    void SetUp() override {
+        if (!s_skipReason.empty()) GTEST_SKIP() << s_skipReason;
+        ASSERT_FALSE(s_startFailed) << "danted did not start; see " << s_dir << "/danted.log";
+    }
+
+    // An echo server behind the proxy.
+    static ScriptedPeer::Script Echo() {
+        return [](PeerConnection& c) {
+            for (std::string s; !(s = c.ReadSome()).empty();) c.Write(s);
+        };
+    }
+
+    static void RoundTrip(CVLKSocket& sock, const std::string& text) {
+        ASSERT_EQ(sock.Send(text.data(), static_cast<int>(text.size())),
+                  static_cast<int>(text.size()));
+        std::string back;
+        char buf[256];
+        while (back.size() < text.size()) {
+            const int n = sock.Receive(buf, sizeof buf);
+            ASSERT_GT(n, 0);
+            back.append(buf, static_cast<std::size_t>(n));
+        }
+        EXPECT_EQ(back, text);
+    }
+
+    static inline std::string s_skipReason;
+    static inline bool s_startFailed = false;
+    static inline bool s_userReady = false;
+    static inline std::filesystem::path s_dir;
+    static inline unsigned int s_port = 0;
+    static inline test::PeerProcess* s_server = nullptr;
+};
+
+TEST_F(DanteProxy, Socks4Connect) {
+    ScriptedPeer echo(Echo());
+    CVLKSocket sock;
+    ASSERT_TRUE(sock.Create());
+    sock.SetProxy(1, "127.0.0.1", static_cast<int>(s_port), "", "", 0);
+    ASSERT_EQ(sock.Connect("127.0.0.1", echo.Port()), 1) << sock.GetLastProxyError();
+    RoundTrip(sock, "through socks4");
+    std::string addr;
+    unsigned int port = 0;
+    ASSERT_EQ(sock.GetProxyPeerName(addr, port), 1);
+    EXPECT_EQ(port, echo.Port());
+}
+
+TEST_F(DanteProxy, Socks5ConnectWithoutAuthentication) {
+    ScriptedPeer echo(Echo());
+    CVLKSocket sock;
+    ASSERT_TRUE(sock.Create());
+    sock.SetProxy(2, "localhost", static_cast<int>(s_port), "", "", 0);
+    ASSERT_EQ(sock.Connect("localhost", echo.Port()), 1) << sock.GetLastProxyError();
+    RoundTrip(sock, "through socks5");
+}
+
+TEST_F(DanteProxy, Socks5ConnectWithUserAndPassword) {
+    if (!s_userReady) GTEST_SKIP() << "cannot create the local test user (needs root)";
+    ScriptedPeer echo(Echo());
+    CVLKSocket sock;
+    ASSERT_TRUE(sock.Create());
+    sock.SetProxy(2, "127.0.0.1", static_cast<int>(s_port), kUser, kPassword, 1);
+    ASSERT_EQ(sock.Connect("127.0.0.1", echo.Port()), 1) << sock.GetLastProxyError();
+    RoundTrip(sock, "authenticated");
+}
+
+TEST_F(DanteProxy, Socks5WrongPasswordIsError5) {
+    if (!s_userReady) GTEST_SKIP() << "cannot create the local test user (needs root)";
+    CVLKSocket sock;
+    ASSERT_TRUE(sock.Create());
+    sock.SetProxy(2, "127.0.0.1", static_cast<int>(s_port), kUser, "wrong", 1);
+    EXPECT_EQ(sock.Connect("127.0.0.1", 9), 0);
+    EXPECT_EQ(sock.GetLastProxyError(), 5);
+}
+
+// Connects to the address the proxy listens on, sends a line and reads the
+// answer.
+std::thread PeerConnectingBack(std::uint32_t addr, std::uint16_t portNet, std::string* answer) {
+    return std::thread([=] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in sin{};
+        sin.sin_family = AF_INET;
+        sin.sin_port = portNet;
+        sin.sin_addr.s_addr = addr;
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin) == 0) {
+            ::send(fd, "hello binder", 12, 0);
+            char buf[64];
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n > 0) answer->assign(buf, static_cast<std::size_t>(n));
+        }
+        ::close(fd);
+    });
+}
+
+void BindEndToEnd(int type, unsigned int proxyPort) {
+    CVLKSocket sock;
+    ASSERT_TRUE(sock.Create());
+    sock.SetProxy(type, "127.0.0.1", static_cast<int>(proxyPort), "", "", 0);
+    std::uint32_t boundAddr = 0;
+    int boundPort = 0;
+    ASSERT_EQ(sock.Listen(inet_addr("127.0.0.1"), boundAddr, boundPort), 1)
+        << sock.GetLastProxyError();
+    ASSERT_NE(boundPort, 0);
+    if (boundAddr == 0) boundAddr = inet_addr("127.0.0.1");  // "any": the proxy's own address
+    std::string answer;
+    std::thread peer =
+        PeerConnectingBack(boundAddr, static_cast<std::uint16_t>(boundPort), &answer);
+    EXPECT_EQ(sock.Accept(), 1);
+    char buf[64];
+    std::string got;
+    while (got.size() < 12) {
+        const int n = sock.Receive(buf, sizeof buf);
+        if (n <= 0) break;
+        got.append(buf, static_cast<std::size_t>(n));
+    }
+    EXPECT_EQ(got, "hello binder");
+    EXPECT_EQ(sock.Send("welcome", 7), 7);
+    peer.join();
+    EXPECT_EQ(answer, "welcome");
+}
+
+TEST_F(DanteProxy, Socks5BindEndToEnd) { BindEndToEnd(2, s_port); }
+
+TEST_F(DanteProxy, Socks4BindEndToEnd) { BindEndToEnd(1, s_port); }
+
+}  // namespace
+}  // namespace velkor

@@ -1,0 +1,131 @@
+#include "ScriptedPeer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace velkor::test {
+
+namespace {
+constexpr int kPeerReadTimeoutMs = 5000;
+
+bool WaitReadable(int fd, int timeoutMs) {
+    pollfd pfd{fd, POLLIN, 0};
+    return ::poll(&pfd, 1, timeoutMs) > 0;
+}
+}  // namespace
+
+std::string PeerConnection::Read(std::size_t n) {
+    std::string out;
+    while (out.size() < n) {
+        if (!WaitReadable(m_fd, kPeerReadTimeoutMs)) break;
+        char buf[4096];
+        const ssize_t got = ::recv(m_fd, buf, std::min(sizeof buf, n - out.size()), 0);
+        if (got <= 0) break;
+        out.append(buf, static_cast<std::size_t>(got));
+    }
+    return out;
+}
+
+std::string PeerConnection::ReadSome(std::size_t max) {
+    std::string out(max, '\0');
+    if (!WaitReadable(m_fd, kPeerReadTimeoutMs)) return {};
+    const ssize_t got = ::recv(m_fd, out.data(), max, 0);
+    out.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return out;
+}
+
+std::string PeerConnection::ReadToEnd() {
+    std::string out;
+    for (;;) {
+        if (!WaitReadable(m_fd, kPeerReadTimeoutMs)) break;
+        char buf[65536];
+        const ssize_t got = ::recv(m_fd, buf, sizeof buf, 0);
+        if (got <= 0) break;
+        out.append(buf, static_cast<std::size_t>(got));
+    }
+    return out;
+}
+
+void PeerConnection::Write(const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n <= 0) return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void PeerConnection::Reset() {
+    linger l{1, 0};
+    ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+void PeerConnection::SetReceiveBufferSize(int bytes) {
+    ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
+ScriptedPeer::ScriptedPeer(Script script, int connections) {
+    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sin{};
+    sin.sin_family = AF_INET;
+    sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof sin;
+    if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&sin), len) != 0 ||
+        ::listen(m_listenFd, 8) != 0 ||
+        ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&sin), &len) != 0) {
+        throw std::runtime_error("scripted peer cannot listen");
+    }
+    m_port = ntohs(sin.sin_port);
+    m_thread = std::thread([this, script = std::move(script), connections] {
+        for (int i = 0; i < connections && !m_stop; ++i) {
+            // Wake up now and then so that the destructor can stop us.
+            while (!m_stop && !WaitReadable(m_listenFd, 100)) {
+            }
+            if (m_stop) break;
+            const int fd = ::accept(m_listenFd, nullptr, nullptr);
+            if (fd < 0) break;
+            ++m_accepted;
+            PeerConnection conn(fd);
+            script(conn);
+            if (conn.Fd() >= 0) ::close(conn.Fd());
+        }
+    });
+}
+
+void ScriptedPeer::Join() {
+    if (m_thread.joinable()) m_thread.join();
+}
+
+ScriptedPeer::~ScriptedPeer() {
+    m_stop = true;
+    Join();
+    if (m_listenFd >= 0) ::close(m_listenFd);
+}
+
+unsigned int FreeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sin{};
+    sin.sin_family = AF_INET;
+    sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof sin;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&sin), len);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&sin), &len);
+    ::close(fd);
+    return ntohs(sin.sin_port);
+}
+
+std::string Bytes(std::initializer_list<int> values) {
+    std::string out;
+    for (int v : values) out += static_cast<char>(v);
+    return out;
+}
+
+}  // namespace velkor::test

@@ -1,0 +1,21 @@
+// The subcommands of the velkor tool. Each registers itself on the parser
+// and returns the process exit code through `exitCode` when it runs.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace velkor::tool {
+
+// Exit codes shared by the subcommands.
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitUsage = 2,
+    kExitConnect = 3,   // the server or proxy could not be reached
+    kExitProxy = 4,     // the proxy refused the handshake
+    kExitTransfer = 5,  // sending or receiving failed
+};
+
+void AddSocksCommand(CLI::App& app, int& exitCode);
+void AddEchoCommand(CLI::App& app, int& exitCode);
+
+}  // namespace velkor::tool

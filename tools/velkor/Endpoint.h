@@ -1,0 +1,16 @@
+// "host:port" texts on the command line.
+#pragma once
+
+#include <string>
+
+namespace velkor::tool {
+
+struct Endpoint {
+    std::string host;
+    unsigned int port = 0;
+};
+
+// Parses "host:port"; false when the port is missing or not 1-65535.
+bool ParseEndpoint(const std::string& text, Endpoint& out);
+
+}  // namespace velkor::tool

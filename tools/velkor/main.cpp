@@ -1,0 +1,19 @@
+// velkor: the library's command-line tool.
+#include <CLI/CLI.hpp>
+
+#include "Commands.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"velkor - Internet protocol clients on the command line"};
+    app.require_subcommand(1);
+    int exitCode = velkor::tool::kExitOk;
+    velkor::tool::AddSocksCommand(app, exitCode);
+    velkor::tool::AddEchoCommand(app, exitCode);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int rc = app.exit(e);
+        return rc == 0 ? 0 : velkor::tool::kExitUsage;
+    }
+    return exitCode;
+}
