@@ -7,3 +7,5 @@
 #include "platform/CAsyncSocket.h"
 #include "platform/CSocket.h"
 #include "socket/CVLKSocket.h"
+#include "proxy/CPRDLDoc.h"
+#include "ftp/CFtpLink.h"

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 #include "platform/LastError.h"
 #include "platform/WaitHook.h"
@@ -77,6 +78,19 @@ int CSocket::Accept(CAsyncSocket& connected, sockaddr* addr, int* len) {
         if (AcceptNow(connected, addr, len)) return 1;
         if (GetLastSocketError() != WSAEWOULDBLOCK) return 0;
         if (!PumpMessages(FD_ACCEPT)) return 0;
+    }
+}
+
+int CSocket::AcceptWithin(CAsyncSocket& connected, unsigned int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        if (AcceptNow(connected)) return 1;
+        if (GetLastSocketError() != WSAEWOULDBLOCK) return 0;
+        if (!PumpMessages(FD_ACCEPT)) return 0;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            SetLastSocketError(WSAECONNABORTED);
+            return 0;
+        }
     }
 }
 

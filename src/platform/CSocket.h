@@ -27,6 +27,10 @@ public:
     // Waits for the next incoming connection.
     virtual int Accept(CAsyncSocket& connected, sockaddr* addr = nullptr, int* len = nullptr);
 
+    // The same, giving up with 10053 when no connection arrives within about
+    // `seconds` seconds.
+    int AcceptWithin(CAsyncSocket& connected, unsigned int seconds);
+
     // Blocking connect by name (see ResolveIPv4Host) or by address; the
     // stack's own connect time-out ends a connect to a silent host.
     bool Connect(const char* host, unsigned int port);

@@ -21,7 +21,8 @@ bool WaitReadable(int fd, int timeoutMs) {
 }  // namespace
 
 std::string PeerConnection::Read(std::size_t n) {
-    std::string out;
+    std::string out = m_buffered.substr(0, n);
+    m_buffered.erase(0, out.size());
     while (out.size() < n) {
         if (!WaitReadable(m_fd, kPeerReadTimeoutMs)) break;
         char buf[4096];
@@ -30,6 +31,22 @@ std::string PeerConnection::Read(std::size_t n) {
         out.append(buf, static_cast<std::size_t>(got));
     }
     return out;
+}
+
+std::string PeerConnection::ReadLine() {
+    for (;;) {
+        const std::size_t eol = m_buffered.find("\r\n");
+        if (eol != std::string::npos) {
+            std::string line = m_buffered.substr(0, eol);
+            m_buffered.erase(0, eol + 2);
+            return line;
+        }
+        if (!WaitReadable(m_fd, kPeerReadTimeoutMs)) return {};
+        char buf[4096];
+        const ssize_t got = ::recv(m_fd, buf, sizeof buf, 0);
+        if (got <= 0) return {};
+        m_buffered.append(buf, static_cast<std::size_t>(got));
+    }
 }
 
 std::string PeerConnection::ReadSome(std::size_t max) {

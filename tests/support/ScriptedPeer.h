@@ -21,6 +21,9 @@ public:
     std::string Read(std::size_t n);
     // Reads whatever arrives in one recv (up to max bytes).
     std::string ReadSome(std::size_t max = 65536);
+    // Reads one line up to CR LF (returned without it); empty when the client
+    // closes or stalls first.
+    std::string ReadLine();
     // Reads until the client closes; the bytes read.
     std::string ReadToEnd();
     void Write(const std::string& bytes);
@@ -31,6 +34,7 @@ public:
 
 private:
     int m_fd;
+    std::string m_buffered;  // bytes read past the last line
 };
 
 class ScriptedPeer {

@@ -1,0 +1,440 @@
+// CFtpLink: control connection, reply queue, status judgement and logon.
+#include "ftp/CFtpLink.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/LastError.h"
+#include "proxy/CPRDLDoc.h"
+
+namespace velkor {
+
+namespace {
+
+constexpr int kStepEnd = -1;     // LO: logged on
+constexpr int kStepRefused = -2;  // ER: refused
+
+// One entry of a logon sequence: the command step, where to go after a 2xx
+// reply and where after a 3xx reply (positions count entries from 0).
+struct LogonEntry {
+    int step;
+    int on2xx;
+    int on3xx;
+};
+
+constexpr int LO = kStepEnd;
+constexpr int ER = kStepRefused;
+constexpr std::size_t kMaxLogonEntries = 6;
+
+struct LogonSequence {
+    int count;
+    LogonEntry entries[kMaxLogonEntries];
+};
+
+// Positions in the table below are entry indexes (the published form counts
+// them in steps of three numbers: 3 is entry 1, 6 entry 2, ...).
+constexpr LogonSequence kLogonSequences[9] = {
+    {3, {{0, LO, 1}, {1, LO, 2}, {2, LO, ER}}},                                   // 0 direct
+    {6, {{3, 2, 1}, {4, 2, ER}, {5, ER, 3}, {0, LO, 4}, {1, LO, 5}, {2, LO, ER}}},  // 1 SITE
+    {5, {{3, 2, 1}, {4, 2, ER}, {6, LO, 3}, {1, LO, 4}, {2, LO, ER}}},            // 2 user@host
+    {4, {{7, 1, 1}, {0, LO, 2}, {1, LO, 3}, {2, LO, ER}}},                         // 3 OPEN
+    {5, {{3, 2, 1}, {4, 2, ER}, {0, LO, 3}, {1, LO, 4}, {2, LO, ER}}},            // 4 transparent
+    {3, {{6, LO, 1}, {1, LO, 2}, {2, LO, ER}}},                                   // 5 user@host
+    {5, {{8, 2, 1}, {4, 2, ER}, {0, LO, 3}, {1, LO, 4}, {2, LO, ER}}},            // 6 fwUser@host
+    {3, {{9, ER, 1}, {1, LO, 2}, {2, LO, ER}}},                                   // 7 user@host fw
+    {3, {{10, LO, 1}, {11, LO, 2}, {2, LO, ER}}},                                 // 8 user@fw@host
+};
+
+// Compares the first four characters of a reply line with a prefix such as
+// "220 "; a shorter line counts as if padded with blanks.
+bool StartsWithPrefix(const std::string& line, const std::string& prefix) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        const char c = i < line.size() ? line[i] : ' ';
+        if (c != prefix[i]) return false;
+    }
+    return true;
+}
+
+// The reply code: the decimal value of the first three characters.
+int ReplyCode(const std::string& line) { return std::atoi(line.substr(0, 3).c_str()); }
+
+bool IsBlankText(const std::string& s) {
+    for (char c : s)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+    return true;
+}
+
+}  // namespace
+
+CFtpLink::CFtpLink() = default;
+
+CFtpLink::~CFtpLink() {
+    DiscardActiveListener();
+    Close();
+}
+
+void CFtpLink::ApplyFtpProxy(CVLKSocket& socket, int type) const {
+    const CPRDLDoc* doc = CPRDLDoc::Getthis();
+    if (doc && doc->m_bEnable && !doc->m_strFtpHost.empty()) {
+        socket.SetProxy(type, doc->m_strFtpHost, doc->m_nFtpPort, "", "", 0);
+    } else {
+        socket.SetProxy(0, "", 0, "", "", 0);
+    }
+}
+
+// --- control channel ---
+
+bool CFtpLink::ConnectControlChannel(const std::string& host, int& port) {
+    if (m_control.m_bConnected) return true;
+    CVLKSocket& sock = m_control.m_socket;
+    sock.Close();
+    if (!sock.Create()) return false;
+    sock.SetTimeoutLength(m_control.m_nTimeout);
+    ApplyFtpProxy(sock, 2);
+    if (!sock.Connect(host.c_str(), static_cast<unsigned int>(port))) {
+        sock.Close();
+        return false;
+    }
+    m_control.m_bConnected = true;
+    m_control.m_bLost = false;
+    return true;
+}
+
+bool CFtpLink::DisconnectControlChannel() {
+    if (m_control.m_bConnected) {
+        m_control.m_socket.Close();
+        m_control.m_bConnected = false;
+    }
+    return true;
+}
+
+bool CFtpLink::ReadControlChannel(std::string& out, const int& size) {
+    if (!m_control.m_bConnected) return false;
+    out.clear();
+    CVLKSocket& sock = m_control.m_socket;
+    const auto failed = [this] {
+        const int err = GetLastSocketError();
+        if (err != WSAENOTCONN && err != WSAECONNRESET) DisconnectControlChannel();
+        return false;
+    };
+    if (size != -1) {
+        if (size < 2) return false;
+        std::string buf(static_cast<std::size_t>(size - 1), '\0');
+        const int n = sock.Receive(buf.data(), size - 1);
+        if (n < 0) return failed();
+        if (n == 0) return false;
+        buf.resize(static_cast<std::size_t>(n));
+        out = std::move(buf);
+        return true;
+    }
+    char buf[1023];
+    do {
+        const int n = sock.Receive(buf, sizeof buf);
+        if (n < 0) return failed();
+        if (n == 0) return false;
+        out.append(buf, static_cast<std::size_t>(n));
+        if (out.size() > kMaxReplyBytes) {
+            // A line that never ends: give up on this connection.
+            DisconnectControlChannel();
+            return false;
+        }
+    } while (out.size() < 2 || out.compare(out.size() - 2, 2, "\r\n") != 0);
+    return true;
+}
+
+bool CFtpLink::WriteControlChannel(const std::string& line) {
+    if (!m_control.m_bConnected) return false;
+    const int len = static_cast<int>(line.size());
+    if (m_control.m_socket.Send(line.data(), len) == len) return true;
+    const int err = GetLastSocketError();
+    if (err != WSAENOTCONN && err != WSAECONNRESET) DisconnectControlChannel();
+    return false;
+}
+
+// --- replies ---
+
+bool CFtpLink::ReadString() {
+    const std::size_t first = m_arrReplyQueue.size();
+    std::size_t replyBytes = 0;
+    const auto readAndSplit = [this, &replyBytes]() {
+        std::string text;
+        if (!ReadControlChannel(text, -1)) return false;
+        replyBytes += text.size();
+        if (replyBytes > kMaxReplyBytes) {
+            DisconnectControlChannel();
+            return false;
+        }
+        std::size_t start = 0;
+        for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos;
+             start = end + 2) {
+            m_arrReplyQueue.emplace_back(text, start, end - start);
+        }
+        return true;
+    };
+    if (!readAndSplit()) return false;
+    if (m_arrReplyQueue.size() <= first) return true;
+    const std::string& head = m_arrReplyQueue[first];
+    if (head.size() < 4 || head[3] != '-') return true;
+    const std::string prefix = head.substr(0, 3) + ' ';
+    while (!StartsWithPrefix(m_arrReplyQueue.back(), prefix)) {
+        if (!readAndSplit()) return false;
+    }
+    return true;
+}
+
+int CFtpLink::GetLastMsg() {
+    m_arrLastMessage.clear();
+    if (m_arrReplyQueue.empty()) {
+        m_nLastReply = 602;
+        return 602;
+    }
+    std::string prefix = m_arrReplyQueue.front().substr(0, 3);
+    prefix.resize(3, ' ');
+    prefix += ' ';
+    for (const std::string& line : m_arrReplyQueue) {
+        m_arrLastMessage.push_back(line);
+        if (StartsWithPrefix(line, prefix)) break;
+    }
+    const int code = ReplyCode(m_arrLastMessage.back());
+    if (code != -1) m_nLastReply = code;
+    return code;
+}
+
+bool CFtpLink::DelLastMsg() {
+    if (m_arrLastMessage.size() > m_arrReplyQueue.size()) return false;
+    m_arrReplyQueue.erase(m_arrReplyQueue.begin(),
+                          m_arrReplyQueue.begin() +
+                              static_cast<std::ptrdiff_t>(m_arrLastMessage.size()));
+    return true;
+}
+
+bool CFtpLink::CheckStatus() {
+    GetLastMsg();
+    DelLastMsg();
+    if (m_nLastReply == 0) {
+        m_nLastError = 8;
+        return false;
+    }
+    int column = -1;
+    for (int i = 0; i < kCommandCount; ++i) {
+        if (nStatusList[i] == m_nLastReply) {
+            column = i;
+            break;
+        }
+    }
+    if (column < 0) {
+        m_nLastError = 8;
+        return false;
+    }
+    m_nLastError = (m_nCommand >= 0 && m_nCommand < kCommandCount)
+                       ? nStatusTable[m_nCommand][column]
+                       : 0;
+    return m_nLastError == 1 || m_nLastError == 6;
+}
+
+bool CFtpLink::ReadStringDirectly() {
+    CVLKSocket& sock = m_control.m_socket;
+    sock.SetTimeoutLength(kDirectReadTimeout);
+    const bool ok = ReadString();
+    sock.SetTimeoutLength(m_control.m_nTimeout);
+    return ok;
+}
+
+void CFtpLink::ClearAllMsg() {
+    m_arrListing.clear();
+    m_arrLastMessage.clear();
+    m_arrReplyQueue.clear();
+    m_nCommand = 0;
+    m_nLastReply = 0;
+}
+
+bool CFtpLink::SendCommand(const std::string& line) {
+    const int command = m_nCommand;
+    if (m_nLoginState == 3) {
+        if (!ReLogin()) {
+            m_nLastError = 7;
+            return false;
+        }
+    }
+    m_nCommand = command;
+    if (IsBlankText(line) || WriteControlChannel(line)) {
+        if (ReadString()) return true;
+    }
+    m_control.m_bLost = true;
+    m_nLastError = 7;
+    Logout();
+    return false;
+}
+
+// --- connection and logon ---
+
+bool CFtpLink::Open(const std::string& host, int port) {
+    m_nCommand = 0;
+    if (!ConnectControlChannel(host, port)) return false;
+    ReadString();
+    if (CheckStatus()) return true;
+    return m_nLastError == 3 && OpenW();
+}
+
+bool CFtpLink::OpenW() {
+    m_nCommand = 1;
+    // The 220 may have come in the same packet as the 120.
+    if (m_arrReplyQueue.empty() && !ReadString()) {
+        m_nLastError = 2;
+        return false;
+    }
+    return CheckStatus();
+}
+
+void CFtpLink::Close() {
+    DisconnectControlChannel();
+    DisconnectDataChannel();
+    m_arrReplyQueue.clear();
+    m_arrLastMessage.clear();
+    m_arrListing.clear();
+}
+
+bool CFtpLink::Login(const std::string& host, int port, const std::string& user,
+                     const std::string& password, const std::string& account,
+                     const std::string& fwHost, const std::string& fwUser,
+                     const std::string& fwPassword, int fwPort, int logonType) {
+    m_nLoginState = 2;
+    m_strHost = host;
+    m_nPort = port;
+    m_strUser = user;
+    m_strPassword = password;
+    m_strAccount = account;
+    m_strFwHost = fwHost;
+    m_strFwUser = fwUser;
+    m_strFwPassword = fwPassword;
+    m_nFwPort = fwPort;
+    m_nLogonType = logonType;
+    if (logonType < 0 || logonType > 8) {
+        m_nLoginState = 3;
+        return false;
+    }
+    Close();  // a connection left from an earlier logon would not greet again
+    const std::string& connectHost = logonType == 0 ? host : fwHost;
+    const int connectPort = logonType == 0 ? port : fwPort;
+    std::string hostText = host;
+    if (port != 21) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ":%d", port);
+        hostText += suffix;
+    }
+    if (!Open(connectHost, connectPort)) {
+        Close();
+        m_nLoginState = 3;
+        return false;
+    }
+    if (!RunLogonSequence(hostText)) {
+        Close();
+        m_nLoginState = 3;
+        return false;
+    }
+    m_nLoginState = 1;
+    m_strTransferType.assign(1, 'a');  // (assigning "a" trips a GCC 12 false warning)
+    std::string line, dir;
+    if (!Pwd(line)) return false;
+    const std::size_t open = line.find('"');
+    const std::size_t close = open == std::string::npos ? open : line.find('"', open + 1);
+    if (close == std::string::npos) return false;
+    dir = line.substr(open + 1, close - open - 1);
+    FormatPathStringToNet(dir);
+    m_strHomeDir = dir;
+    m_strCurrentDir = dir;
+    return true;
+}
+
+bool CFtpLink::SendLogonStep(int step, const std::string& hostText) {
+    switch (step) {
+        case 0: return User(m_strUser);
+        case 1: return Pass(m_strPassword);
+        case 2: return Acct(m_strAccount);
+        case 3: return User(m_strFwUser);
+        case 4: return Pass(m_strFwPassword);
+        case 5: return Site(hostText);
+        case 6: return User(m_strUser + "@" + hostText);
+        case 7:
+            SendCommand("OPEN " + hostText + "\r\n");
+            return CheckStatus();
+        case 8: return User(m_strFwUser + "@" + hostText);
+        case 9: return User(m_strUser + "@" + hostText + " " + m_strFwUser);
+        case 10: return User(m_strUser + "@" + m_strFwUser + "@" + hostText);
+        case 11: return Pass(m_strPassword + "@" + m_strFwPassword);
+        default: return false;
+    }
+}
+
+bool CFtpLink::RunLogonSequence(const std::string& hostText) {
+    const LogonSequence& seq = kLogonSequences[m_nLogonType];
+    int pos = 0;
+    // Every move goes forward or ends, so a sequence ends within its length.
+    for (int guard = 0; guard <= seq.count; ++guard) {
+        if (pos < 0 || pos >= seq.count) return false;
+        const LogonEntry& entry = seq.entries[pos];
+        m_nLastReply = 0;
+        SendLogonStep(entry.step, hostText);  // judged by the reply class alone
+        const int replyClass = m_nLastReply / 100;
+        int next;
+        if (replyClass == 2)
+            next = entry.on2xx;
+        else if (replyClass == 3)
+            next = entry.on3xx;
+        else
+            return false;
+        if (next == kStepEnd) return true;
+        if (next == kStepRefused) return false;
+        pos = next;
+    }
+    return false;
+}
+
+bool CFtpLink::ReLogin() {
+    if (m_nLoginState == 1 || m_nLoginState == 2) return true;
+    return Login(m_strHost, m_nPort, m_strUser, m_strPassword, m_strAccount, m_strFwHost,
+                 m_strFwUser, m_strFwPassword, m_nFwPort, m_nLogonType);
+}
+
+bool CFtpLink::Logout() {
+    if (m_nLoginState == 1) {
+        // A QUIT that fails marks the connection lost and ends in a nested
+        // Logout, which then sends nothing.
+        if (!m_control.m_bLost) Quit();
+        m_nLoginState = 3;
+    }
+    Close();
+    return true;
+}
+
+// --- numeric helpers ---
+
+int CFtpLink::GetNumericCount(const std::string& s, int start) {
+    int i = start < 0 ? 0 : start;
+    const int len = static_cast<int>(s.size());
+    while (i < len && std::isdigit(static_cast<unsigned char>(s[static_cast<std::size_t>(i)])))
+        ++i;
+    return i - start;
+}
+
+int CFtpLink::GetFirstNumericPos(const std::string& s, int start) {
+    const int len = static_cast<int>(s.size());
+    if (start > len) return 0;
+    if (start == len) return -1;
+    int i = start < 0 ? 0 : start;
+    while (i < len && !std::isdigit(static_cast<unsigned char>(s[static_cast<std::size_t>(i)])))
+        ++i;
+    return i == len ? -1 : i - start;
+}
+
+bool CFtpLink::IsNumeric(const std::string& s, int start, int count) {
+    const int len = static_cast<int>(s.size());
+    const int from = start < 0 ? 0 : start;
+    const int end = (count == -1 || count > len - from) ? len : from + count;
+    for (int i = from; i < end; ++i)
+        if (!std::isdigit(static_cast<unsigned char>(s[static_cast<std::size_t>(i)]))) return false;
+    return true;
+}
+
+}  // namespace velkor

@@ -1,0 +1,228 @@
+// CFtpLink: the FTP protocol engine.
+//
+// Owns the control connection and the data connection (two CVLKSockets with
+// 30-second time-outs), logs on with one of nine logon sequences (direct, or
+// through one of eight kinds of FTP firewall), sends commands, collects
+// single- and multi-line replies in a reply queue and judges every reply
+// against a fixed table of which code means what after which command.
+//
+// Reply statuses (GetLastError):
+//   0 reply not expected after this command   5 not logged in
+//   1 success                                 6 accepted, more needed
+//   2 refused, or no reply (602)              7 connection failure
+//   3 preliminary, a completion reply follows 8 code 0 or not in the table
+//   4 transient failure
+// A command whose line cannot be sent or whose reply cannot be read ends with
+// status 7 and logs out; the next command logs on again by itself with the
+// stored arguments.
+//
+// With a proxy configuration registered (CPRDLDoc::Getthis(), proxies
+// enabled, FTP proxy host set) the control connection goes through that host
+// with SOCKS5 and the data connection with SOCKS4.
+//
+// Hostile servers: one reply may hold at most kMaxReplyBytes and one listing
+// line at most kMaxListingLineBytes; past that the command fails with status
+// 7 and the connection is dropped.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "socket/CVLKSocket.h"
+
+namespace velkor {
+
+class CFtpLink {
+public:
+    static constexpr int kCommandCount = 42;
+
+    // The command labels; m_nCommand indexes them while a reply is awaited.
+    static const std::array<std::string, kCommandCount> strCommandTable;
+    // The reply codes that are the columns of nStatusTable (600-602 are not
+    // FTP codes: 602 stands for an empty reply queue).
+    static const std::array<int, kCommandCount> nStatusList;
+    // Status of each code of nStatusList after each command of strCommandTable.
+    static const std::array<std::array<int, kCommandCount>, kCommandCount> nStatusTable;
+
+    // Bounds against servers that never end a reply or a listing line.
+    static constexpr std::size_t kMaxReplyBytes = 1 << 20;
+    static constexpr std::size_t kMaxListingLineBytes = 1 << 20;
+    // Default time-out of both channels, in seconds.
+    static constexpr unsigned int kChannelTimeout = 30;
+    // Time-out of the completion reply read after a transfer or listing.
+    static constexpr unsigned int kDirectReadTimeout = 5;
+    // How many protocol numbers of a 522 reply EPRT/EPSV try at most.
+    static constexpr int kMaxExtendedRetries = 4;
+
+    CFtpLink();
+    virtual ~CFtpLink();
+    CFtpLink(const CFtpLink&) = delete;
+    CFtpLink& operator=(const CFtpLink&) = delete;
+
+    // Connects and logs on; true when logged on and the home directory is
+    // known. logonType 0 is direct; 1-8 go through the firewall fwHost:fwPort.
+    // A connection left from an earlier logon is closed first.
+    bool Login(const std::string& host, int port, const std::string& user,
+               const std::string& password, const std::string& account,
+               const std::string& fwHost, const std::string& fwUser,
+               const std::string& fwPassword, int fwPort, int logonType);
+    // True at once while logged on (or logging on); otherwise Login again with
+    // the stored arguments.
+    bool ReLogin();
+    // Sends QUIT when logged on (unless the connection is lost), closes both
+    // channels, clears the message lists. Always true.
+    bool Logout();
+
+    // One data or control channel.
+    struct Channel {
+        CVLKSocket m_socket;
+        unsigned int m_nTimeout = kChannelTimeout;
+        bool m_bConnected = false;
+        bool m_bLost = false;  // control channel: a command could not complete
+    };
+
+    std::uint8_t m_bAbort = 0;
+    std::uint8_t m_bTransferring = 0;
+    std::uint32_t m_nTransferred = 0;
+    std::string m_strHost;
+    int m_nPort = 0;
+    std::string m_strUser, m_strPassword, m_strAccount;
+    std::string m_strFwHost, m_strFwUser, m_strFwPassword;
+    int m_nFwPort = 0;
+    int m_nLogonType = 0;
+    int m_nLoginState = 3;  // 1 logged on, 2 logging on, 3 not logged on
+    std::string m_strHomeDir;
+    std::string m_strCurrentDir;
+    std::string m_strTransferType;
+    std::vector<std::string> m_arrReplyQueue;
+    std::vector<std::string> m_arrLastMessage;
+    std::vector<std::string> m_arrListing;
+    int m_nCommand = -1;
+    int m_nLastError = 0;
+    int m_nLastReply = 0;
+
+protected:
+    // --- control connection and replies ---
+    // Sends one line (the caller appends "\r\n"; a blank line sends nothing)
+    // and reads its reply into the queue; logs on again first when needed.
+    bool SendCommand(const std::string& line);
+    // Consumes the oldest reply and judges it for m_nCommand; statuses 1 and
+    // 6 are success.
+    bool CheckStatus();
+    // Reads one reply with the control time-out lowered to 5 seconds.
+    bool ReadStringDirectly();
+    int GetLastError() const { return m_nLastError; }
+    void ClearAllMsg();
+    static int GetNumericCount(const std::string& s, int start);
+    static int GetFirstNumericPos(const std::string& s, int start);
+
+    // --- command wrappers: true for status 1 or 6 ---
+    bool User(const std::string& name);
+    bool Pass(const std::string& password);
+    bool Acct(const std::string& account);
+    bool Cwd(const std::string& path);
+    bool Cdup();
+    bool Smnt(const std::string& path);
+    bool Rein();
+    bool ReinW();
+    bool Quit();
+    bool Port(const std::string& text);
+    bool Pasv();
+    bool Mode(const std::string& mode);
+    bool Type(const std::string& type);
+    bool Stru(const std::string& structure);
+    bool Allo(unsigned int size);
+    bool Allo(unsigned int size, unsigned int record);
+    bool Rest(const std::string& marker);
+    bool Rest(std::uint32_t offset);
+    bool Stor(const std::string& path);
+    bool StorW();
+    bool Stou();
+    bool StouW();
+    bool Retr(const std::string& path);
+    bool RetrW();
+    bool Appe(const std::string& path);
+    bool AppeW();
+    bool Rnfr(const std::string& path);
+    bool Rnto(const std::string& path);
+    bool Dele(const std::string& path);
+    bool Rmd(const std::string& path);
+    bool Mkd(const std::string& path);
+    bool Pwd(std::string& out);
+    bool Abor();
+    bool Syst();
+    bool Stat(const std::string& path);
+    bool Help();
+    bool Site(const std::string& text);
+    bool Noop();
+    bool Size(const std::string& path);
+
+    // --- paths ---
+    static void FormatPathStringToNet(std::string& path);
+    static void FormatPathStringToLocal(std::string& path);
+    std::string GetFullPos(const std::string& path) const;
+    std::string GetRelativePos(const std::string& path) const;
+    std::string GetPath(const std::string& path) const;
+    static std::string GetName(const std::string& path);
+
+    // --- data channel ---
+    bool ConnectDataChannel(const std::string& host, int& port);
+    bool DisconnectDataChannel();
+    // One receive: the count, 0 at the end of the data, -1 on error or when
+    // the channel is not connected.
+    int ReadDataChannel(char* buffer, const int& size);
+    bool WriteDataChannel(char* buffer, int& size);
+    bool List(const std::string& path);
+    bool Nlst(const std::string& path);
+    bool Eprt(const std::string& argument);
+    bool Epsv();
+
+    // Passive set-up: PASV, then connect to the address of its 227 reply.
+    bool SetupPassiveDataChannel();
+    // Active set-up: listen next to the control connection and send PORT.
+    bool SetupActiveDataChannel();
+    // Active mode, after the preliminary reply: accept the server's data
+    // connection (within the data time-out) as the data channel.
+    bool AcceptActiveDataChannel();
+    // Drops the listening socket of active mode.
+    void DiscardActiveListener();
+
+    // Parses "(h1,h2,h3,h4,p1,p2)" out of a 227 reply line.
+    static bool ParsePassiveReply(const std::string& line, std::string& host, int& port);
+
+    Channel m_data;
+    Channel m_control;
+
+private:
+    bool Open(const std::string& host, int port);
+    bool OpenW();
+    void Close();
+    bool ReadString();
+    int GetLastMsg();
+    bool DelLastMsg();
+    bool ConnectControlChannel(const std::string& host, int& port);
+    bool DisconnectControlChannel();
+    bool ReadControlChannel(std::string& out, const int& size);
+    bool WriteControlChannel(const std::string& line);
+    static bool IsNumeric(const std::string& s, int start, int count);
+
+    // Sends a command line with label index `command` and judges its reply.
+    bool Command(int command, const std::string& line);
+    // The same for a command with a completion reply read at once.
+    bool CommandWithCompletion(int command, const std::string& line);
+    bool ReadCompletion(int command);
+    // After CWD/CDUP: the current directory from PWD.
+    bool UpdateCurrentDir();
+    bool RunLogonSequence(const std::string& hostText);
+    bool SendLogonStep(int step, const std::string& hostText);
+    bool ReadListing(const std::string& path, const char* verb, int command, bool ascii);
+    bool ExtendedCommand(const std::string& verb, std::string argument, bool replaceProtocol);
+    void ApplyFtpProxy(CVLKSocket& socket, int type) const;
+
+    std::unique_ptr<CSocket> m_pDataListener;
+};
+
+}  // namespace velkor

@@ -1,0 +1,254 @@
+// CFtpLink: the data channel (passive, active, extended) and listings.
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "ftp/CFtpLink.h"
+#include "platform/LastError.h"
+
+namespace velkor {
+
+namespace {
+
+// A decimal number 0-255 with optional blanks around it.
+bool ParseByte(const std::string& text, int& value) {
+    std::size_t i = 0, end = text.size();
+    while (i < end && text[i] == ' ') ++i;
+    while (end > i && text[end - 1] == ' ') --end;
+    if (i == end || end - i > 3) return false;
+    value = 0;
+    for (; i < end; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value <= 255;
+}
+
+// The protocol numbers of a 522 reply: "(1,2)".
+std::vector<std::string> ProtocolList(const std::vector<std::string>& reply) {
+    std::vector<std::string> out;
+    if (reply.empty()) return out;
+    const std::string& line = reply.front();
+    const std::size_t open = line.find('('), close = line.find(')');
+    if (open == std::string::npos || close == std::string::npos || close < open) return out;
+    const std::string list = line.substr(open + 1, close - open - 1);
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t comma = list.find(',', start);
+        if (comma == std::string::npos) comma = list.size();
+        std::string item = list.substr(start, comma - start);
+        item.erase(std::remove(item.begin(), item.end(), ' '), item.end());
+        if (!item.empty()) out.push_back(item);
+        start = comma + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+bool CFtpLink::ConnectDataChannel(const std::string& host, int& port) {
+    if (m_data.m_bConnected) return true;
+    CVLKSocket& sock = m_data.m_socket;
+    sock.Close();
+    if (!sock.Create()) return false;
+    sock.SetTimeoutLength(m_data.m_nTimeout);
+    ApplyFtpProxy(sock, 1);
+    if (!sock.Connect(host.c_str(), static_cast<unsigned int>(port))) {
+        sock.Close();
+        return false;
+    }
+    m_data.m_bConnected = true;
+    return true;
+}
+
+bool CFtpLink::DisconnectDataChannel() {
+    if (m_data.m_bConnected) {
+        m_data.m_socket.Close();
+        m_data.m_bConnected = false;
+    }
+    return true;
+}
+
+int CFtpLink::ReadDataChannel(char* buffer, const int& size) {
+    if (!m_data.m_bConnected) return -1;
+    return m_data.m_socket.Receive(buffer, size);
+}
+
+bool CFtpLink::WriteDataChannel(char* buffer, int& size) {
+    if (!m_data.m_bConnected) return false;
+    return m_data.m_socket.Send(buffer, size) == size;
+}
+
+bool CFtpLink::ParsePassiveReply(const std::string& line, std::string& host, int& port) {
+    const std::size_t open = line.find('('), close = line.find(')');
+    if (open == std::string::npos || close == std::string::npos || close < open) return false;
+    const std::string inner = line.substr(open + 1, close - open - 1);
+    // h1,h2,h3,h4,p1,p2: six numbers 0-255.
+    int numbers[6];
+    std::size_t start = 0;
+    for (int i = 0; i < 6; ++i) {
+        const std::size_t comma = i < 5 ? inner.find(',', start) : inner.size();
+        if (comma == std::string::npos) return false;
+        if (!ParseByte(inner.substr(start, comma - start), numbers[i])) return false;
+        start = comma + 1;
+    }
+    port = numbers[4] * 256 + numbers[5];
+    if (port == 0) return false;
+    host = std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." +
+           std::to_string(numbers[2]) + "." + std::to_string(numbers[3]);
+    return true;
+}
+
+bool CFtpLink::SetupPassiveDataChannel() {
+    if (!Pasv()) return false;
+    std::string host;
+    int port = 0;
+    if (m_arrLastMessage.empty() || !ParsePassiveReply(m_arrLastMessage.front(), host, port))
+        return false;
+    return ConnectDataChannel(host, port);
+}
+
+bool CFtpLink::SetupActiveDataChannel() {
+    DiscardActiveListener();
+    std::string address;
+    unsigned int controlPort = 0;
+    if (!m_control.m_bConnected || !m_control.m_socket.GetSockName(address, controlPort))
+        return false;
+    // Listen on the address the server reaches us at (the one PORT names).
+    auto listener = std::make_unique<CSocket>();
+    std::string ignored;
+    unsigned int port = 0;
+    if (!listener->Create(0, SOCK_STREAM, FD_ALL_EVENTS, address.c_str()) ||
+        !listener->Listen(5) || !listener->GetSockName(ignored, port)) {
+        return false;
+    }
+    std::replace(address.begin(), address.end(), '.', ',');
+    address += "," + std::to_string(port / 256) + "," + std::to_string(port % 256);
+    m_pDataListener = std::move(listener);
+    if (!Port(address)) {
+        DiscardActiveListener();
+        return false;
+    }
+    return true;
+}
+
+bool CFtpLink::AcceptActiveDataChannel() {
+    if (!m_pDataListener) return false;
+    DisconnectDataChannel();
+    CVLKSocket& sock = m_data.m_socket;
+    sock.Close();
+    const bool ok = m_pDataListener->AcceptWithin(sock, m_data.m_nTimeout) != 0;
+    DiscardActiveListener();
+    if (!ok) return false;
+    sock.SetTimeoutLength(m_data.m_nTimeout);
+    m_data.m_bConnected = true;
+    return true;
+}
+
+void CFtpLink::DiscardActiveListener() { m_pDataListener.reset(); }
+
+bool CFtpLink::List(const std::string& path) { return ReadListing(path, "LIST", 24, true); }
+
+bool CFtpLink::Nlst(const std::string& path) { return ReadListing(path, "NLST", 26, false); }
+
+bool CFtpLink::ReadListing(const std::string& path, const char* verb, int command, bool ascii) {
+    std::string netPath = path;
+    FormatPathStringToNet(netPath);
+    if (ascii && !Type("A")) return false;
+    if (!SetupPassiveDataChannel()) return false;
+    m_nCommand = command;
+    const std::string line =
+        netPath.empty() ? std::string(verb) + "\r\n" : std::string(verb) + " " + netPath + "\r\n";
+    if (!SendCommand(line)) {
+        DisconnectDataChannel();
+        return false;
+    }
+    if (!CheckStatus() && m_nLastError != 3) {
+        DisconnectDataChannel();
+        return false;
+    }
+    m_nCommand = command + 1;
+    m_arrListing.clear();
+
+    // Every CR or LF ends a line; empty lines add nothing; '/' becomes '\'.
+    std::string pending;
+    char block[4096];
+    bool ended = false, tooLong = false;
+    for (;;) {
+        const int n = ReadDataChannel(block, static_cast<int>(sizeof block));
+        if (n == 0) {
+            ended = true;
+            break;
+        }
+        if (n < 0) break;
+        const char* p = block;
+        const char* end = block + n;
+        while (p < end) {
+            const char* stop = p;
+            while (stop < end && *stop != '\r' && *stop != '\n') ++stop;
+            const std::size_t old = pending.size();
+            pending.append(p, static_cast<std::size_t>(stop - p));
+            std::replace(pending.begin() + static_cast<std::ptrdiff_t>(old), pending.end(), '/',
+                         '\\');
+            if (stop == end) break;
+            if (!pending.empty()) {
+                m_arrListing.push_back(std::move(pending));
+                pending.clear();
+            }
+            p = stop + 1;
+        }
+        if (pending.size() > kMaxListingLineBytes) {
+            tooLong = true;
+            break;
+        }
+    }
+    DisconnectDataChannel();
+    if (tooLong) {
+        // A line without end: drop the connection like any failed read.
+        m_control.m_bLost = true;
+        Logout();
+        m_nLastError = 7;
+        return false;
+    }
+    if (m_arrReplyQueue.empty()) ReadStringDirectly();
+    if (!m_arrReplyQueue.empty()) {
+        const bool judged = CheckStatus();
+        return ended && judged;
+    }
+    return ended;
+}
+
+bool CFtpLink::ExtendedCommand(const std::string& verb, std::string argument,
+                               bool replaceProtocol) {
+    std::string line = argument.empty() ? verb : verb + " " + argument;
+    if (!SendCommand(line + "\r\n")) return false;
+    GetLastMsg();
+    DelLastMsg();
+    if (m_nLastReply / 100 == 2) return true;
+    if (m_nLastReply != 522) return false;
+    const std::vector<std::string> protocols = ProtocolList(m_arrLastMessage);
+    int tries = 0;
+    for (const std::string& protocol : protocols) {
+        if (++tries > kMaxExtendedRetries) break;
+        if (replaceProtocol) {
+            if (argument.size() < 2) return false;
+            argument.replace(1, 1, protocol);
+            line = verb + " " + argument;
+        } else {
+            line = verb + " " + protocol;
+        }
+        if (!SendCommand(line + "\r\n")) return false;
+        GetLastMsg();
+        DelLastMsg();
+        if (m_nLastReply / 100 == 2) return true;
+        if (m_nLastReply != 522) return false;
+    }
+    return false;
+}
+
+bool CFtpLink::Eprt(const std::string& argument) { return ExtendedCommand("EPRT", argument, true); }
+
+bool CFtpLink::Epsv() { return ExtendedCommand("EPSV", "", false); }
+
+}  // namespace velkor

@@ -1,0 +1,594 @@
+// The FTP engine against scripted servers that check every line it sends.
+#include "ftp/CFtpLink.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "FtpTestSupport.h"
+#include "platform/LastError.h"
+
+namespace velkor {
+namespace {
+
+using test::FtpDialogue;
+using test::PeerConnection;
+using test::ScriptedPeer;
+using test::TestFtpLink;
+using Lines = std::vector<std::string>;
+
+int Column(int code) {
+    for (int i = 0; i < CFtpLink::kCommandCount; ++i)
+        if (CFtpLink::nStatusList[i] == code) return i;
+    return -1;
+}
+
+TEST(FtpStatusTable, LabelsCodesAndInvariants) {
+    EXPECT_EQ(CFtpLink::strCommandTable[0], "Connect");
+    EXPECT_EQ(CFtpLink::strCommandTable[23], "RETR(W)");
+    EXPECT_EQ(CFtpLink::strCommandTable[41], "NOOP");
+    EXPECT_EQ(CFtpLink::nStatusList[0], 110);
+    EXPECT_EQ(CFtpLink::nStatusList[41], 602);
+    for (int row = 0; row < CFtpLink::kCommandCount; ++row) {
+        EXPECT_EQ(CFtpLink::nStatusTable[row][Column(600)], 7) << row;
+        EXPECT_EQ(CFtpLink::nStatusTable[row][Column(601)], 7) << row;
+        EXPECT_EQ(CFtpLink::nStatusTable[row][Column(602)], 2) << row;
+    }
+}
+
+struct Cell {
+    int row;
+    int code;
+    int status;
+};
+
+class FtpStatusCell : public ::testing::TestWithParam<Cell> {};
+
+TEST_P(FtpStatusCell, MatchesTheCommandRow) {
+    const Cell& c = GetParam();
+    EXPECT_EQ(CFtpLink::nStatusTable[c.row][Column(c.code)], c.status)
+        << CFtpLink::strCommandTable[c.row] << " " << c.code;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, FtpStatusCell,
+    ::testing::Values(Cell{0, 120, 3}, Cell{0, 421, 4}, Cell{0, 230, 0}, Cell{1, 120, 0},
+                      Cell{2, 331, 6}, Cell{2, 530, 5}, Cell{3, 503, 2}, Cell{3, 331, 0},
+                      Cell{5, 550, 2}, Cell{6, 200, 1}, Cell{12, 227, 1}, Cell{17, 350, 6},
+                      Cell{18, 150, 3}, Cell{18, 553, 2}, Cell{19, 110, 3}, Cell{19, 552, 2},
+                      Cell{23, 426, 4}, Cell{23, 551, 0}, Cell{25, 110, 0}, Cell{28, 550, 2},
+                      Cell{30, 350, 6}, Cell{30, 450, 4}, Cell{31, 503, 2}, Cell{35, 530, 0},
+                      Cell{36, 225, 1}, Cell{38, 213, 1}, Cell{40, 421, 0}, Cell{41, 500, 2}));
+
+// --- logon sequences ---
+
+struct LogonCase {
+    const char* name;
+    int type;
+    int port;
+    Lines replies;   // answers to the lines, in order (PWD included)
+    Lines expected;  // lines the server must receive
+    bool result;
+    int state;
+};
+
+void PrintTo(const LogonCase& c, std::ostream* os) { *os << c.name; }
+
+class FtpLogon : public ::testing::TestWithParam<LogonCase> {};
+
+const std::string kPwd = "257 \"/home/u\" is the current directory\r\n";
+
+TEST_P(FtpLogon, SendsTheSequenceAndFollowsReplyClasses) {
+    const LogonCase& tc = GetParam();
+    Lines received;
+    ScriptedPeer server(FtpDialogue("220 ready\r\n", tc.replies, &received));
+    TestFtpLink ftp;
+    // The scripted server stands for the firewall (types 1-8) or the host.
+    const bool direct = tc.type == 0;
+    const int serverPort = static_cast<int>(server.Port());
+    const bool ok = ftp.Login(direct ? "127.0.0.1" : "ftp.example.org",
+                              direct ? serverPort : tc.port, "alice", "pw", "acc",
+                              "127.0.0.1", "fwu", "fwp", serverPort, tc.type);
+    EXPECT_EQ(ok, tc.result);
+    EXPECT_EQ(ftp.m_nLoginState, tc.state);
+    if (ok) {
+        EXPECT_EQ(ftp.m_strHomeDir, "/home/u");
+        EXPECT_EQ(ftp.m_strCurrentDir, "/home/u");
+        EXPECT_EQ(ftp.m_strTransferType, "a");
+    }
+    ftp.Logout();
+    server.Join();
+    Lines sent(received.begin(), received.begin() + std::min(received.size(),
+                                                             tc.expected.size()));
+    EXPECT_EQ(sent, tc.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, FtpLogon,
+    ::testing::Values(
+        LogonCase{"Direct331Then230", 0, 21, {"331 pw\r\n", "230 ok\r\n", kPwd},
+                  {"USER alice", "PASS pw", "PWD"}, true, 1},
+        LogonCase{"DirectUser230", 0, 21, {"230 ok\r\n", kPwd}, {"USER alice", "PWD"}, true, 1},
+        LogonCase{"DirectAccount", 0, 21, {"331 pw\r\n", "332 acct\r\n", "230 ok\r\n", kPwd},
+                  {"USER alice", "PASS pw", "ACCT acc", "PWD"}, true, 1},
+        LogonCase{"DirectAccount3xxRefused", 0, 21,
+                  {"331 pw\r\n", "332 acct\r\n", "332 again\r\n"},
+                  {"USER alice", "PASS pw", "ACCT acc"}, false, 3},
+        LogonCase{"DirectUser530", 0, 21, {"530 no\r\n"}, {"USER alice"}, false, 3},
+        LogonCase{"SiteHost", 1, 21,
+                  {"331 fw\r\n", "230 fw ok\r\n", "331 site\r\n", "331 pw\r\n", "230 ok\r\n",
+                   kPwd},
+                  {"USER fwu", "PASS fwp", "SITE ftp.example.org", "USER alice", "PASS pw",
+                   "PWD"},
+                  true, 1},
+        LogonCase{"SiteHost2xxRefused", 1, 21, {"230 fw\r\n", "200 site\r\n"},
+                  {"USER fwu", "SITE ftp.example.org"}, false, 3},
+        LogonCase{"UserAtHostAfterFirewallLogon", 2, 2121,
+                  {"331 fw\r\n", "230 fw ok\r\n", "331 pw\r\n", "230 ok\r\n", kPwd},
+                  {"USER fwu", "PASS fwp", "USER alice@ftp.example.org:2121", "PASS pw", "PWD"},
+                  true, 1},
+        LogonCase{"ProxyOpenWithPort", 3, 2121,
+                  {"220 connected\r\n", "331 pw\r\n", "230 ok\r\n", kPwd},
+                  {"OPEN ftp.example.org:2121", "USER alice", "PASS pw", "PWD"}, true, 1},
+        LogonCase{"Transparent", 4, 21,
+                  {"230 fw\r\n", "331 pw\r\n", "230 ok\r\n", kPwd},
+                  {"USER fwu", "USER alice", "PASS pw", "PWD"}, true, 1},
+        LogonCase{"UserAtHostNoFirewallLogon", 5, 21, {"331 pw\r\n", "230 ok\r\n", kPwd},
+                  {"USER alice@ftp.example.org", "PASS pw", "PWD"}, true, 1},
+        LogonCase{"FirewallUserAtHost", 6, 21,
+                  {"331 fw\r\n", "230 fw ok\r\n", "331 pw\r\n", "230 ok\r\n", kPwd},
+                  {"USER fwu@ftp.example.org", "PASS fwp", "USER alice", "PASS pw", "PWD"},
+                  true, 1},
+        LogonCase{"UserAtHostFirewallUser", 7, 21, {"331 pw\r\n", "230 ok\r\n", kPwd},
+                  {"USER alice@ftp.example.org fwu", "PASS pw", "PWD"}, true, 1},
+        LogonCase{"UserAtHostFirewallUser2xxRefused", 7, 21, {"230 hm\r\n"},
+                  {"USER alice@ftp.example.org fwu"}, false, 3},
+        LogonCase{"UserAtFirewallAtHost", 8, 21, {"331 pw\r\n", "230 ok\r\n", kPwd},
+                  {"USER alice@fwu@ftp.example.org", "PASS pw@fwp", "PWD"}, true, 1},
+        LogonCase{"PwdWithoutQuotes", 0, 21, {"230 ok\r\n", "257 /home/u\r\n"},
+                  {"USER alice", "PWD"}, false, 1}),
+    [](const ::testing::TestParamInfo<LogonCase>& info) { return info.param.name; });
+
+TEST(FtpLogon, OutOfRangeTypeConnectsNowhere) {
+    Lines received;
+    ScriptedPeer server(FtpDialogue("220 ready\r\n", {}, &received));
+    TestFtpLink ftp;
+    const int port = static_cast<int>(server.Port());
+    EXPECT_FALSE(ftp.Login("127.0.0.1", port, "a", "b", "", "127.0.0.1", "", "", port, 9));
+    EXPECT_EQ(ftp.m_nLoginState, 3);
+    EXPECT_FALSE(ftp.Login("127.0.0.1", port, "a", "b", "", "127.0.0.1", "", "", port, -1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(server.Accepted(), 0);
+}
+
+// Logs a TestFtpLink on to a scripted server: "230" for USER, then PWD "/".
+Lines LoggedOn(Lines more) {
+    Lines replies = {"230 ok\r\n", "257 \"/\"\r\n"};
+    replies.insert(replies.end(), more.begin(), more.end());
+    return replies;
+}
+
+bool LoginTo(TestFtpLink& ftp, const ScriptedPeer& server) {
+    return ftp.Login("127.0.0.1", static_cast<int>(server.Port()), "u", "p", "", "", "", "", 0,
+                     0);
+}
+
+TEST(FtpGreeting, Preliminary120Then220GoesThroughConnectW) {
+    Lines received;
+    ScriptedPeer server(FtpDialogue("120 wait a bit\r\n220 ready now\r\n", LoggedOn({}),
+                                    &received));
+    TestFtpLink ftp;
+    EXPECT_TRUE(LoginTo(ftp, server));
+}
+
+TEST(FtpGreeting, MultiLineGreetingSplitAcrossPackets) {
+    Lines received;
+    ScriptedPeer server([&](PeerConnection& c) {
+        c.Write("22");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        c.Write("0-Welcome\r\n220-second");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        c.Write(" line\r\n");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        c.Write("220 ready\r\n");
+        received.push_back(c.ReadLine());
+        c.Write("230 ok\r\n");
+        received.push_back(c.ReadLine());
+        c.Write("257 \"/\"\r\n");
+        c.ReadToEnd();
+    });
+    TestFtpLink ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    // The greeting was consumed as one reply of three lines before USER.
+    EXPECT_EQ(received[0], "USER u");
+    EXPECT_TRUE(ftp.m_arrReplyQueue.empty());
+}
+
+TEST(FtpGreeting, RefusingGreetingFailsTheLogin) {
+    Lines received;
+    ScriptedPeer server(FtpDialogue("421 too many users\r\n", {}, &received));
+    TestFtpLink ftp;
+    EXPECT_FALSE(LoginTo(ftp, server));
+    EXPECT_EQ(ftp.m_nLoginState, 3);
+    EXPECT_EQ(ftp.GetLastError(), 4);
+    EXPECT_TRUE(received.empty());
+}
+
+// --- replies ---
+
+TEST(FtpReplies, MultiLineReplyIsOneMessage) {
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n",
+        LoggedOn({"211-Status\r\n 211 inside\r\n211-more\r\n211 End\r\n", "200 noop\r\n"}),
+        &received));
+    TestFtpLink ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    ftp.m_nCommand = 38;  // STAT
+    ASSERT_TRUE(ftp.SendCommand("STAT\r\n"));
+    EXPECT_TRUE(ftp.CheckStatus());
+    EXPECT_EQ(ftp.m_nLastReply, 211);
+    EXPECT_EQ(ftp.m_arrLastMessage,
+              (Lines{"211-Status", " 211 inside", "211-more", "211 End"}));
+    EXPECT_TRUE(ftp.Noop());
+}
+
+TEST(FtpReplies, EmptyQueueIs602AndRefusedForEveryCommand) {
+    TestFtpLink ftp;
+    for (int command = 0; command < CFtpLink::kCommandCount; ++command) {
+        ftp.m_nCommand = command;
+        EXPECT_FALSE(ftp.CheckStatus());
+        EXPECT_EQ(ftp.m_nLastReply, 602);
+        EXPECT_EQ(ftp.GetLastError(), 2) << command;
+    }
+}
+
+TEST(FtpReplies, ReplyWithoutCodeIsStatus8) {
+    Lines received;
+    ScriptedPeer server(FtpDialogue("220 hi\r\n", LoggedOn({"hello there\r\n"}), &received));
+    TestFtpLink ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    EXPECT_FALSE(ftp.Noop());
+    EXPECT_EQ(ftp.GetLastError(), 8);
+}
+
+TEST(FtpReplies, EndlessReplyLineIsBoundedAndDropsTheConnection) {
+    ScriptedPeer server([](PeerConnection& c) {
+        c.Write("220 hi\r\n");
+        c.ReadLine();
+        c.Write("230 ok\r\n");
+        c.ReadLine();
+        c.Write("257 \"/\"\r\n");
+        c.ReadLine();  // NOOP
+        c.Write("200 ");
+        const std::string chunk(64 << 10, 'x');
+        for (int i = 0; i < 40; ++i) c.Write(chunk);  // 2.5 MiB, no line end
+    });
+    TestFtpLink ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    EXPECT_FALSE(ftp.Noop());
+    EXPECT_EQ(ftp.GetLastError(), 7);
+    EXPECT_EQ(ftp.m_nLoginState, 3);
+    EXPECT_TRUE(ftp.m_arrReplyQueue.empty());
+}
+
+TEST(FtpReplies, DroppedConnectionLogsOnAgainByItself) {
+    std::vector<Lines> received(2);
+    int connection = 0;
+    ScriptedPeer server(
+        [&](PeerConnection& c) {
+            Lines& got = received[static_cast<std::size_t>(connection++)];
+            c.Write("220 hi\r\n");
+            got.push_back(c.ReadLine());
+            c.Write("230 ok\r\n");
+            got.push_back(c.ReadLine());
+            c.Write("257 \"/\"\r\n");
+            got.push_back(c.ReadLine());
+            if (connection == 1) return;  // drop without answering NOOP
+            c.Write("200 fine\r\n");
+            got.push_back(c.ReadLine());
+            c.Write("221 bye\r\n");
+        },
+        2);
+    TestFtpLink ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    EXPECT_FALSE(ftp.Noop());
+    EXPECT_EQ(ftp.GetLastError(), 7);
+    EXPECT_EQ(ftp.m_nLoginState, 3);
+    EXPECT_TRUE(ftp.Noop());  // logs on again first
+    EXPECT_EQ(ftp.m_nLoginState, 1);
+    ftp.Logout();
+    server.Join();
+    EXPECT_EQ(received[0], (Lines{"USER u", "PWD", "NOOP"}));
+    EXPECT_EQ(received[1], (Lines{"USER u", "PWD", "NOOP", "QUIT"}));
+}
+
+TEST(FtpReplies, SilentServerFailsWithStatus7AfterTheTimeout) {
+    ScriptedPeer server([](PeerConnection& c) {
+        c.Write("220 hi\r\n");
+        c.ReadLine();
+        c.Write("230 ok\r\n");
+        c.ReadLine();
+        c.Write("257 \"/\"\r\n");
+        c.ReadLine();
+        c.ReadToEnd();  // never answers
+    });
+    TestFtpLink ftp;
+    ftp.m_control.m_nTimeout = 1;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ftp.Noop());
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(ftp.GetLastError(), 7);
+    EXPECT_EQ(ftp.m_nLoginState, 3);
+    EXPECT_GE(elapsed, 1.0);
+    EXPECT_LE(elapsed, 2.5);
+}
+
+// --- command wrappers ---
+
+TEST(FtpCommands, TypeAndCwdSendNothingWhenNothingChanges) {
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n",
+        LoggedOn({"200 type set\r\n", "250 ok\r\n", "257 \"/pub\"\r\n", "250 ok\r\n",
+                  "257 \"/\"\r\n"}),
+        &received));
+    TestFtpLink ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    EXPECT_TRUE(ftp.Type("I"));
+    EXPECT_EQ(ftp.m_strTransferType, "i");
+    EXPECT_TRUE(ftp.Type("i"));
+    EXPECT_EQ(ftp.GetLastError(), 1);
+    EXPECT_TRUE(ftp.Cwd("pub"));
+    EXPECT_EQ(ftp.m_strCurrentDir, "pub");
+    EXPECT_TRUE(ftp.Cwd("/pub"));  // already there
+    EXPECT_TRUE(ftp.Cdup());
+    EXPECT_EQ(ftp.m_strCurrentDir, "");
+    ftp.Logout();
+    server.Join();
+    EXPECT_EQ(received, (Lines{"USER u", "PWD", "TYPE i", "CWD /pub", "PWD", "CDUP", "PWD",
+                               "QUIT"}));
+}
+
+TEST(FtpCommands, WrappersSendTheirLinesAndJudgeTheirRows) {
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n",
+        LoggedOn({"250 deleted\r\n", "350 restarting\r\n", "150 opening\r\n226 done\r\n",
+                  "150 opening\r\n426 aborted\r\n", "350 ready\r\n", "503 bad sequence\r\n",
+                  "550 no such file\r\n", "213 1234\r\n"}),
+        &received));
+    TestFtpLink ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    EXPECT_TRUE(ftp.Dele("dir\\file.txt"));
+    EXPECT_TRUE(ftp.Rest(0u));
+    EXPECT_EQ(ftp.GetLastError(), 6);
+    EXPECT_TRUE(ftp.Retr("a.bin"));
+    EXPECT_EQ(ftp.m_nCommand, 23);
+    EXPECT_FALSE(ftp.Retr("b.bin"));
+    EXPECT_EQ(ftp.GetLastError(), 4);
+    EXPECT_TRUE(ftp.Rnfr("old"));
+    EXPECT_EQ(ftp.GetLastError(), 6);
+    EXPECT_FALSE(ftp.Rnto("new"));
+    EXPECT_EQ(ftp.GetLastError(), 2);
+    EXPECT_FALSE(ftp.Size("missing"));
+    ASSERT_FALSE(ftp.m_arrLastMessage.empty());
+    EXPECT_EQ(ftp.m_arrLastMessage[0], "550 no such file");
+    EXPECT_TRUE(ftp.Size("there"));
+    EXPECT_EQ(ftp.m_nLastReply, 213);
+    ftp.Logout();
+    server.Join();
+    EXPECT_EQ(received, (Lines{"USER u", "PWD", "DELE dir/file.txt", "REST 0", "RETR a.bin",
+                               "RETR b.bin", "RNFR old", "RNTO new", "SIZE missing",
+                               "SIZE there", "QUIT"}));
+}
+
+TEST(FtpCommands, ExtendedCommandsRetryWithTheServersProtocols) {
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n",
+        LoggedOn({"522 Network protocol not supported, use (2,1)\r\n",
+                  "522 Network protocol not supported, use (2,1)\r\n",
+                  "229 Entering Extended Passive Mode (|||6446|)\r\n",
+                  "522 use (1)\r\n", "200 EPRT ok\r\n", "500 what\r\n"}),
+        &received));
+    TestFtpLink ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    EXPECT_TRUE(ftp.Epsv());
+    EXPECT_EQ(ftp.m_arrLastMessage[0], "229 Entering Extended Passive Mode (|||6446|)");
+    EXPECT_TRUE(ftp.Eprt("|2|::1|6446|"));
+    EXPECT_FALSE(ftp.Eprt("|1|127.0.0.1|6446|"));
+    ftp.Logout();
+    server.Join();
+    EXPECT_EQ(received,
+              (Lines{"USER u", "PWD", "EPSV", "EPSV 2", "EPSV 1", "EPRT |2|::1|6446|",
+                     "EPRT |1|::1|6446|", "EPRT |1|127.0.0.1|6446|", "QUIT"}));
+}
+
+// --- paths and numbers ---
+
+struct PathCase {
+    const char* home;
+    const char* op;
+    const char* in;
+    const char* out;
+};
+
+class FtpPaths : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(FtpPaths, Transform) {
+    const PathCase& c = GetParam();
+    TestFtpLink ftp;
+    ftp.m_strHomeDir = c.home;
+    const std::string op = c.op;
+    const std::string result = op == "GetPath"       ? ftp.GetPath(c.in)
+                               : op == "GetName"     ? TestFtpLink::GetName(c.in)
+                               : op == "GetFullPos"  ? ftp.GetFullPos(c.in)
+                                                     : ftp.GetRelativePos(c.in);
+    EXPECT_EQ(result, c.out) << c.op << "(" << c.in << ") with home " << c.home;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FtpPaths,
+    ::testing::Values(PathCase{"/", "GetPath", "/a/b.txt", "/a"},
+                      PathCase{"/", "GetPath", "b.txt", "/"},
+                      PathCase{"/", "GetPath", "\\a\\b\\c", "/a/b"},
+                      PathCase{"/", "GetName", "/a/b.txt", "b.txt"},
+                      PathCase{"/", "GetName", "a\\b.txt", "b.txt"},
+                      PathCase{"/", "GetName", "plain", "plain"},
+                      PathCase{"/", "GetRelativePos", "/pub/x", "pub/x"},
+                      PathCase{"/", "GetRelativePos", "pub/x", "pub/x"},
+                      PathCase{"/home/u/", "GetRelativePos", "/home/u/docs", "docs"},
+                      PathCase{"/home/u/", "GetRelativePos", "/elsewhere", "/elsewhere"},
+                      PathCase{"/", "GetFullPos", "pub/x", "/pub/x"},
+                      PathCase{"/", "GetFullPos", "", "/"},
+                      PathCase{"/home/u", "GetFullPos", "x", "/home/ux"},
+                      PathCase{"/home/u", "GetFullPos", "\\abs", "\\abs"}));
+
+TEST(FtpNumbers, DigitScans) {
+    EXPECT_EQ(TestFtpLink::GetNumericCount("ab123cd", 2), 3);
+    EXPECT_EQ(TestFtpLink::GetNumericCount("123", -2), 5);  // counted from 0, minus start
+    EXPECT_EQ(TestFtpLink::GetNumericCount("abc", 1), 0);
+    EXPECT_EQ(TestFtpLink::GetFirstNumericPos("ab123", 0), 2);
+    EXPECT_EQ(TestFtpLink::GetFirstNumericPos("ab123", 3), 0);
+    EXPECT_EQ(TestFtpLink::GetFirstNumericPos("abc", 0), -1);
+    EXPECT_EQ(TestFtpLink::GetFirstNumericPos("abc", 3), -1);
+    EXPECT_EQ(TestFtpLink::GetFirstNumericPos("abc", 7), 0);
+}
+
+// --- data channel ---
+
+struct PasvCase {
+    const char* line;
+    bool ok;
+    const char* host;
+    int port;
+};
+
+class FtpPassiveReply : public ::testing::TestWithParam<PasvCase> {};
+
+TEST_P(FtpPassiveReply, Parses) {
+    const PasvCase& c = GetParam();
+    std::string host;
+    int port = -1;
+    EXPECT_EQ(TestFtpLink::ParsePassiveReply(c.line, host, port), c.ok) << c.line;
+    if (c.ok) {
+        EXPECT_EQ(host, c.host);
+        EXPECT_EQ(port, c.port);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FtpPassiveReply,
+    ::testing::Values(PasvCase{"227 Entering Passive Mode (10,0,0,1,4,1)", true, "10.0.0.1", 1025},
+                      PasvCase{"227 ok (127,0,0,1, 19, 136).", true, "127.0.0.1", 5000},
+                      PasvCase{"227 ok (999,1,1,1,300,300)", false, "", 0},
+                      PasvCase{"227 ok (1,2,3,4,5)", false, "", 0},
+                      PasvCase{"227 ok (1,2,3,4,5,6,7)", false, "", 0},
+                      PasvCase{"227 ok 127,0,0,1,4,1", false, "", 0},
+                      PasvCase{"227 ok (127,0,0,1,0,0)", false, "", 0},
+                      PasvCase{"227 ok (a,b,c,d,e,f)", false, "", 0},
+                      PasvCase{"227 ok )1,2,3,4,5,6(", false, "", 0}));
+
+// A data server that sends `data` to the first connection and closes.
+ScriptedPeer DataServer(std::string data) {
+    return ScriptedPeer([data = std::move(data)](PeerConnection& c) { c.Write(data); });
+}
+
+std::string PasvReply(unsigned int port) {
+    return "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
+           std::to_string(port % 256) + ")\r\n";
+}
+
+TEST(FtpListing, LinesAcrossBlocksSlashesAndALastLineWithoutEnd) {
+    // A first line that ends past the 4096-byte block boundary.
+    const std::string longLine = "drwxr-xr-x 1 u g 0 Jan 1 2024 " + std::string(4100, 'n') + "/x";
+    ScriptedPeer data = DataServer(longLine + "\r\n\r\nfile/two\nthree\rlast-without-end");
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n",
+        LoggedOn({"200 ascii\r\n", PasvReply(data.Port()), "150 here it comes\r\n226 done\r\n"}),
+        &received));
+    TestFtpLink ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    ftp.m_strTransferType = "i";
+    ASSERT_TRUE(ftp.List("sub\\dir"));
+    std::string expectedFirst = longLine;
+    std::replace(expectedFirst.begin(), expectedFirst.end(), '/', '\\');
+    EXPECT_EQ(ftp.m_arrListing, (Lines{expectedFirst, "file\\two", "three"}));
+    // The 226 that came with the 150 was judged once and consumed.
+    EXPECT_TRUE(ftp.m_arrReplyQueue.empty());
+    EXPECT_EQ(ftp.m_nLastReply, 226);
+    EXPECT_EQ(ftp.m_nCommand, 25);
+    ftp.Logout();
+    server.Join();
+    EXPECT_EQ(received, (Lines{"USER u", "PWD", "TYPE a", "PASV", "LIST sub/dir", "QUIT"}));
+}
+
+TEST(FtpListing, NlstReadsTheCompletionReplyAfterTheData) {
+    ScriptedPeer data = DataServer("a.txt\r\nb.txt\r\n");
+    Lines received;
+    ScriptedPeer server([&](PeerConnection& c) {
+        c.Write("220 hi\r\n");
+        for (const char* reply : {"230 ok\r\n", "257 \"/\"\r\n"}) {
+            received.push_back(c.ReadLine());
+            c.Write(reply);
+        }
+        received.push_back(c.ReadLine());
+        c.Write(PasvReply(data.Port()));
+        received.push_back(c.ReadLine());
+        c.Write("150 here\r\n");
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        c.Write("226 done\r\n");
+        c.ReadToEnd();
+    });
+    TestFtpLink ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    ASSERT_TRUE(ftp.Nlst(""));
+    EXPECT_EQ(ftp.m_arrListing, (Lines{"a.txt", "b.txt"}));
+    EXPECT_EQ(ftp.m_nCommand, 27);
+    EXPECT_EQ(received, (Lines{"USER u", "PWD", "PASV", "NLST"}));
+}
+
+TEST(FtpListing, RefusedListAndBadPassiveAddress) {
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n",
+        LoggedOn({"227 Entering Passive Mode (999,1,1,1,300,300)\r\n",
+                  "227 Entering Passive Mode\r\n", "227 ok (127,0,0,1,0,1)\r\n"}),
+        &received));
+    TestFtpLink ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    EXPECT_FALSE(ftp.Nlst("x"));
+    EXPECT_FALSE(ftp.Nlst("x"));
+    EXPECT_FALSE(ftp.Nlst("x"));  // port 1: nothing listens there
+    EXPECT_FALSE(ftp.m_data.m_bConnected);
+    char buf[8];
+    EXPECT_EQ(ftp.ReadDataChannel(buf, 8), -1);
+    ftp.Logout();
+    server.Join();
+    EXPECT_EQ(received, (Lines{"USER u", "PWD", "PASV", "PASV", "PASV", "QUIT"}));
+}
+
+TEST(FtpListing, EndlessListingLineIsBoundedAndDropsTheConnection) {
+    ScriptedPeer data([](PeerConnection& c) {
+        const std::string chunk(64 << 10, 'y');
+        for (int i = 0; i < 24; ++i) c.Write(chunk);  // 1.5 MiB, no line end
+    });
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n", LoggedOn({PasvReply(data.Port()), "150 here\r\n", "226 done\r\n"}),
+        &received));
+    TestFtpLink ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    EXPECT_FALSE(ftp.Nlst(""));
+    EXPECT_EQ(ftp.GetLastError(), 7);
+    EXPECT_EQ(ftp.m_nLoginState, 3);
+    EXPECT_TRUE(ftp.m_arrListing.empty());
+}
+
+}  // namespace
+}  // namespace velkor
