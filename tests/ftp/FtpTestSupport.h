@@ -20,6 +20,7 @@ public:
     using CFtpLink::CheckStatus;
     using CFtpLink::Cdup;
     using CFtpLink::ClearAllMsg;
+    using CFtpLink::ConnectDataChannel;
     using CFtpLink::Cwd;
     using CFtpLink::Dele;
     using CFtpLink::DisconnectDataChannel;

@@ -6,7 +6,11 @@ set -euo pipefail
 name=$1
 password=$2
 [ "$(id -u)" -eq 0 ] || { echo "ensure-user.sh: needs root" >&2; exit 1; }
+# Its home is /tmp: servers change into the home directory before anything
+# else, so it must exist.
 if ! id "$name" >/dev/null 2>&1; then
-  useradd --no-create-home --shell /usr/sbin/nologin "$name"
+  useradd --no-create-home --home-dir /tmp --shell /usr/sbin/nologin "$name"
+else
+  usermod --home /tmp "$name"
 fi
 echo "$name:$password" | chpasswd

@@ -5,11 +5,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <thread>
 
-#include "PeerProcess.h"
+#include "RealServers.h"
 #include "ScriptedPeer.h"
 #include "socket/CVLKSocket.h"
 
@@ -19,38 +17,23 @@ namespace {
 using test::PeerConnection;
 using test::ScriptedPeer;
 
-constexpr const char* kUser = "velkorsocks";
-constexpr const char* kPassword = "s0cks-Pass";
-
 class DanteProxy : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (std::system("command -v danted >/dev/null 2>&1 || test -x /usr/sbin/danted") != 0) {
-            s_skipReason = "danted (Debian dante-server) is not installed";
-            return;
-        }
-        s_userReady = test::RunCommand({test::PeersDir() + "/ensure-user.sh", kUser,
-                                        kPassword}) == 0;
-        s_dir = std::filesystem::temp_directory_path() /
-                ("velkor-dante-" + std::to_string(::getpid()));
-        s_port = test::FreeLoopbackPort();
-        s_server = new test::PeerProcess;
-        if (!s_server->Start({test::PeersDir() + "/dante.sh", std::to_string(s_port),
-                              s_dir.string()}) ||
-            !s_server->WaitForPort(s_port, 10000)) {
-            s_skipReason.clear();
-            s_startFailed = true;
-        }
+        s_skipReason = test::DanteUnavailable();
+        if (!s_skipReason.empty()) return;
+        s_server = new test::DanteServer;
+        s_started = s_server->Start();
+        s_port = s_server->Port();
     }
     static void TearDownTestSuite() {
         delete s_server;
         s_server = nullptr;
-        std::error_code ec;
-        std::filesystem::remove_all(s_dir, ec);
     }
     void SetUp() override {
         if (!s_skipReason.empty()) GTEST_SKIP() << s_skipReason;
-        ASSERT_FALSE(s_startFailed) << "danted did not start; see " << s_dir << "/danted.log";
+        ASSERT_TRUE(s_started) << "danted did not start; see " << s_server->Dir()
+                               << "/danted.log";
     }
 
     // An echo server behind the proxy.
@@ -74,11 +57,9 @@ protected:
     }
 
     static inline std::string s_skipReason;
-    static inline bool s_startFailed = false;
-    static inline bool s_userReady = false;
-    static inline std::filesystem::path s_dir;
+    static inline bool s_started = false;
     static inline unsigned int s_port = 0;
-    static inline test::PeerProcess* s_server = nullptr;
+    static inline test::DanteServer* s_server = nullptr;
 };
 
 TEST_F(DanteProxy, Socks4Connect) {
@@ -104,20 +85,20 @@ TEST_F(DanteProxy, Socks5ConnectWithoutAuthentication) {
 }
 
 TEST_F(DanteProxy, Socks5ConnectWithUserAndPassword) {
-    if (!s_userReady) GTEST_SKIP() << "cannot create the local test user (needs root)";
+    if (!s_server->UserReady()) GTEST_SKIP() << "cannot create the local test user (needs root)";
     ScriptedPeer echo(Echo());
     CVLKSocket sock;
     ASSERT_TRUE(sock.Create());
-    sock.SetProxy(2, "127.0.0.1", static_cast<int>(s_port), kUser, kPassword, 1);
+    sock.SetProxy(2, "127.0.0.1", static_cast<int>(s_port), test::DanteServer::TestUser(), test::DanteServer::TestPassword(), 1);
     ASSERT_EQ(sock.Connect("127.0.0.1", echo.Port()), 1) << sock.GetLastProxyError();
     RoundTrip(sock, "authenticated");
 }
 
 TEST_F(DanteProxy, Socks5WrongPasswordIsError5) {
-    if (!s_userReady) GTEST_SKIP() << "cannot create the local test user (needs root)";
+    if (!s_server->UserReady()) GTEST_SKIP() << "cannot create the local test user (needs root)";
     CVLKSocket sock;
     ASSERT_TRUE(sock.Create());
-    sock.SetProxy(2, "127.0.0.1", static_cast<int>(s_port), kUser, "wrong", 1);
+    sock.SetProxy(2, "127.0.0.1", static_cast<int>(s_port), test::DanteServer::TestUser(), "wrong", 1);
     EXPECT_EQ(sock.Connect("127.0.0.1", 9), 0);
     EXPECT_EQ(sock.GetLastProxyError(), 5);
 }

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Runs a private vsftpd on 127.0.0.1 in the foreground, serving ROOT to the
+# local system user USER (made by ensure-user.sh). Needs root.
+#   vsftpd.sh PORT ROOT USER WORKDIR
+set -euo pipefail
+port=$1 root=$2 user=$3 dir=$4
+mkdir -p "$dir/empty" "$root"
+chown -R "$user" "$root"
+pam=velkor-vsftpd-test
+# A PAM service of its own (pam_unix only), so the test user needs no shell.
+cat > /etc/pam.d/$pam <<PAM
+auth required pam_unix.so
+account required pam_unix.so
+session optional pam_unix.so
+PAM
+cat > "$dir/vsftpd.conf" <<CONF
+listen=YES
+listen_address=127.0.0.1
+listen_port=$port
+background=NO
+anonymous_enable=NO
+local_enable=YES
+write_enable=YES
+local_umask=022
+local_root=$root
+chroot_local_user=NO
+check_shell=NO
+userlist_enable=NO
+seccomp_sandbox=NO
+isolate=NO
+isolate_network=NO
+allow_writeable_chroot=YES
+pasv_enable=YES
+pasv_address=127.0.0.1
+port_enable=YES
+connect_from_port_20=NO
+pam_service_name=$pam
+secure_chroot_dir=$dir/empty
+xferlog_enable=NO
+vsftpd_log_file=$dir/vsftpd.log
+use_localtime=YES
+CONF
+exec /usr/sbin/vsftpd "$dir/vsftpd.conf"

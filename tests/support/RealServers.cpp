@@ -1,0 +1,96 @@
+#include "RealServers.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <system_error>
+
+#include "ScriptedPeer.h"
+
+namespace velkor::test {
+
+namespace {
+
+constexpr int kServerStartMs = 15000;
+
+bool HaveCommand(const std::string& check) { return std::system(check.c_str()) == 0; }
+
+std::filesystem::path FreshDir(const std::string& name) {
+    static int counter = 0;
+    auto dir = std::filesystem::temp_directory_path() /
+               ("velkor-" + name + "-" + std::to_string(::getpid()) + "-" +
+                std::to_string(++counter));
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+void RemoveDir(const std::filesystem::path& dir) {
+    if (dir.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+
+}  // namespace
+
+std::string DanteUnavailable() {
+    if (!HaveCommand("test -x /usr/sbin/danted || command -v danted >/dev/null 2>&1"))
+        return "danted (Debian dante-server) is not installed";
+    return {};
+}
+
+std::string FtpServerUnavailable(const std::string& kind) {
+    if (kind == "pyftpdlib") {
+        if (!HaveCommand("/usr/bin/python3 -c 'import pyftpdlib' >/dev/null 2>&1"))
+            return "python3-pyftpdlib is not installed";
+    } else if (kind == "vsftpd") {
+        if (!HaveCommand("test -x /usr/sbin/vsftpd")) return "vsftpd is not installed";
+        if (::geteuid() != 0) return "vsftpd needs root (system test user, PAM file)";
+    } else {
+        return "unknown FTP server " + kind;
+    }
+    return {};
+}
+
+DanteServer::~DanteServer() {
+    m_process.Stop();
+    RemoveDir(m_dir);
+}
+
+bool DanteServer::Start() {
+    m_userReady = ::geteuid() == 0 &&
+                  RunCommand({PeersDir() + "/ensure-user.sh", TestUser(), TestPassword()}) == 0;
+    m_dir = FreshDir("dante");
+    m_port = FreeLoopbackPort();
+    return m_process.Start({PeersDir() + "/dante.sh", std::to_string(m_port), m_dir.string()}) &&
+           m_process.WaitForPort(m_port, kServerStartMs);
+}
+
+FtpServer::~FtpServer() {
+    m_process.Stop();
+    RemoveDir(m_dir);
+}
+
+bool FtpServer::Start() {
+    m_dir = FreshDir(m_kind);
+    std::filesystem::create_directories(Root());
+    m_port = FreeLoopbackPort();
+    bool started;
+    if (m_kind == "vsftpd") {
+        if (RunCommand({PeersDir() + "/ensure-user.sh", TestUser(), TestPassword()}) != 0)
+            return false;
+        started = m_process.Start({PeersDir() + "/vsftpd.sh", std::to_string(m_port),
+                                   Root().string(), TestUser(), (m_dir / "conf").string()});
+    } else {
+        started = m_process.Start({PeersDir() + "/pyftpdlib.sh", std::to_string(m_port),
+                                   Root().string(), TestUser(), TestPassword()});
+    }
+    return started && m_process.WaitForPort(m_port, kServerStartMs);
+}
+
+void FtpServer::GiveToServer(const std::filesystem::path& path) const {
+    if (m_kind == "vsftpd") RunCommand({"chown", "-R", TestUser(), path.string()});
+}
+
+}  // namespace velkor::test

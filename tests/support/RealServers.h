@@ -1,0 +1,61 @@
+// Real servers from Debian packages, started by the tests on loopback with
+// private configs under a temp directory, and stopped by PID.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "PeerProcess.h"
+
+namespace velkor::test {
+
+// Why a real server cannot run here (empty when it can): the package is
+// missing, or the test does not run as root where the server needs it.
+std::string DanteUnavailable();
+std::string FtpServerUnavailable(const std::string& kind);
+
+// A Dante SOCKS server (SOCKS4 and SOCKS5; no authentication, or
+// username/password of the system user TestUser()).
+class DanteServer {
+public:
+    ~DanteServer();
+    bool Start();
+    unsigned int Port() const { return m_port; }
+    std::filesystem::path Dir() const { return m_dir; }
+    static const char* TestUser() { return "velkorsocks"; }
+    static const char* TestPassword() { return "s0cks-Pass"; }
+    // True when the test user exists (made when running as root).
+    bool UserReady() const { return m_userReady; }
+
+private:
+    PeerProcess m_process;
+    std::filesystem::path m_dir;
+    unsigned int m_port = 0;
+    bool m_userReady = false;
+};
+
+// An FTP server of the given kind ("pyftpdlib" or "vsftpd") serving a fresh
+// root directory to user TestUser() with password TestPassword().
+class FtpServer {
+public:
+    explicit FtpServer(std::string kind) : m_kind(std::move(kind)) {}
+    ~FtpServer();
+    bool Start();
+    unsigned int Port() const { return m_port; }
+    // The served directory as a local path.
+    std::filesystem::path Root() const { return m_dir / "root"; }
+    const std::string& Kind() const { return m_kind; }
+    static const char* TestUser() { return "velkorftp"; }
+    static const char* TestPassword() { return "ftp-Pass1"; }
+    // Makes a local file in the served tree readable and writable by the
+    // server (vsftpd serves as the test user).
+    void GiveToServer(const std::filesystem::path& path) const;
+
+private:
+    std::string m_kind;
+    PeerProcess m_process;
+    std::filesystem::path m_dir;
+    unsigned int m_port = 0;
+};
+
+}  // namespace velkor::test
