@@ -9,3 +9,5 @@
 #include "socket/CVLKSocket.h"
 #include "proxy/CPRDLDoc.h"
 #include "ftp/CFtpLink.h"
+#include "ftp/CFtpFile.h"
+#include "ftp/CFtp.h"

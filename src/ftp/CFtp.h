@@ -1,0 +1,97 @@
+// CFtp: the FTP client applications use.
+//
+// Whole-file operations on server paths (absolute, or relative to the login
+// directory; '\' and '/' both separate): download and upload with resume, a
+// byte limit and progress counters, deletion of whole trees, directories,
+// renaming, existence and length tests, and the parser of directory-listing
+// lines (EPLF, MS-DOS, NetWare and Unix styles).
+//
+// Transfers move 4096-byte blocks. While they run, the thread's wait hook
+// keeps running (see WaitHook.h): a user interface reads m_nTransferred
+// (offset plus bytes moved) and m_bTransferring, and stops a transfer by
+// setting m_bAbort to 1 (ABOR is sent after the current block). The library
+// never resets m_bAbort; set it back to 0 before the next transfer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ftp/CFtpFile.h"
+#include "ftp/CFtpLink.h"
+
+namespace velkor {
+
+class CFtp : public CFtpLink {
+public:
+    // Bytes per block moved between the data channel and the local file.
+    static constexpr int kBlockSize = 4096;
+    // How deep Delete descends into a directory tree.
+    static constexpr int kMaxDeleteDepth = 64;
+
+    // Download failure codes (from the last reply code).
+    static constexpr std::uint32_t kDownloadNotLoggedIn = 30;   // 530
+    static constexpr std::uint32_t kDownloadUnavailable = 10;   // 550
+    static constexpr std::uint32_t kDownloadBusy = 12;          // 450
+    static constexpr std::uint32_t kDownloadOtherFailure = 4294967295u;
+
+    CFtp() = default;
+    // Logs out.
+    ~CFtp() override;
+
+    // Downloads remote into local. transferred: the caller's running counter,
+    // increased by every block; limit: stop after this many bytes (0: none;
+    // compared with transferred after whole blocks); offset: resume position
+    // in both files; size: total length when known (0: unknown). The local
+    // file is never truncated. 0 on success; on failure 30 (530), 10 (550),
+    // 12 (450), 0 (a 2xx reply) or 4294967295.
+    virtual std::uint32_t Download(const std::string& remote, const std::string& local,
+                                   std::uint32_t& transferred, std::uint32_t limit,
+                                   std::uint32_t offset, std::uint32_t size, bool passive);
+    // Uploads local to remote; 1 on success, 0 on failure.
+    virtual std::uint32_t Upload(const std::string& local, const std::string& remote,
+                                 std::uint32_t& transferred, std::uint32_t limit,
+                                 std::uint32_t offset, std::uint32_t size, bool passive);
+    virtual bool DeleteFileA(const std::string& path);
+    virtual bool CreateDir(const std::string& path);
+    virtual bool RemoveDir(const std::string& path);
+    // Deletes a file, or a directory with everything below it (symbolic
+    // links are deleted, never followed).
+    virtual bool Delete(const std::string& path);
+    // Renames within one directory; false without any command otherwise.
+    virtual bool Rename(const std::string& from, const std::string& to);
+    bool MoveFileA(const std::string& from, const std::string& to);
+
+    bool IsFileExisted(const std::string& path);
+    // The length in bytes (SIZE, else the LIST line); 0 when unknown.
+    std::uint32_t GetFileLength(const std::string& path);
+    // The current directory relative to the login directory. Always true.
+    bool GetCurrentDir(std::string& out);
+    bool SetCurrentDir(const std::string& path);
+    // The first line of the last consumed reply; empty when there is none.
+    std::string GetLastMessage() const;
+    bool KeepAlive();
+
+    // Parses one listing line into file (whose strings are then the
+    // caller's, see CFtpFile). True when the line was understood; the
+    // parsers never read past the end of the line.
+    static bool Parse_ls(const char* line, CFtpFile* file);
+
+private:
+    bool TransferFile(const std::string& local, const std::string& remote,
+                      std::uint32_t& transferred, std::uint32_t limit, bool download,
+                      bool passive, std::uint32_t offset, std::uint32_t size);
+    // Full path, directory and name of a path; false when one is empty.
+    bool SplitPath(const std::string& path, std::string& full, std::string& dir,
+                   std::string& name) const;
+    void FinishTransfer(int command);
+
+    static bool Parse_ls_eplf(char* line, CFtpFile* file);
+    static bool Parse_ls_nt(char* line, CFtpFile* file);
+    static bool Parse_ls_novell(char* line, CFtpFile* file);
+    static bool Parse_ls_unix(char* line, int fieldCount, CFtpFile* file);
+    static char* copy_token(char** out, char* p);
+    static char* goto_next_token(char* p);
+    static long parse_time(char** p);
+};
+
+}  // namespace velkor

@@ -1,0 +1,290 @@
+// CFtp: directory-listing lines in EPLF, MS-DOS, NetWare and Unix styles.
+//
+// The parsers work on a NUL-terminated private copy of the line and move
+// only while the current character is not the terminating NUL, so they never
+// read past the end of the line.
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "ftp/CFtp.h"
+
+namespace velkor {
+
+namespace {
+
+const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr const char* kUnknown = "unknown";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+char* HeapCopy(const char* s) {
+    const std::size_t n = std::strlen(s);
+    char* copy = new char[n + 1];
+    std::memcpy(copy, s, n + 1);
+    return copy;
+}
+
+char* SkipBlanks(char* p) {
+    while (IsBlank(*p)) ++p;
+    return p;
+}
+
+// A decimal number as the C library reads it (leading blanks, sign), kept
+// within 32 bits; `end` receives the position after it.
+long ReadLong(char* p, char** end) {
+    const long long v = std::strtoll(p, end, 10);
+    return static_cast<long>(v);
+}
+
+std::uint32_t ReadUnsigned(char* p, char** end = nullptr) {
+    char* stop = nullptr;
+    const unsigned long long v = std::strtoull(p, &stop, 10);
+    if (end) *end = stop;
+    return static_cast<std::uint32_t>(v);
+}
+
+}  // namespace
+
+char* CFtp::copy_token(char** out, char* p) {
+    char* end = p;
+    while (*end && !IsBlank(*end)) ++end;
+    if (!*end) return nullptr;  // the last token of a line is never copied here
+    *end = '\0';
+    *out = HeapCopy(p);
+    return SkipBlanks(end + 1);
+}
+
+char* CFtp::goto_next_token(char* p) {
+    while (*p && !IsBlank(*p)) ++p;
+    return SkipBlanks(p);
+}
+
+long CFtp::parse_time(char** pp) {
+    char* p = *pp;
+    std::tm tm{};
+    tm.tm_isdst = 0;
+    if (IsDigit(p[0]) && p[1] && p[2] == '-') {
+        // MS-DOS: mm-dd-yy hh:mm[AP]M
+        char* q = nullptr;
+        tm.tm_mon = static_cast<int>(ReadLong(p, &q)) - 1;
+        if (*q != '-') return 0;
+        tm.tm_mday = static_cast<int>(ReadLong(q + 1, &q));
+        if (*q != '-') return 0;
+        tm.tm_year = static_cast<int>(ReadLong(q + 1, &q));  // years since 1900 as written
+        if (*q != ' ') return 0;
+        q = SkipBlanks(q);
+        tm.tm_hour = static_cast<int>(ReadLong(q, &q));
+        if (*q != ':') return 0;
+        char* minutes = q + 1;
+        tm.tm_min = static_cast<int>(ReadLong(minutes, nullptr));
+        const char* half = std::strpbrk(minutes, "AP");
+        if (half && *half == 'P' && tm.tm_hour != 12) tm.tm_hour += 12;
+        if (half && *half == 'A' && tm.tm_hour == 12) tm.tm_hour = 0;
+        *pp = minutes;
+        return static_cast<long>(std::mktime(&tm));
+    }
+    // Unix: Mon dd (yyyy | hh:mm)
+    for (int m = 0; m < 12; ++m) {
+        if (std::strncmp(p, kMonths[m], 3) == 0) {
+            tm.tm_mon = m;
+            break;
+        }
+    }
+    char* q = p;
+    while (*q && !IsBlank(*q)) ++q;
+    if (*q != ' ') return 0;
+    q = SkipBlanks(q);
+    tm.tm_mday = static_cast<int>(ReadLong(q, &q));
+    if (*q != ' ') return 0;
+    q = SkipBlanks(q);
+    if (!std::strchr(q, ':')) {
+        tm.tm_year = static_cast<int>(ReadLong(q, nullptr)) - 1900;
+    } else {
+        char* colon = nullptr;
+        tm.tm_hour = static_cast<int>(ReadLong(q, &colon));
+        if (*colon == ':') tm.tm_min = static_cast<int>(ReadLong(colon + 1, nullptr));
+        const std::time_t now = std::time(nullptr);
+        std::tm today{};
+        localtime_r(&now, &today);
+        tm.tm_year = today.tm_year;
+        // A date ahead of today belongs to last year.
+        if (tm.tm_mon > today.tm_mon || (tm.tm_mon == today.tm_mon && tm.tm_mday > today.tm_mday))
+            --tm.tm_year;
+    }
+    *pp = q;
+    return static_cast<long>(std::mktime(&tm));
+}
+
+bool CFtp::Parse_ls_eplf(char* line, CFtpFile* file) {
+    file->m_pszPermission = HeapCopy("----------");
+    // A fact follows the '+' and every later ','.
+    for (char* p = line; *p; ++p) {
+        if (p != line && *p != ',') continue;
+        char* fact = p + 1;
+        switch (*fact) {
+            case '\\':
+                file->m_pszPermission[0] = 'd';
+                break;
+            case 'm':
+                file->m_tModified = static_cast<std::int32_t>(ReadLong(fact + 1, nullptr));
+                break;
+            case 's':
+                file->m_nSize = ReadUnsigned(fact + 1);
+                break;
+            default:
+                break;
+        }
+        if (!*fact) break;
+    }
+    const char* tab = std::strchr(line, '\t');
+    if (!tab) return false;
+    file->m_pszName = HeapCopy(tab + 1);
+    file->m_pszOwner = HeapCopy(kUnknown);
+    file->m_pszGroup = HeapCopy(kUnknown);
+    return true;
+}
+
+bool CFtp::Parse_ls_nt(char* line, CFtpFile* file) {
+    char* p = line;
+    const long t = parse_time(&p);
+    if (t == 0) return false;
+    file->m_tModified = static_cast<std::int32_t>(t);
+    file->m_pszOwner = HeapCopy(kUnknown);
+    file->m_pszGroup = HeapCopy(kUnknown);
+    p = goto_next_token(p);
+    if (*p == '<') {
+        file->m_pszPermission = HeapCopy("drwxrwxrwx");
+    } else {
+        file->m_pszPermission = HeapCopy("-rw-rw-rw-");
+        file->m_nSize = ReadUnsigned(p);
+    }
+    p = goto_next_token(p);
+    if (!*p) return false;
+    file->m_pszName = HeapCopy(p);
+    return true;
+}
+
+bool CFtp::Parse_ls_novell(char* line, CFtpFile* file) {
+    if (std::strlen(line) < 13 || line[12] != ' ') return false;
+    line[12] = '\0';
+    file->m_pszPermission = HeapCopy(line);
+    char* p = SkipBlanks(line + 13);
+    p = copy_token(&file->m_pszOwner, p);
+    if (!p) return false;
+    file->m_pszGroup = HeapCopy(kUnknown);
+    file->m_nSize = ReadUnsigned(p);
+    p = goto_next_token(p);
+    const long t = parse_time(&p);
+    if (t == 0) return false;
+    file->m_tModified = static_cast<std::int32_t>(t);
+    p = goto_next_token(p);
+    if (!*p) return false;
+    file->m_pszName = HeapCopy(p);
+    return true;
+}
+
+bool CFtp::Parse_ls_unix(char* line, int fieldCount, CFtpFile* file) {
+    char* p = copy_token(&file->m_pszPermission, line);
+    if (!p) return false;
+    if (fieldCount < 9) {
+        file->m_pszGroup = HeapCopy(kUnknown);
+        if (fieldCount == 8) {
+            p = copy_token(&file->m_pszOwner, p);
+            if (!p) return false;
+        } else {
+            file->m_pszOwner = HeapCopy(kUnknown);
+        }
+        p = goto_next_token(p);
+    } else {
+        p = goto_next_token(p);  // link count
+        p = copy_token(&file->m_pszOwner, p);
+        if (!p) return false;
+        p = copy_token(&file->m_pszGroup, p);
+        if (!p) return false;
+    }
+    const char kind = file->m_pszPermission[0];
+    if (kind == 'b' || kind == 'u' || kind == 'c') {
+        char* comma = std::strchr(p, ',');
+        if (!comma) return false;
+        const std::uint32_t major = ReadUnsigned(p);
+        char* end = nullptr;
+        const std::uint32_t minor = ReadUnsigned(SkipBlanks(comma + 1), &end);
+        if (*end != ' ') return false;
+        file->m_nSize = (major << 16) | minor;
+        p = end;
+    } else {
+        char* end = p;
+        while (*end && !IsBlank(*end)) ++end;
+        if (*end != ' ' && *end != '\t') return false;
+        file->m_nSize = ReadUnsigned(p);
+        p = end;
+    }
+    p = SkipBlanks(p);
+    const long t = parse_time(&p);
+    if (t == 0) return false;
+    file->m_tModified = static_cast<std::int32_t>(t);
+    p = goto_next_token(p);
+    if (kind == 'l') {
+        char* arrow = std::strstr(p, "->");
+        if (arrow && arrow > p) arrow[-1] = '\0';
+    }
+    p = SkipBlanks(p);
+    if (!*p) return false;  // an entry without a name is of no use
+    file->m_pszName = HeapCopy(p);
+    return true;
+}
+
+bool CFtp::Parse_ls(const char* line, CFtpFile* file) {
+    if (!line || !file) return false;
+    std::string copy(line);
+    *file = CFtpFile();
+    if (!copy.empty() && copy.back() == '\n') copy.pop_back();
+    if (!copy.empty() && copy.back() == '\r') copy.pop_back();
+    char* s = copy.data();
+    const std::size_t len = copy.size();
+
+    bool ok;
+    if (len > 0 && s[0] == '+') {
+        ok = Parse_ls_eplf(s, file);
+    } else if (len > 2 && IsDigit(s[0]) && s[2] == '-') {
+        ok = Parse_ls_nt(s, file);
+    } else if (len > 2 && s[1] == ' ' && s[2] == '[') {
+        ok = Parse_ls_novell(s, file);
+    } else {
+        if (len > 10) s[10] = ' ';  // a marker right after the mode string
+        // Count fields: a field ends at a blank, a tab or ':'. A field ending
+        // at ':' (the hour) is followed by one more field (the name).
+        int fields = 0;
+        int count = -1;
+        char* p = s;
+        while (*p) {
+            while (*p && !IsBlank(*p) && *p != ':') ++p;
+            ++fields;
+            if (*p == ':') {
+                count = fields + 1;
+                break;
+            }
+            p = SkipBlanks(p);
+        }
+        if (count < 0) count = fields;
+        ok = count >= 7 && Parse_ls_unix(s, count, file);
+    }
+    if (file->m_pszPermission) {
+        const char kind = file->m_pszPermission[0];
+        file->m_bDirectory = kind == 'd';
+        file->m_bLink = kind == 'l';
+        file->m_bBlockDevice = kind == 'b';
+        file->m_bCharDevice = kind == 'c';
+        file->m_bSocket = kind == 's';
+        file->m_bPipe = kind == 'p';
+        file->m_bExec = std::strchr(file->m_pszPermission, 'x') && !file->m_bDirectory &&
+                        !file->m_bLink;
+    }
+    return ok;
+}
+
+}  // namespace velkor

@@ -1,0 +1,162 @@
+// CFtp file operations against scripted servers: exact command order and
+// the cases that must send nothing.
+#include "ftp/CFtp.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "FtpTestSupport.h"
+#include "platform/WaitHook.h"
+
+namespace velkor {
+namespace {
+
+using test::FtpDialogue;
+using test::PeerConnection;
+using test::ScriptedPeer;
+using Lines = std::vector<std::string>;
+
+Lines LoggedOn(Lines more) {
+    Lines replies = {"230 ok\r\n", "257 \"/\"\r\n"};
+    replies.insert(replies.end(), more.begin(), more.end());
+    return replies;
+}
+
+bool LoginTo(CFtp& ftp, const ScriptedPeer& server) {
+    return ftp.Login("127.0.0.1", static_cast<int>(server.Port()), "u", "p", "", "", "", "", 0,
+                     0);
+}
+
+std::string PasvReply(unsigned int port) {
+    return "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
+           std::to_string(port % 256) + ")\r\n";
+}
+
+TEST(CFtpOps, CasesThatSendNothing) {
+    Lines received;
+    ScriptedPeer server(FtpDialogue("220 hi\r\n", LoggedOn({}), &received));
+    CFtp ftp;
+    EXPECT_EQ(ftp.GetLastMessage(), "");
+    ASSERT_TRUE(LoginTo(ftp, server));
+    std::uint32_t transferred = 0;
+    EXPECT_EQ(ftp.Download("/f", "/dev/null", transferred, 0, 5000, 5000, true), 0u);
+    EXPECT_FALSE(ftp.Delete("/pub/.."));
+    EXPECT_FALSE(ftp.Delete("/pub/."));
+    EXPECT_FALSE(ftp.Delete("/"));
+    EXPECT_FALSE(ftp.Rename("/a/x", "/b/x"));
+    EXPECT_FALSE(ftp.MoveFileA("/a/x", "/b/y"));
+    EXPECT_EQ(ftp.Upload("/nonexistent/local/file", "/up.bin", transferred, 0, 0, 0, true), 0u);
+    EXPECT_EQ(transferred, 0u);
+    ftp.Logout();
+    server.Join();
+    EXPECT_EQ(received, (Lines{"USER u", "PWD", "QUIT"}));
+}
+
+TEST(CFtpOps, FileLengthFromSizeOrFromTheListing) {
+    ScriptedPeer data([](PeerConnection& c) {
+        c.Write("-rw-r--r-- 1 u g 777 Jan 5 2003 b.bin\r\n");
+    });
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n",
+        LoggedOn({"213 1234\r\n", "500 SIZE not understood\r\n", "200 ascii\r\n",
+                  PasvReply(data.Port()), "150 list\r\n226 done\r\n"}),
+        &received));
+    CFtp ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    ftp.m_strTransferType = "i";
+    EXPECT_EQ(ftp.GetFileLength("/a.bin"), 1234u);
+    EXPECT_EQ(ftp.GetFileLength("/b.bin"), 777u);
+    ftp.Logout();
+    server.Join();
+    EXPECT_EQ(received, (Lines{"USER u", "PWD", "SIZE /a.bin", "SIZE /b.bin", "TYPE a", "PASV",
+                               "LIST /b.bin", "QUIT"}));
+}
+
+TEST(CFtpOps, RecursiveDeleteFollowsTheListingOrder) {
+    int listing = 0;
+    ScriptedPeer data(
+        [&](PeerConnection& c) {
+            if (listing++ == 0) {
+                c.Write("drwxr-xr-x 3 u g 0 Jan 5 2003 .\r\n"
+                        "drwxr-xr-x 3 u g 0 Jan 5 2003 ..\r\n"
+                        "-rw-r--r-- 1 u g 3 Jan 5 2003 f.txt\r\n"
+                        "lrwxrwxrwx 1 u g 1 Jan 5 2003 up -> /\r\n"
+                        "drwxr-xr-x 2 u g 0 Jan 5 2003 sub\r\n");
+            } else {
+                c.Write("drwxr-xr-x 2 u g 0 Jan 5 2003 .\r\n");
+            }
+        },
+        2);
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n",
+        LoggedOn({"250 ok\r\n", "257 \"/d\"\r\n",                         // CWD /d, PWD
+                  PasvReply(data.Port()), "150 list\r\n226 done\r\n",     // PASV, LIST /d
+                  "550 not a dir\r\n", "250 deleted\r\n",                 // CWD /d/f.txt, DELE
+                  "250 deleted\r\n",                                      // DELE up
+                  "250 ok\r\n", "257 \"/d/sub\"\r\n",                     // CWD /d/sub, PWD
+                  PasvReply(data.Port()), "150 list\r\n226 done\r\n",     // PASV, LIST /d/sub
+                  "250 ok\r\n", "257 \"/d\"\r\n", "250 removed\r\n",      // CDUP, PWD, RMD
+                  "250 ok\r\n", "257 \"/\"\r\n", "250 removed\r\n"}),     // CDUP, PWD, RMD
+        &received));
+    CFtp ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    EXPECT_TRUE(ftp.Delete("\\d"));
+    ftp.Logout();
+    server.Join();
+    EXPECT_EQ(received,
+              (Lines{"USER u", "PWD", "CWD /d", "PWD", "PASV", "LIST /d", "CWD /d/f.txt",
+                     "DELE f.txt", "DELE up", "CWD /d/sub", "PWD", "PASV", "LIST /d/sub", "CDUP",
+                     "PWD", "RMD /d/sub", "CDUP", "PWD", "RMD /d", "QUIT"}));
+}
+
+TEST(CFtpOps, AbortFromTheWaitHookSendsAborAfterTheCurrentBlock) {
+    ScriptedPeer data([](PeerConnection& c) {
+        c.Write(std::string(3 * CFtp::kBlockSize, 'a'));
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the hook runs now
+        c.Write(std::string(CFtp::kBlockSize, 'b'));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        c.Write(std::string(100 * CFtp::kBlockSize, 'c'));
+    });
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n",
+        LoggedOn({"250 ok\r\n", "257 \"/pub\"\r\n", "200 binary\r\n", PasvReply(data.Port()),
+                  "150 sending\r\n", "426 aborted\r\n226 abort ok\r\n"}),
+        &received));
+    const std::string local = testing::TempDir() + "velkor-abort-" + std::to_string(getpid());
+    CFtp ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    std::uint32_t transferred = 0;
+    std::uint32_t seenProgress = 0;
+    std::uint32_t result;
+    {
+        ScopedWaitHook hook([&] {
+            if (ftp.m_bTransferring) {
+                seenProgress = ftp.m_nTransferred;
+                ftp.m_bAbort = 1;
+            }
+        });
+        result = ftp.Download("/pub/big.bin", local, transferred, 0, 0, 0, true);
+    }
+    EXPECT_EQ(result, 0u);  // no limit: an aborted transfer still succeeds
+    EXPECT_GE(seenProgress, static_cast<std::uint32_t>(CFtp::kBlockSize));
+    EXPECT_EQ(transferred, seenProgress + CFtp::kBlockSize);
+    EXPECT_EQ(ftp.m_nTransferred, transferred);
+    EXPECT_EQ(ftp.m_bTransferring, 0);
+    EXPECT_EQ(std::filesystem::file_size(local), transferred);
+    ftp.Logout();
+    server.Join();
+    std::filesystem::remove(local);
+    EXPECT_EQ(received, (Lines{"USER u", "PWD", "CWD /pub", "PWD", "TYPE i", "PASV",
+                               "RETR big.bin", "ABOR", "QUIT"}));
+}
+
+}  // namespace
+}  // namespace velkor
