@@ -13,9 +13,13 @@ enum ExitCode : int {
     kExitConnect = 3,   // the server or proxy could not be reached
     kExitProxy = 4,     // the proxy refused the handshake
     kExitTransfer = 5,  // sending or receiving failed
+    kExitNotFound = 6,  // the server has no such file or directory
+    kExitRefused = 7,   // the server refused the command
+    kExitInterrupted = 130,
 };
 
 void AddSocksCommand(CLI::App& app, int& exitCode);
 void AddEchoCommand(CLI::App& app, int& exitCode);
+void AddFtpCommand(CLI::App& app, int& exitCode);
 
 }  // namespace velkor::tool

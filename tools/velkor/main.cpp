@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
     int exitCode = velkor::tool::kExitOk;
     velkor::tool::AddSocksCommand(app, exitCode);
     velkor::tool::AddEchoCommand(app, exitCode);
+    velkor::tool::AddFtpCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -1,0 +1,83 @@
+#include "FtpUrl.h"
+
+#include <charconv>
+
+namespace velkor::tool {
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool PercentDecode(const std::string& in, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        if (in[i] != '%') {
+            out += in[i];
+            continue;
+        }
+        if (i + 2 >= in.size()) return false;
+        const int hi = HexValue(in[i + 1]), lo = HexValue(in[i + 2]);
+        if (hi < 0 || lo < 0) return false;
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseFtpUrl(const std::string& text, FtpUrl& out, std::string& error) {
+    const std::string scheme = "ftp://";
+    if (text.compare(0, scheme.size(), scheme) != 0) {
+        error = "the address must begin with ftp://";
+        return false;
+    }
+    const std::size_t start = scheme.size();
+    std::size_t slash = text.find('/', start);
+    if (slash == std::string::npos) slash = text.size();
+    std::string authority = text.substr(start, slash - start);
+    const std::string rawPath = slash < text.size() ? text.substr(slash) : "";
+
+    const std::size_t at = authority.rfind('@');
+    if (at != std::string::npos) {
+        const std::string userInfo = authority.substr(0, at);
+        authority.erase(0, at + 1);
+        const std::size_t colon = userInfo.find(':');
+        if (!PercentDecode(userInfo.substr(0, colon), out.user) ||
+            (colon != std::string::npos &&
+             !PercentDecode(userInfo.substr(colon + 1), out.password))) {
+            error = "bad percent escape in the user or password";
+            return false;
+        }
+        if (colon == std::string::npos) out.password.clear();
+    }
+    const std::size_t colon = authority.rfind(':');
+    if (colon != std::string::npos) {
+        const char* first = authority.data() + colon + 1;
+        const char* last = authority.data() + authority.size();
+        const auto [end, ec] = std::from_chars(first, last, out.port);
+        if (ec != std::errc() || end != last || out.port < 1 || out.port > 65535) {
+            error = "bad port";
+            return false;
+        }
+        authority.resize(colon);
+    }
+    if (authority.empty()) {
+        error = "no host";
+        return false;
+    }
+    out.host = authority;
+    if (!PercentDecode(rawPath, out.path)) {
+        error = "bad percent escape in the path";
+        return false;
+    }
+    if (out.path == "/") out.path.clear();
+    return true;
+}
+
+}  // namespace velkor::tool
