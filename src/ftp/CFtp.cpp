@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <vector>
@@ -128,29 +129,37 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
     BlockWriter writer(file.Get());
     bool fileFailed = false;
     std::uint32_t moved = 0;
-    char block[kBlockSize];
+    // Both directions read up to kReadAheadBytes at once (from the socket or
+    // from the file) and move them on in blocks of kBlockSize, so the
+    // counters, the limit and the abort flag still work per block while the
+    // source is read in fewer calls.
+    std::unique_ptr<char[]> ahead(new char[kReadAheadBytes]);
+    int aheadStart = 0, aheadEnd = 0;
     for (;;) {
         if (size != 0 && offset + moved >= size) break;
-        int n;
+        if (aheadStart == aheadEnd) {
+            aheadStart = 0;
+            if (download) {
+                aheadEnd = ReadDataChannel(ahead.get(), kReadAheadBytes);
+            } else {
+                do {
+                    aheadEnd = static_cast<int>(::read(file.Get(), ahead.get(), kReadAheadBytes));
+                } while (aheadEnd < 0 && errno == EINTR);
+                if (aheadEnd < 0) fileFailed = true;
+            }
+            if (aheadEnd <= 0) break;
+        }
+        int n = std::min(kBlockSize, aheadEnd - aheadStart);
+        char* data = ahead.get() + aheadStart;
+        aheadStart += n;
+        transferred += static_cast<std::uint32_t>(n);
         if (download) {
-            n = ReadDataChannel(block, kBlockSize);
-            if (n <= 0) break;
-            transferred += static_cast<std::uint32_t>(n);
-            if (!writer.Append(block, static_cast<std::size_t>(n))) {
+            if (!writer.Append(data, static_cast<std::size_t>(n))) {
                 fileFailed = true;
                 break;
             }
-        } else {
-            do {
-                n = static_cast<int>(::read(file.Get(), block, kBlockSize));
-            } while (n < 0 && errno == EINTR);
-            if (n < 0) {
-                fileFailed = true;
-                break;
-            }
-            if (n == 0) break;
-            transferred += static_cast<std::uint32_t>(n);
-            if (!WriteDataChannel(block, n)) break;
+        } else if (!WriteDataChannel(data, n)) {
+            break;
         }
         moved += static_cast<std::uint32_t>(n);
         m_bTransferring = 1;

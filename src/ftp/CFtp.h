@@ -25,6 +25,8 @@ class CFtp : public CFtpLink {
 public:
     // Bytes per block moved between the data channel and the local file.
     static constexpr int kBlockSize = 4096;
+    // Bytes a download receives at once before handing them on in blocks.
+    static constexpr int kReadAheadBytes = 64 * 1024;
     // How deep Delete descends into a directory tree.
     static constexpr int kMaxDeleteDepth = 64;
 

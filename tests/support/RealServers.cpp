@@ -84,7 +84,8 @@ bool FtpServer::Start() {
                                    Root().string(), TestUser(), (m_dir / "conf").string()});
     } else {
         started = m_process.Start({PeersDir() + "/pyftpdlib.sh", std::to_string(m_port),
-                                   Root().string(), TestUser(), TestPassword()});
+                                   Root().string(), TestUser(), TestPassword(),
+                                   (m_dir / "pyftpdlib.log").string()});
     }
     return started && m_process.WaitForPort(m_port, kServerStartMs);
 }
