@@ -31,12 +31,12 @@ Progress::Progress(std::string label, std::uint64_t total, std::uint64_t start, 
 
 std::string Progress::Format(const std::string& label, std::uint64_t done, std::uint64_t total,
                              double bytesPerSecond, int width) {
-    std::string line = label + " ";
+    std::string line = label;
     char text[96];
     if (total > 0) {
         const double fraction = done >= total ? 1.0 : static_cast<double>(done) / total;
         const int filled = static_cast<int>(fraction * width);
-        line += "[" + std::string(static_cast<std::size_t>(filled), '#') +
+        line += " [" + std::string(static_cast<std::size_t>(filled), '#') +
                 std::string(static_cast<std::size_t>(width - filled), ' ') + "]";
         std::snprintf(text, sizeof text, " %3d%%", static_cast<int>(fraction * 100));
         line += text;
