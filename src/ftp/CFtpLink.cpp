@@ -74,38 +74,42 @@ CFtpLink::~CFtpLink() {
     Close();
 }
 
-void CFtpLink::ApplyFtpProxy(CVLKSocket& socket, int type) const {
+bool CFtpLink::Channel::Open(const std::string& host, int port, int proxyType) {
+    if (m_bConnected) return true;
+    m_socket.Close();
+    if (!m_socket.Create()) return false;
+    m_socket.SetTimeoutLength(m_nTimeout);
     const CPRDLDoc* doc = CPRDLDoc::Getthis();
-    if (doc && doc->m_bEnable && !doc->m_strFtpHost.empty()) {
-        socket.SetProxy(type, doc->m_strFtpHost, doc->m_nFtpPort, "", "", 0);
-    } else {
-        socket.SetProxy(0, "", 0, "", "", 0);
+    if (doc && doc->m_bEnable && !doc->m_strFtpHost.empty())
+        m_socket.SetProxy(proxyType, doc->m_strFtpHost, doc->m_nFtpPort, "", "", 0);
+    else
+        m_socket.SetProxy(0, "", 0, "", "", 0);
+    if (!m_socket.Connect(host.c_str(), static_cast<unsigned int>(port))) {
+        m_socket.Close();
+        return false;
+    }
+    m_bConnected = true;
+    return true;
+}
+
+void CFtpLink::Channel::Shut() {
+    if (m_bConnected) {
+        m_socket.Close();
+        m_bConnected = false;
     }
 }
 
-// --- control channel ---
+// --- control channel: SOCKS5 through the FTP proxy ---
 
 bool CFtpLink::ConnectControlChannel(const std::string& host, int& port) {
     if (m_control.m_bConnected) return true;
-    CVLKSocket& sock = m_control.m_socket;
-    sock.Close();
-    if (!sock.Create()) return false;
-    sock.SetTimeoutLength(m_control.m_nTimeout);
-    ApplyFtpProxy(sock, 2);
-    if (!sock.Connect(host.c_str(), static_cast<unsigned int>(port))) {
-        sock.Close();
-        return false;
-    }
-    m_control.m_bConnected = true;
+    if (!m_control.Open(host, port, 2)) return false;
     m_control.m_bLost = false;
     return true;
 }
 
 bool CFtpLink::DisconnectControlChannel() {
-    if (m_control.m_bConnected) {
-        m_control.m_socket.Close();
-        m_control.m_bConnected = false;
-    }
+    m_control.Shut();
     return true;
 }
 

@@ -82,6 +82,12 @@ public:
         unsigned int m_nTimeout = kChannelTimeout;
         bool m_bConnected = false;
         bool m_bLost = false;  // control channel: a command could not complete
+
+        // Connects (true at once when connected), through the registered FTP
+        // proxy with the given SOCKS type when one is configured.
+        bool Open(const std::string& host, int port, int proxyType);
+        // Closes the socket when connected.
+        void Shut();
     };
 
     std::uint8_t m_bAbort = 0;
@@ -220,7 +226,6 @@ private:
     bool SendLogonStep(int step, const std::string& hostText);
     bool ReadListing(const std::string& path, const char* verb, int command, bool ascii);
     bool ExtendedCommand(const std::string& verb, std::string argument, bool replaceProtocol);
-    void ApplyFtpProxy(CVLKSocket& socket, int type) const;
 
     std::unique_ptr<CSocket> m_pDataListener;
 };

@@ -47,26 +47,13 @@ std::vector<std::string> ProtocolList(const std::vector<std::string>& reply) {
 
 }  // namespace
 
+// The data channel goes through the FTP proxy with SOCKS4.
 bool CFtpLink::ConnectDataChannel(const std::string& host, int& port) {
-    if (m_data.m_bConnected) return true;
-    CVLKSocket& sock = m_data.m_socket;
-    sock.Close();
-    if (!sock.Create()) return false;
-    sock.SetTimeoutLength(m_data.m_nTimeout);
-    ApplyFtpProxy(sock, 1);
-    if (!sock.Connect(host.c_str(), static_cast<unsigned int>(port))) {
-        sock.Close();
-        return false;
-    }
-    m_data.m_bConnected = true;
-    return true;
+    return m_data.Open(host, port, 1);
 }
 
 bool CFtpLink::DisconnectDataChannel() {
-    if (m_data.m_bConnected) {
-        m_data.m_socket.Close();
-        m_data.m_bConnected = false;
-    }
+    m_data.Shut();
     return true;
 }
 

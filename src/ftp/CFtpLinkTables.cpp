@@ -32,17 +32,17 @@ constexpr int Column(int code) {
     throw "reply code missing from the code list";  // fails the constant evaluation
 }
 
-constexpr Row MakeRow(const RowSpec& spec) {
+constexpr Row MakeRow(const RowSpec& codes) {
     Row row{};
     const auto set = [&row](std::initializer_list<int> codes, int status) {
         for (int code : codes) row[Column(code)] = status;
     };
-    set(spec.success, 1);
-    set(spec.more, 6);
-    set(spec.preliminary, 3);
-    set(spec.transient, 4);
-    set(spec.notLoggedIn, 5);
-    set(spec.refused, 2);
+    set(codes.success, 1);
+    set(codes.more, 6);
+    set(codes.preliminary, 3);
+    set(codes.transient, 4);
+    set(codes.notLoggedIn, 5);
+    set(codes.refused, 2);
     set({600, 601}, 7);
     set({602}, 2);
     return row;

@@ -13,6 +13,10 @@ namespace velkor {
 namespace {
 
 using test::FtpDialogue;
+using test::LoggedOn;
+using test::LoginTo;
+using test::PasvReply;
+using test::ServeLogon;
 using test::PeerConnection;
 using test::ScriptedPeer;
 using test::TestFtpLink;
@@ -162,17 +166,7 @@ TEST(FtpLogon, OutOfRangeTypeConnectsNowhere) {
     EXPECT_EQ(server.Accepted(), 0);
 }
 
-// Logs a TestFtpLink on to a scripted server: "230" for USER, then PWD "/".
-Lines LoggedOn(Lines more) {
-    Lines replies = {"230 ok\r\n", "257 \"/\"\r\n"};
-    replies.insert(replies.end(), more.begin(), more.end());
-    return replies;
-}
 
-bool LoginTo(TestFtpLink& ftp, const ScriptedPeer& server) {
-    return ftp.Login("127.0.0.1", static_cast<int>(server.Port()), "u", "p", "", "", "", "", 0,
-                     0);
-}
 
 TEST(FtpGreeting, Preliminary120Then220GoesThroughConnectW) {
     Lines received;
@@ -255,11 +249,7 @@ TEST(FtpReplies, ReplyWithoutCodeIsStatus8) {
 
 TEST(FtpReplies, EndlessReplyLineIsBoundedAndDropsTheConnection) {
     ScriptedPeer server([](PeerConnection& c) {
-        c.Write("220 hi\r\n");
-        c.ReadLine();
-        c.Write("230 ok\r\n");
-        c.ReadLine();
-        c.Write("257 \"/\"\r\n");
+        ServeLogon(c);
         c.ReadLine();  // NOOP
         c.Write("200 ");
         const std::string chunk(64 << 10, 'x');
@@ -279,11 +269,7 @@ TEST(FtpReplies, DroppedConnectionLogsOnAgainByItself) {
     ScriptedPeer server(
         [&](PeerConnection& c) {
             Lines& got = received[static_cast<std::size_t>(connection++)];
-            c.Write("220 hi\r\n");
-            got.push_back(c.ReadLine());
-            c.Write("230 ok\r\n");
-            got.push_back(c.ReadLine());
-            c.Write("257 \"/\"\r\n");
+            ServeLogon(c, &got);
             got.push_back(c.ReadLine());
             if (connection == 1) return;  // drop without answering NOOP
             c.Write("200 fine\r\n");
@@ -306,11 +292,7 @@ TEST(FtpReplies, DroppedConnectionLogsOnAgainByItself) {
 
 TEST(FtpReplies, SilentServerFailsWithStatus7AfterTheTimeout) {
     ScriptedPeer server([](PeerConnection& c) {
-        c.Write("220 hi\r\n");
-        c.ReadLine();
-        c.Write("230 ok\r\n");
-        c.ReadLine();
-        c.Write("257 \"/\"\r\n");
+        ServeLogon(c);
         c.ReadLine();
         c.ReadToEnd();  // never answers
     });
@@ -498,10 +480,6 @@ ScriptedPeer DataServer(std::string data) {
     return ScriptedPeer([data = std::move(data)](PeerConnection& c) { c.Write(data); });
 }
 
-std::string PasvReply(unsigned int port) {
-    return "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
-           std::to_string(port % 256) + ")\r\n";
-}
 
 TEST(FtpListing, LinesAcrossBlocksSlashesAndALastLineWithoutEnd) {
     // A first line that ends past the 4096-byte block boundary.
@@ -532,11 +510,7 @@ TEST(FtpListing, NlstReadsTheCompletionReplyAfterTheData) {
     ScriptedPeer data = DataServer("a.txt\r\nb.txt\r\n");
     Lines received;
     ScriptedPeer server([&](PeerConnection& c) {
-        c.Write("220 hi\r\n");
-        for (const char* reply : {"230 ok\r\n", "257 \"/\"\r\n"}) {
-            received.push_back(c.ReadLine());
-            c.Write(reply);
-        }
+        ServeLogon(c, &received);
         received.push_back(c.ReadLine());
         c.Write(PasvReply(data.Port()));
         received.push_back(c.ReadLine());

@@ -17,25 +17,16 @@ namespace velkor {
 namespace {
 
 using test::FtpDialogue;
+using test::LoggedOn;
+using test::LoginTo;
+using test::PasvReply;
+using test::ServeLogon;
 using test::PeerConnection;
 using test::ScriptedPeer;
 using Lines = std::vector<std::string>;
 
-Lines LoggedOn(Lines more) {
-    Lines replies = {"230 ok\r\n", "257 \"/\"\r\n"};
-    replies.insert(replies.end(), more.begin(), more.end());
-    return replies;
-}
 
-bool LoginTo(CFtp& ftp, const ScriptedPeer& server) {
-    return ftp.Login("127.0.0.1", static_cast<int>(server.Port()), "u", "p", "", "", "", "", 0,
-                     0);
-}
 
-std::string PasvReply(unsigned int port) {
-    return "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
-           std::to_string(port % 256) + ")\r\n";
-}
 
 TEST(CFtpOps, CasesThatSendNothing) {
     Lines received;

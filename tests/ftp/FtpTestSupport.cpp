@@ -22,4 +22,29 @@ ScriptedPeer::Script FtpDialogue(std::string greeting, std::vector<std::string> 
     };
 }
 
+std::vector<std::string> LoggedOn(std::vector<std::string> more) {
+    std::vector<std::string> replies = {"230 ok\r\n", "257 \"/\"\r\n"};
+    replies.insert(replies.end(), more.begin(), more.end());
+    return replies;
+}
+
+void ServeLogon(PeerConnection& c, std::vector<std::string>* received) {
+    c.Write("220 hi\r\n");
+    for (const char* reply : {"230 ok\r\n", "257 \"/\"\r\n"}) {
+        const std::string line = c.ReadLine();
+        if (received) received->push_back(line);
+        c.Write(reply);
+    }
+}
+
+bool LoginTo(CFtpLink& ftp, const ScriptedPeer& server) {
+    return ftp.Login("127.0.0.1", static_cast<int>(server.Port()), "u", "p", "", "", "", "", 0,
+                     0);
+}
+
+std::string PasvReply(unsigned int port) {
+    return "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
+           std::to_string(port % 256) + ")\r\n";
+}
+
 }  // namespace velkor::test

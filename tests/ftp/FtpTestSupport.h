@@ -62,4 +62,16 @@ public:
 ScriptedPeer::Script FtpDialogue(std::string greeting, std::vector<std::string> replies,
                                  std::vector<std::string>* received);
 
+// Replies for a scripted logon: "230" to USER and "/" to PWD, then `more`.
+std::vector<std::string> LoggedOn(std::vector<std::string> more);
+
+// Serves the greeting and that logon by hand; records the lines if asked.
+void ServeLogon(PeerConnection& c, std::vector<std::string>* received = nullptr);
+
+// Logs on to a scripted server as user "u", logon type 0.
+bool LoginTo(CFtpLink& ftp, const ScriptedPeer& server);
+
+// A 227 reply naming 127.0.0.1 and the port.
+std::string PasvReply(unsigned int port);
+
 }  // namespace velkor::test
