@@ -11,3 +11,8 @@
 #include "ftp/CFtpLink.h"
 #include "ftp/CFtpFile.h"
 #include "ftp/CFtp.h"
+#include "platform/CodePage.h"
+#include "platform/CXCommon.h"
+#include "platform/TimeZone.h"
+#include "mail/CRecipient.h"
+#include "mail/CMailCommonFunction.h"

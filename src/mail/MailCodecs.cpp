@@ -1,0 +1,473 @@
+// CMailCommonFunction: transfer encodings and character conversions.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include "mail/CMailCommonFunction.h"
+#include "platform/CodePage.h"
+
+namespace velkor {
+
+namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// Decoder table: 0-63 a digit, kSkip for CR and LF, kStop for '=', kBad for
+// anything else. Other bytes are looked up by their low seven bits.
+constexpr std::uint8_t kSkip = 64, kStop = 65, kBad = 0xFF;
+
+constexpr std::array<std::uint8_t, 256> MakeDecodeTable() {
+    std::array<std::uint8_t, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+        const int low = b & 0x7F;
+        t[b] = kBad;
+        for (int v = 0; v < 64; ++v)
+            if (kAlphabet[v] == low) t[b] = static_cast<std::uint8_t>(v);
+    }
+    t['\r'] = kSkip;
+    t['\n'] = kSkip;
+    t['='] = kStop;
+    return t;
+}
+constexpr std::array<std::uint8_t, 256> kDecode = MakeDecodeTable();
+
+// Encoder table: the two characters of every 12-bit value.
+constexpr std::array<std::array<char, 2>, 4096> MakePairTable() {
+    std::array<std::array<char, 2>, 4096> t{};
+    for (int v = 0; v < 4096; ++v) t[v] = {kAlphabet[v >> 6], kAlphabet[v & 63]};
+    return t;
+}
+constexpr std::array<std::array<char, 2>, 4096> kPairs = MakePairTable();
+
+// Quoted-printable: bytes copied as they are (33-60 and 62-126).
+constexpr std::array<bool, 256> MakeLiteralTable() {
+    std::array<bool, 256> t{};
+    for (int c = 0; c < 256; ++c) t[c] = (c >= 33 && c <= 60) || (c >= 62 && c <= 126);
+    return t;
+}
+constexpr std::array<bool, 256> kQpLiteral = MakeLiteralTable();
+
+constexpr std::array<int, 256> MakeHexTable() {
+    std::array<int, 256> t{};
+    for (int c = 0; c < 256; ++c) t[c] = -1;
+    for (int v = 0; v < 16; ++v) t[static_cast<unsigned char>(kHexDigits[v])] = v;
+    return t;
+}
+constexpr std::array<int, 256> kHexValue = MakeHexTable();
+
+// Half-open range [start, end) after the -1 rules, clamped to the text.
+void NormaliseRange(const std::string& src, int& start, int& end) {
+    const int len = static_cast<int>(src.size());
+    if (start < 0) start = 0;
+    if (end < 0 || end > len) end = len;
+    if (start > end) start = end;
+}
+
+// The inclusive range of the UU functions as a string view.
+std::string_view InclusiveRange(const std::string& src, int start, int end) {
+    const int len = static_cast<int>(src.size());
+    if (start < 0) start = 0;
+    if (end < 0 || end >= len) end = len - 1;
+    if (start > end) return {};
+    return std::string_view(src).substr(static_cast<std::size_t>(start),
+                                        static_cast<std::size_t>(end - start + 1));
+}
+
+unsigned char UUEnc(unsigned v) { return static_cast<unsigned char>((v & 077) ? (v & 077) + 32 : 96); }
+unsigned UUDec(unsigned char c) { return (static_cast<unsigned>(c) - 32) & 63; }
+
+// The process's file-creation mask, read without changing it.
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtol(line.c_str() + 6, nullptr, 8));
+    }
+    const mode_t mask = ::umask(0);  // no /proc: read it by setting it back at once
+    ::umask(mask);
+    return mask;
+}
+
+}  // namespace
+
+int CMailCommonFunction::Decode(const std::string& encoding, const std::string& src,
+                                unsigned char* out, std::uint32_t& count, int start, int end) {
+    if (out) std::memset(out, 0, count);
+    if (MbcsEqualNoCase(encoding, "base64")) return DecodeTextBase64(src, out, count, start, end);
+    if (MbcsEqualNoCase(encoding, "quoted-printable"))
+        return DecodeTextQuotedPrintable(src, out, count, start, end);
+    if (MbcsEqualNoCase(encoding, "uucode")) return DecodeUU(src, out, count, start, end);
+    const long long n = static_cast<long long>(end) - start;
+    if (n < 0 || static_cast<long long>(count) < n) return 0;
+    count = static_cast<std::uint32_t>(n);
+    for (long long i = 0; i < n; ++i) {
+        const long long at = start + i;
+        if (at < 0 || at >= static_cast<long long>(src.size()) || src[static_cast<std::size_t>(at)] == '\0')
+            break;
+        out[i] = static_cast<unsigned char>(src[static_cast<std::size_t>(at)]);
+    }
+    return 1;
+}
+
+int CMailCommonFunction::DecodeTextBase64(const std::string& src, unsigned char* out,
+                                          std::uint32_t& count, int start, int end) {
+    NormaliseRange(src, start, end);
+    const std::uint32_t capacity = count;
+    if (out) std::memset(out, 0, capacity);
+    const auto* s = reinterpret_cast<const unsigned char*>(src.data());
+    std::size_t i = static_cast<std::size_t>(start);
+    const std::size_t stop = static_cast<std::size_t>(end);
+    std::uint32_t o = 0;
+    std::uint32_t acc = 0;
+    int bits = 0;
+    while (i < stop) {
+        // Whole groups of four digits while nothing is pending.
+        if (bits == 0) {
+            while (i + 4 <= stop && o + 3 <= capacity) {
+                const std::uint8_t a = kDecode[s[i]], b = kDecode[s[i + 1]], c = kDecode[s[i + 2]],
+                                   d = kDecode[s[i + 3]];
+                if ((a | b | c | d) >= 64) break;
+                const std::uint32_t v = (a << 18) | (b << 12) | (c << 6) | d;
+                out[o] = static_cast<unsigned char>(v >> 16);
+                out[o + 1] = static_cast<unsigned char>(v >> 8);
+                out[o + 2] = static_cast<unsigned char>(v);
+                o += 3;
+                i += 4;
+            }
+            if (i >= stop) break;
+        }
+        const std::uint8_t v = kDecode[s[i++]];
+        if (v == kStop) break;
+        if (v == kSkip) continue;
+        if (v == kBad) return 0;
+        acc = (acc << 6) | v;
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            if (o >= capacity) return 0;
+            out[o++] = static_cast<unsigned char>(acc >> bits);
+        }
+    }
+    count = o;
+    return 1;
+}
+
+int CMailCommonFunction::DecodeTextQuotedPrintable(const std::string& src, unsigned char* out,
+                                                   std::uint32_t& count, int start, int end) {
+    NormaliseRange(src, start, end);
+    const std::uint32_t capacity = count;
+    if (out) std::memset(out, 0, capacity);
+    const char* s = src.data();
+    std::size_t i = static_cast<std::size_t>(start);
+    const std::size_t stop = static_cast<std::size_t>(end);
+    std::uint32_t o = 0;
+    while (i < stop) {
+        const void* eq = std::memchr(s + i, '=', stop - i);
+        const std::size_t run = (eq ? static_cast<const char*>(eq) - s : stop) - i;
+        if (run > capacity - o) return 0;
+        std::memcpy(out + o, s + i, run);
+        o += static_cast<std::uint32_t>(run);
+        i += run;
+        if (i >= stop) break;
+        // At '='.
+        if (i + 2 < stop && s[i + 1] == '\r' && s[i + 2] == '\n') {
+            i += 3;
+            continue;
+        }
+        if (o >= capacity) return 0;
+        const int hi = i + 1 < stop ? kHexValue[static_cast<unsigned char>(s[i + 1])] : -1;
+        const int lo = i + 2 < stop ? kHexValue[static_cast<unsigned char>(s[i + 2])] : -1;
+        if (hi >= 0 && lo >= 0) {
+            out[o++] = static_cast<unsigned char>(hi << 4 | lo);
+            i += 3;
+        } else {
+            out[o++] = '=';
+            ++i;
+        }
+    }
+    count = o;
+    return 1;
+}
+
+std::string CMailCommonFunction::Encode(const std::string& encoding, const unsigned char* data,
+                                        const std::uint32_t& len, const int& lineLength) {
+    if (MbcsEqualNoCase(encoding, "base64")) return EncodeTextBase64(data, len, lineLength);
+    if (MbcsEqualNoCase(encoding, "quoted-printable"))
+        return EncodeTextQuotedPrintable(data, len, lineLength);
+    if (!data) return {};
+    const void* zero = std::memchr(data, 0, len);
+    const std::size_t n = zero ? static_cast<const unsigned char*>(zero) - data : len;
+    return std::string(reinterpret_cast<const char*>(data), n);
+}
+
+std::string CMailCommonFunction::EncodeTextBase64(const unsigned char* data,
+                                                  const std::uint32_t& len, const int& lineLength) {
+    if (!data || len == 0) return {};
+    const std::size_t L = static_cast<std::size_t>(lineLength < 0 ? -lineLength : lineLength);
+    const std::size_t chars = (static_cast<std::size_t>(len) + 2) / 3 * 4;
+    const std::size_t breaks = L ? chars / L : 0;
+    std::string out;
+    out.resize(chars + 2 * breaks);
+    char* o = out.data();
+    const unsigned char* p = data;
+    const unsigned char* const tail = data + len - len % 3;
+
+    if (L % 4 == 0) {
+        // Breaks fall between groups: write whole lines of L / 4 groups.
+        const std::size_t groupsPerLine = L ? L / 4 : static_cast<std::size_t>(-1);
+        while (p < tail) {
+            const std::size_t groups =
+                std::min<std::size_t>(groupsPerLine, static_cast<std::size_t>(tail - p) / 3);
+            for (std::size_t g = 0; g < groups; ++g, p += 3, o += 4) {
+                const std::uint32_t v = (p[0] << 16) | (p[1] << 8) | p[2];
+                std::memcpy(o, kPairs[v >> 12].data(), 2);
+                std::memcpy(o + 2, kPairs[v & 0xFFF].data(), 2);
+            }
+            if (groups == groupsPerLine) {
+                *o++ = '\r';
+                *o++ = '\n';
+            }
+        }
+        const std::size_t rest = len % 3;
+        if (rest) {
+            const std::uint32_t v = (p[0] << 16) | (rest == 2 ? p[1] << 8 : 0);
+            o[0] = kAlphabet[v >> 18];
+            o[1] = kAlphabet[(v >> 12) & 63];
+            o[2] = rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
+            o[3] = '=';
+            o += 4;
+            if (L && (chars % L) == 0) {
+                *o++ = '\r';
+                *o++ = '\n';
+            }
+        }
+        return out;
+    }
+
+    // Any other line length: one character at a time, counting.
+    std::size_t counter = 0;
+    const auto emit = [&](char c) {
+        *o++ = c;
+        if (++counter % L == 0) {
+            *o++ = '\r';
+            *o++ = '\n';
+        }
+    };
+    for (; p < tail; p += 3) {
+        const std::uint32_t v = (p[0] << 16) | (p[1] << 8) | p[2];
+        emit(kAlphabet[v >> 18]);
+        emit(kAlphabet[(v >> 12) & 63]);
+        emit(kAlphabet[(v >> 6) & 63]);
+        emit(kAlphabet[v & 63]);
+    }
+    const std::size_t rest = len % 3;
+    if (rest) {
+        const std::uint32_t v = (p[0] << 16) | (rest == 2 ? p[1] << 8 : 0);
+        emit(kAlphabet[v >> 18]);
+        emit(kAlphabet[(v >> 12) & 63]);
+        emit(rest == 2 ? kAlphabet[(v >> 6) & 63] : '=');
+        emit('=');
+    }
+    return out;
+}
+
+std::string CMailCommonFunction::EncodeTextQuotedPrintable(const unsigned char* data,
+                                                           const std::uint32_t& len,
+                                                           const int& lineLength) {
+    std::string out;
+    if (!data || len == 0) return out;
+    out.reserve(static_cast<std::size_t>(len) * 2);
+    const bool wrap = lineLength > 2;
+    const int limit = lineLength - 1;
+    // Built in a local block and appended, so the string grows in few steps.
+    constexpr std::size_t kBlock = 16 * 1024;
+    char block[kBlock + 8];
+    std::size_t b = 0;
+    int column = 0;
+    for (std::uint32_t i = 0; i < len; ++i) {
+        const unsigned char c = data[i];
+        if (kQpLiteral[c]) {
+            block[b++] = static_cast<char>(c);
+            ++column;
+        } else {
+            block[b] = '=';
+            block[b + 1] = kHexDigits[c >> 4];
+            block[b + 2] = kHexDigits[c & 15];
+            b += 3;
+            column += 3;
+        }
+        if (wrap && column >= limit) {
+            block[b] = '=';
+            block[b + 1] = '\r';
+            block[b + 2] = '\n';
+            b += 3;
+            column = 0;
+        }
+        if (b >= kBlock) {
+            out.append(block, b);
+            b = 0;
+        }
+    }
+    out.append(block, b);
+    return out;
+}
+
+int CMailCommonFunction::EncodeUU(std::string path, std::string& out) {
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    if (!f) return 0;
+    unsigned mode = 0666 & ~static_cast<unsigned>(CurrentUmask());
+    struct stat st{};
+    if (::fstat(fileno(f), &st) == 0 && S_ISCHR(st.st_mode)) mode = st.st_mode & 0777;
+    // The name after the last separator ('\' as on the original systems, or '/').
+    const std::size_t sep = path.find_last_of("\\/");
+    const std::string name = sep == std::string::npos ? path : path.substr(sep + 1);
+    char head[32];
+    std::snprintf(head, sizeof head, "begin %o ", mode);
+    out = head + name + "\n";
+    unsigned char in[kUUMaxLineBytes + 2];
+    std::size_t n;
+    do {
+        std::memset(in, 0, sizeof in);
+        n = std::fread(in, 1, kUUMaxLineBytes, f);
+        out += static_cast<char>(UUEnc(static_cast<unsigned>(n)));
+        for (std::size_t i = 0; i < n; i += 3) {
+            const unsigned b0 = in[i], b1 = in[i + 1], b2 = in[i + 2];
+            out += static_cast<char>(UUEnc(b0 >> 2));
+            out += static_cast<char>(UUEnc(((b0 << 4) & 060) | ((b1 >> 4) & 017)));
+            out += static_cast<char>(UUEnc(((b1 << 2) & 074) | ((b2 >> 6) & 03)));
+            out += static_cast<char>(UUEnc(b2 & 077));
+        }
+        out += '\n';
+    } while (n > 0);
+    std::fclose(f);
+    out += "end\n";
+    return 1;
+}
+
+int CMailCommonFunction::DecodeUU(const std::string& src, unsigned char* out,
+                                  std::uint32_t& count, int start, int end) {
+    const std::uint32_t capacity = count;
+    if (out) std::memset(out, 0, capacity);
+    const std::string_view text = InclusiveRange(src, start, end);
+    const std::size_t begin = text.find("begin");
+    if (begin == std::string_view::npos) return 0;
+    std::size_t eol = text.find("\r\n", begin);
+    if (eol == std::string_view::npos) return 0;
+    std::size_t pos = eol + 2;
+    std::uint32_t o = 0;
+    char line[kUULineBufferSize];
+    for (;;) {
+        eol = text.find("\r\n", pos);
+        if (eol == std::string_view::npos) break;
+        const std::size_t lineLen = std::min(eol - pos, kUULineBufferSize - 1);
+        std::memcpy(line, text.data() + pos, lineLen);
+        line[lineLen] = '\0';
+        pos = eol + 2;
+        const int n = lineLen ? static_cast<int>(UUDec(static_cast<unsigned char>(line[0]))) : 0;
+        if (n < 1) break;
+        int owed = n;
+        // Groups run while bytes are owed and the group starts inside the line;
+        // characters missing at the end of a stripped line count as blanks.
+        for (std::size_t g = 1; owed > 0 && g < lineLen; g += 4, owed -= 3) {
+            const auto c = [&](std::size_t k) {
+                return UUDec(static_cast<unsigned char>(g + k < lineLen ? line[g + k] : ' '));
+            };
+            const int bytes = owed >= 3 ? 3 : owed;
+            if (o + static_cast<std::uint32_t>(bytes) > capacity) return 0;
+            out[o++] = static_cast<unsigned char>(c(0) << 2 | c(1) >> 4);
+            if (owed >= 2) out[o++] = static_cast<unsigned char>(c(1) << 4 | c(2) >> 2);
+            if (owed >= 3) out[o++] = static_cast<unsigned char>(c(2) << 6 | c(3));
+        }
+    }
+    count = o;
+    return 1;
+}
+
+int CMailCommonFunction::DecodeUUFileName(const std::string& src, std::string& name,
+                                          std::string& /*unused*/, int start, int end) {
+    const std::string_view text = InclusiveRange(src, start, end);
+    const std::size_t begin = text.find("begin");
+    if (begin == std::string_view::npos) return 0;
+    const std::size_t eol = text.find("\r\n", begin);
+    if (eol == std::string_view::npos) return 0;
+    const std::string line(text.substr(begin, eol - begin));
+    unsigned mode = 0;
+    char word[kUUMaxFileNameLength + 2] = {};
+    // One byte more than the bound is read, so that a longer name is seen.
+    if (std::sscanf(line.c_str(), "begin %o %256s", &mode, word) != 2) return 0;
+    if (std::strlen(word) > kUUMaxFileNameLength) return 0;
+    name = word;
+    return 1;
+}
+
+int CMailCommonFunction::UTF8ToUnicode(const unsigned char* src, const std::uint32_t& len,
+                                       char16_t* out, std::uint32_t& count) {
+    std::size_t written = 0;
+    if (!src || !out || !Utf8ToUtf16(src, len, out, count, written)) written = 0;
+    count = static_cast<std::uint32_t>(written);
+    if (out) out[written] = 0;
+    return 1;
+}
+
+int CMailCommonFunction::UTF7ToUnicode(const unsigned char* src, const std::uint32_t& len,
+                                       char16_t* out, std::uint32_t& count) {
+    std::size_t written = 0;
+    if (!src || !out || !Utf7ToUtf16(src, len, out, count, written)) written = 0;
+    count = static_cast<std::uint32_t>(written);
+    if (out) out[written] = 0;
+    return 1;
+}
+
+int CMailCommonFunction::UnicodeToUTF8(const char16_t*, std::uint32_t&, unsigned char*,
+                                       std::uint32_t&) {
+    return 1;
+}
+
+int CMailCommonFunction::UnicodeToUTF7(const char16_t*, std::uint32_t&, unsigned char*,
+                                       std::uint32_t&) {
+    return 1;
+}
+
+std::string CMailCommonFunction::ISO2022ToSJIS(const std::string& text) {
+    std::string result;
+    std::string_view rest(text);
+    while (!rest.empty()) {
+        const std::size_t esc1 = rest.find('\x1b');
+        std::string_view plain = rest, run;
+        std::string_view next;
+        if (esc1 != std::string_view::npos) {
+            plain = rest.substr(0, esc1);
+            const std::size_t esc2 = rest.find('\x1b', esc1 + 1);
+            const std::size_t runStart = std::min(esc1 + 3, rest.size());
+            // An opening escape without a closing one: the run lasts to the end.
+            const std::size_t runEnd = esc2 == std::string_view::npos ? rest.size() : esc2;
+            if (runEnd > runStart) run = rest.substr(runStart, runEnd - runStart);
+            if (esc2 != std::string_view::npos)
+                next = rest.substr(std::min(esc2 + 3, rest.size()));
+        }
+        result.append(plain);
+        std::string converted(run);
+        for (std::size_t i = 0; i + 1 < converted.size(); i += 2) {
+            const int c1 = static_cast<unsigned char>(converted[i]);
+            const int c2 = static_cast<unsigned char>(converted[i + 1]);
+            int lead = c1;
+            if (c1 >= 33 && c1 <= 96) lead = (c1 + 1) / 2 + 112;
+            else if (c1 >= 97 && c1 <= 126) lead = (c1 + 1) / 2 + 176;
+            const int trail = (c1 % 2 == 0) ? c2 + 126 : (c2 > 95 ? c2 + 32 : c2 + 31);
+            converted[i] = static_cast<char>(lead);
+            converted[i + 1] = static_cast<char>(trail);
+        }
+        result += converted;
+        rest = next;
+    }
+    return result;
+}
+
+}  // namespace velkor

@@ -1,0 +1,241 @@
+// CMailCommonFunction: the scanners of MIME header fields and bodies.
+#include <algorithm>
+
+#include "mail/CMailCommonFunction.h"
+#include "platform/CodePage.h"
+
+namespace velkor {
+
+namespace {
+
+std::string TrimLeftBlanks(const std::string& s) {
+    const std::size_t first = s.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : s.substr(first);
+}
+
+std::string Lower(std::string s) {
+    MbcsMakeLower(s);
+    return s;
+}
+
+// Removes every leading and trailing double quote.
+std::string StripQuotes(const std::string& s) {
+    const std::size_t first = s.find_first_not_of('"');
+    if (first == std::string::npos) return {};
+    const std::size_t last = s.find_last_not_of('"');
+    return s.substr(first, last - first + 1);
+}
+
+// Splits "main; params" at the first ';'.
+void SplitAtSemicolon(const std::string& value, std::string& main, std::string& params) {
+    const std::size_t semi = value.find(';');
+    if (semi == std::string::npos) {
+        main = value;
+        params.clear();
+    } else {
+        main = value.substr(0, semi);
+        params = TrimLeftBlanks(value.substr(semi + 1));
+    }
+}
+
+// Finds `word` in `lower` outside double-quoted values: a hit preceded by an
+// odd number of quotes (counted from the second character) is skipped.
+std::size_t FindOutsideQuotes(const std::string& lower, const char* word) {
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t hit = lower.find(word, from);
+        if (hit == std::string::npos) return hit;
+        const std::size_t quotes =
+            hit > 1 ? static_cast<std::size_t>(std::count(lower.begin() + 1, lower.begin() + static_cast<std::ptrdiff_t>(hit), '"'))
+                    : 0;
+        if (quotes % 2 == 0) return hit;
+        from = hit + 1;
+    }
+}
+
+// "name=value": true with the parts when there is an '='.
+bool SplitParameter(const std::string& param, std::string& name, std::string& value) {
+    const std::size_t eq = param.find('=');
+    if (eq == std::string::npos) return false;
+    name = param.substr(0, eq);
+    value = param.substr(eq + 1);
+    return true;
+}
+
+}  // namespace
+
+int CMailCommonFunction::ParseContentType(const std::string& value, std::string& type,
+                                          std::string& subtype, std::string& params) {
+    std::string main;
+    SplitAtSemicolon(value, main, params);
+    const std::size_t slash = main.find('/');
+    if (slash != std::string::npos) {
+        type = main.substr(0, slash);
+        subtype = main.substr(slash + 1);
+    }
+    type = type.empty() ? "text" : Lower(type);
+    subtype = subtype.empty() ? "plain" : Lower(subtype);
+    return 1;
+}
+
+int CMailCommonFunction::ParseContentDisposition(const std::string& value,
+                                                 std::string& disposition, std::string& fileName,
+                                                 std::string& charset) {
+    std::string params;
+    SplitAtSemicolon(value, disposition, params);
+    MbcsMakeLower(disposition);
+    std::string name, raw;
+    if (SplitParameter(params, name, raw) && MbcsEqualNoCase(name, "filename")) {
+        DecodeHeaderItem(StripQuotes(raw), fileName, charset);
+        return 1;
+    }
+    return 0;
+}
+
+std::string CMailCommonFunction::GetMultipartBoundary(const std::string& params) {
+    const std::string lower = Lower(params);
+    const std::size_t hit = FindOutsideQuotes(lower, "boundary");
+    if (hit == std::string::npos) return {};
+    const std::size_t quote = params.find('"', hit);
+    if (quote != std::string::npos) {
+        const std::size_t close = params.find('"', quote + 1);
+        return close == std::string::npos ? std::string()
+                                          : params.substr(quote + 1, close - quote - 1);
+    }
+    const std::size_t eq = params.find('=', hit);
+    if (eq == std::string::npos) return {};
+    const std::size_t from = params.find_first_not_of(' ', eq + 1);
+    if (from == std::string::npos) return {};
+    const std::size_t blank = params.find(' ', from);
+    return params.substr(from, blank == std::string::npos ? std::string::npos : blank - from);
+}
+
+std::string CMailCommonFunction::GetFirstPartType(const std::string& params) {
+    const std::string lower = Lower(params);
+    const std::size_t hit = FindOutsideQuotes(lower, "type");
+    if (hit == std::string::npos) return {};
+    const std::size_t quote = lower.find('"', hit);
+    if (quote == std::string::npos) return {};
+    const std::size_t close = lower.find('"', quote + 1);
+    if (close == std::string::npos) return {};
+    return lower.substr(quote + 1, close - quote - 1);
+}
+
+std::string CMailCommonFunction::GetTextCharset(const std::string& param) {
+    std::string name, value;
+    if (!SplitParameter(param, name, value) || !MbcsEqualNoCase(name, "charset")) return {};
+    if (value.empty()) value = "us-ascii";
+    return StripQuotes(Lower(value));
+}
+
+std::string CMailCommonFunction::GetFilename(const std::string& param) {
+    std::string name, value;
+    if (!SplitParameter(param, name, value) || !MbcsEqualNoCase(name, "name")) return {};
+    value = Lower(value);
+    value.erase(std::remove(value.begin(), value.end(), '"'), value.end());
+    return value;
+}
+
+int CMailCommonFunction::GetRelatedInfo(const std::string& params, std::string& type,
+                                        std::string& start, std::string& startInfo) {
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t semi = params.find(';', pos);
+        const std::string piece =
+            params.substr(pos, semi == std::string::npos ? std::string::npos : semi - pos);
+        std::string name, value;
+        if (SplitParameter(piece, name, value)) {
+            if (MbcsEqualNoCase(name, "type")) type = value;
+            else if (MbcsEqualNoCase(name, "start")) start = value;
+            else if (MbcsEqualNoCase(name, "start-info")) startInfo = value;
+        }
+        if (semi == std::string::npos) break;
+        pos = semi + 1;
+    }
+    return 1;
+}
+
+int CMailCommonFunction::SplitMultipart(const std::string& text, std::uint32_t start,
+                                        std::uint32_t end, const std::string& boundary,
+                                        std::vector<std::uint32_t>& starts,
+                                        std::vector<std::uint32_t>& ends) {
+    const std::string delimiter = "--" + boundary;
+    const std::string closing = delimiter + "--";
+    std::size_t hit = text.find(delimiter, start);
+    if (hit == std::string::npos || hit >= end) return 0;
+    std::size_t partStart = hit + delimiter.size();
+    for (hit = text.find(delimiter, partStart); hit != std::string::npos;
+         hit = text.find(delimiter, partStart)) {
+        if (hit >= end) return 0;
+        starts.push_back(static_cast<std::uint32_t>(partStart));
+        ends.push_back(static_cast<std::uint32_t>(hit));
+        if (text.compare(hit, closing.size(), closing) == 0) return 1;
+        partStart = hit + delimiter.size();
+    }
+    starts.push_back(static_cast<std::uint32_t>(partStart));
+    ends.push_back(end);
+    return 1;
+}
+
+int CMailCommonFunction::SplitMultipart2(const std::string& text, std::uint32_t start,
+                                         std::uint32_t end, std::vector<std::uint32_t>& starts,
+                                         std::vector<std::uint32_t>& ends) {
+    std::size_t begin = text.find("\r\nbegin", start);
+    std::size_t finish = text.find("\r\nend", start);
+    while (begin != std::string::npos) {
+        if (begin > end || finish == std::string::npos || finish > end) break;
+        starts.push_back(static_cast<std::uint32_t>(begin + 2));
+        ends.push_back(static_cast<std::uint32_t>(finish + 5));
+        begin = text.find("\r\nbegin", finish + 5);
+        finish = text.find("\r\nend", finish + 5);
+    }
+    return 1;
+}
+
+int CMailCommonFunction::SplitLine(const std::string& line, std::string& name,
+                                   std::string& value) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string::npos) return 0;
+    name = line.substr(0, colon);
+    name.erase(name.find_last_not_of(" \t") + 1);
+    const std::size_t first = line.find_first_not_of(" \t", colon + 1);
+    value = first == std::string::npos ? std::string() : line.substr(first);
+    return 1;
+}
+
+int CMailCommonFunction::SplitString(const std::string& text, std::vector<std::string>& lines,
+                                     int start, int end) {
+    lines.clear();
+    const std::size_t len = text.size();
+    std::size_t pos = start < 0 ? 0 : static_cast<std::size_t>(start);
+    const std::size_t stop = (end < 0 || static_cast<std::size_t>(end) > len)
+                                 ? len
+                                 : static_cast<std::size_t>(end);
+    if (pos >= stop) return 1;
+    for (;;) {
+        const std::size_t eol = text.find("\r\n", pos);
+        if (eol == std::string::npos) {
+            lines.push_back(text.substr(pos));
+            return 1;
+        }
+        std::string line = text.substr(pos, eol - pos);
+        if (!line.empty()) {
+            std::replace(line.begin(), line.end(), '\t', ' ');
+            if (line[0] == ' ') {
+                line.erase(0, line.find_first_not_of(' '));
+                if (!lines.empty()) {
+                    lines.back() += line;
+                    line.clear();
+                    pos = eol + 2;
+                    if (pos >= stop) return 1;
+                    continue;
+                }
+            }
+        }
+        lines.push_back(std::move(line));
+        pos = eol + 2;
+        if (pos >= stop) return 1;
+    }
+}
+
+}  // namespace velkor
