@@ -39,15 +39,19 @@ void SplitAtSemicolon(const std::string& value, std::string& main, std::string& 
 }
 
 // Finds `word` in `lower` outside double-quoted values: a hit preceded by an
-// odd number of quotes (counted from the second character) is skipped.
+// odd number of quotes (counted from the second character) is skipped. The
+// quotes are counted once, as the search moves on.
 std::size_t FindOutsideQuotes(const std::string& lower, const char* word) {
-    std::size_t from = 0;
+    std::size_t from = 0, counted = 1, quotes = 0;
     for (;;) {
         const std::size_t hit = lower.find(word, from);
         if (hit == std::string::npos) return hit;
-        const std::size_t quotes =
-            hit > 1 ? static_cast<std::size_t>(std::count(lower.begin() + 1, lower.begin() + static_cast<std::ptrdiff_t>(hit), '"'))
-                    : 0;
+        if (hit > counted) {
+            quotes += static_cast<std::size_t>(
+                std::count(lower.begin() + static_cast<std::ptrdiff_t>(counted),
+                           lower.begin() + static_cast<std::ptrdiff_t>(hit), '"'));
+            counted = hit;
+        }
         if (quotes % 2 == 0) return hit;
         from = hit + 1;
     }
@@ -180,14 +184,16 @@ int CMailCommonFunction::SplitMultipart(const std::string& text, std::uint32_t s
 int CMailCommonFunction::SplitMultipart2(const std::string& text, std::uint32_t start,
                                          std::uint32_t end, std::vector<std::uint32_t>& starts,
                                          std::vector<std::uint32_t>& ends) {
+    // The "end" of a block is looked for after its "begin", so that an
+    // "end" line standing before it cannot make a range that ends before it
+    // starts.
     std::size_t begin = text.find("\r\nbegin", start);
-    std::size_t finish = text.find("\r\nend", start);
     while (begin != std::string::npos) {
+        const std::size_t finish = text.find("\r\nend", begin + 2);
         if (begin > end || finish == std::string::npos || finish > end) break;
         starts.push_back(static_cast<std::uint32_t>(begin + 2));
         ends.push_back(static_cast<std::uint32_t>(finish + 5));
         begin = text.find("\r\nbegin", finish + 5);
-        finish = text.find("\r\nend", finish + 5);
     }
     return 1;
 }

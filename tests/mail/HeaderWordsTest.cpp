@@ -1,0 +1,177 @@
+// Encoded header words, address lists, dates and the two counters.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <regex>
+
+#include "mail/CMailCommonFunction.h"
+#include "platform/CodePage.h"
+#include "platform/CXCommon.h"
+
+namespace velkor {
+namespace {
+
+using Mail = CMailCommonFunction;
+
+TEST(HeaderWords, Decoding) {
+    std::string text, charset = "stale";
+    Mail::DecodeHeaderItem("plain subject", text, charset);
+    EXPECT_EQ(text, "plain subject");
+    EXPECT_EQ(charset, "");
+
+    // "中文" in GB2312, base64.
+    Mail::DecodeHeaderItem("=?GB2312?B?1tDOxA==?=", text, charset);
+    EXPECT_EQ(text, "\xD6\xD0\xCE\xC4");
+    EXPECT_EQ(charset, "GB2312");
+
+    Mail::DecodeHeaderItem("abc =?us-ascii?q?x=3Dy?= def", text, charset);
+    EXPECT_EQ(text, "abc x=y def");
+    EXPECT_EQ(charset, "us-ascii");
+
+    // Two words separated by a blank: joined with nothing between.
+    Mail::DecodeHeaderItem("=?utf-8?B?aGVs?= =?utf-8?Q?lo_there?=", text, charset);
+    EXPECT_EQ(text, "hello_there");  // Q keeps '_' as it is
+
+    // A word without its closing "?=": decoded to the end.
+    Mail::DecodeHeaderItem("=?x?B?TWFu", text, charset);
+    EXPECT_EQ(text, "Man");
+}
+
+TEST(HeaderWords, EncodingChunksOnCharacterBoundaries) {
+    std::string out;
+    Mail::EncodeHeaderItem("plain ascii", out, "B", "GB2312");
+    EXPECT_EQ(out, "plain ascii");
+
+    // 50 two-byte characters, each starting on an even index: 40 + 40 + 20.
+    std::string chinese;
+    for (int i = 0; i < 50; ++i) chinese += "\xD6\xD0";
+    Mail::EncodeHeaderItem(chinese, out, "x", "GB2312");
+    std::vector<std::string> words;
+    for (std::size_t pos = 0, next;; pos = next + 3) {
+        next = out.find("\r\n\t", pos);
+        words.push_back(out.substr(pos, next == std::string::npos ? next : next - pos));
+        if (next == std::string::npos) break;
+    }
+    ASSERT_EQ(words.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(words[i].rfind("=?GB2312?B?", 0), 0u);
+        std::string decoded, charset;
+        Mail::DecodeHeaderItem(words[i], decoded, charset);
+        EXPECT_EQ(decoded.size(), i < 2 ? 40u : 20u);
+    }
+    // The byte at index 38 decides by its value alone: an ASCII byte there
+    // makes a 39-byte chunk.
+    std::string odd = std::string(38, 'a') + "x" + chinese;
+    Mail::EncodeHeaderItem(odd, out, "B", "GB2312");
+    std::string decoded, charset;
+    Mail::DecodeHeaderItem(out.substr(0, out.find("\r\n\t")), decoded, charset);
+    EXPECT_EQ(decoded.size(), 39u);
+    Mail::DecodeHeaderItem(out, decoded, charset);
+    EXPECT_EQ(decoded, odd);
+}
+
+struct AddressCase {
+    const char* text;
+    int result;
+    const char* address;
+    const char* name;
+    const char* charset;
+};
+
+class Address : public ::testing::TestWithParam<AddressCase> {};
+
+TEST_P(Address, Analyses) {
+    const AddressCase& c = GetParam();
+    CRecipient r{"old", "old", "old"};
+    EXPECT_EQ(Mail::AnalyseMailAddress(c.text, r), c.result);
+    EXPECT_EQ(r.m_strAddress, c.address);
+    EXPECT_EQ(r.m_strName, c.name);
+    EXPECT_EQ(r.m_strCharset, c.charset);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Address,
+    ::testing::Values(
+        AddressCase{"\"Zhang San\" <zs@example.com>", 1, "zs@example.com", "Zhang San", ""},
+        AddressCase{"  bare@example.com  ", 1, "bare@example.com", "", ""},
+        AddressCase{"Broken <x@example.com", 0, "old", "old", "old"},
+        AddressCase{"=?GB2312?B?1tDOxA==?= < zw@example.com >", 1, "zw@example.com",
+                    "\xD6\xD0\xCE\xC4", "GB2312"},
+        // UTF-8 names arrive in the active code page (GBK here).
+        AddressCase{"=?utf-8?B?5Lit5paH?= <u@example.com>", 1, "u@example.com",
+                    "\xD6\xD0\xCE\xC4", "utf-8"},
+        AddressCase{"=?ISO-2022-JP?B?GyRCMCEbKEI=?= <j@example.jp>", 1, "j@example.jp",
+                    "\x88\x9f", "ISO-2022-JP"}));
+
+TEST(AddressList, SplitsAndComposes) {
+    CRecipientArray list;
+    Mail::AnalyseMailAddressString("a@x.org, \"B\" <b@x.org>", list);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[1].m_strName, "B");
+    Mail::AnalyseMailAddressString("a@x.org;;b@x.org", list);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[1], CRecipient());
+    Mail::AnalyseMailAddressString("", list);
+    EXPECT_TRUE(list.empty());
+    // Commas split even inside quotes.
+    Mail::AnalyseMailAddressString("\"Doe, J\" <j@x.org>", list);
+    EXPECT_EQ(list.size(), 2u);
+
+    EXPECT_EQ(Mail::ComposeMailAddress(CRecipient{"a@x.org", "Ann", ""}), "\"Ann\" <a@x.org>");
+    EXPECT_EQ(Mail::ComposeMailAddress(CRecipient{"a@x.org", "", ""}), " <a@x.org>");
+    EXPECT_EQ(Mail::ComposeMailAddress(CRecipient{"z@x.org", "\xD6\xD0", "GB2312"}),
+              "\"=?GB2312?B?1tA=?=\" <z@x.org>");
+    EXPECT_EQ(Mail::ComposeMailAddress(CRecipientArray{{"a@x.org", "Ann", ""},
+                                                       {"", "", ""},
+                                                       {"b@x.org", "", ""}}),
+              "\"Ann\" <a@x.org>,\r\n\t <b@x.org>");
+    EXPECT_EQ(Mail::ComposeMailAddress(CRecipientArray{}), "");
+}
+
+TEST(MailDates, SortableForm) {
+    EXPECT_EQ(Mail::ChangeTimeFormat("Fri, 4 Dec 2026 01:22:42 +0800"), "2026-12-04 01:22:42");
+    EXPECT_EQ(Mail::ChangeTimeFormat("Mon, 5 Jan 98 7:05:00 GMT"), "2098-01-05 7:05:00");
+    EXPECT_EQ(Mail::ChangeTimeFormat("5 jan 2001 10:00:00 +0000"), "2001-01-05 10:00:00");
+    EXPECT_EQ(Mail::ChangeTimeFormat("Tue, 17 Xyz 2000 10:00:00 +0000"), "2000-01-17 10:00:00");
+    EXPECT_EQ(Mail::ChangeTimeFormat("Tue, 17 Feb 2000 10:00:00"), "2000-02-17 ");
+    EXPECT_EQ(Mail::ChangeTimeFormat(""), "");
+
+    const std::string now = Mail::GetCurrentMailTime();
+    EXPECT_TRUE(std::regex_match(
+        now, std::regex(R"((Sun|Mon|Tue|Wed|Thu|Fri|Sat), \d\d (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d\d \d\d:\d\d:\d\d [+-]\d{4})")))
+        << now;
+}
+
+TEST(MailCounters, BoundariesAndContentIdsCountUp) {
+    // The process-wide counters start at 0 and 45 (each test runs in its own
+    // process under ctest).
+    EXPECT_EQ(Mail::NewBoundary(), "VLK_MAIL_0000_PaRt_BoUnDaRy_05151998");
+    EXPECT_EQ(Mail::NewBoundary(), "VLK_MAIL_0001_PaRt_BoUnDaRy_05151998");
+    EXPECT_EQ(Mail::m_nCount, 2);
+    EXPECT_TRUE(std::regex_match(Mail::NewCID("host.example"),
+                                 std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\$46@host\.example)")));
+    EXPECT_TRUE(Mail::NewCID("h").find("$47@h") != std::string::npos);
+}
+
+TEST(FileNames, UnsafeCharactersReplacedDoubleByteKept) {
+    EXPECT_EQ(Mail::VerifyFileName("a\\b/c:d*e?f\"g<h>i|j.txt"), "a_b_c_d_e_f_g_h_i_j.txt");
+    // 0x5C is the second byte of this GBK character and stays.
+    EXPECT_EQ(Mail::VerifyFileName("\x81\x5C/x"), "\x81\x5C_x");
+}
+
+TEST(CodePage, CharsetNamesAndLeadBytes) {
+    EXPECT_EQ(GetActiveCodePage(), kDefaultCodePage);
+    EXPECT_EQ(CXCommon::GetCurrentTextCharset(), "GB2312");
+    EXPECT_TRUE(IsLeadByte(0x81));
+    EXPECT_FALSE(IsLeadByte(0x80));
+    SetActiveCodePage(kCodePageUtf8);
+    EXPECT_EQ(CXCommon::GetCurrentTextCharset(), "utf-8");
+    EXPECT_FALSE(IsLeadByte(0xD6));
+    std::string out;
+    Mail::EncodeHeaderItem("\xD6\xD0", out, "B", "x");  // no lead bytes now
+    EXPECT_EQ(out, "\xD6\xD0");
+    SetActiveCodePage(kDefaultCodePage);
+}
+
+}  // namespace
+}  // namespace velkor
