@@ -46,13 +46,24 @@ constexpr std::array<std::array<char, 2>, 4096> MakePairTable() {
 }
 constexpr std::array<std::array<char, 2>, 4096> kPairs = MakePairTable();
 
-// Quoted-printable: bytes copied as they are (33-60 and 62-126).
-constexpr std::array<bool, 256> MakeLiteralTable() {
-    std::array<bool, 256> t{};
-    for (int c = 0; c < 256; ++c) t[c] = (c >= 33 && c <= 60) || (c >= 62 && c <= 126);
+// Quoted-printable output of every byte: the byte itself, or "=XX".
+struct QpCode {
+    char chars[4];
+    int length;
+};
+
+constexpr std::array<QpCode, 256> MakeQpCodes() {
+    std::array<QpCode, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        if ((c >= 33 && c <= 60) || (c >= 62 && c <= 126)) {
+            t[c] = {{static_cast<char>(c), 0, 0, 0}, 1};
+        } else {
+            t[c] = {{'=', kHexDigits[c >> 4], kHexDigits[c & 15], 0}, 3};
+        }
+    }
     return t;
 }
-constexpr std::array<bool, 256> kQpLiteral = MakeLiteralTable();
+constexpr std::array<QpCode, 256> kQpCodes = MakeQpCodes();
 
 constexpr std::array<int, 256> MakeHexTable() {
     std::array<int, 256> t{};
@@ -164,27 +175,30 @@ int CMailCommonFunction::DecodeTextQuotedPrintable(const std::string& src, unsig
     NormaliseRange(src, start, end);
     const std::uint32_t capacity = count;
     if (out) std::memset(out, 0, capacity);
-    const char* s = src.data();
+    const auto* s = reinterpret_cast<const unsigned char*>(src.data());
     std::size_t i = static_cast<std::size_t>(start);
     const std::size_t stop = static_cast<std::size_t>(end);
+    // Every input byte gives at most one output byte: with room for the
+    // whole range no write needs a check of its own.
+    const bool roomy = capacity >= stop - i;
     std::uint32_t o = 0;
     while (i < stop) {
-        const void* eq = std::memchr(s + i, '=', stop - i);
-        const std::size_t run = (eq ? static_cast<const char*>(eq) - s : stop) - i;
-        if (run > capacity - o) return 0;
-        std::memcpy(out + o, s + i, run);
-        o += static_cast<std::uint32_t>(run);
-        i += run;
-        if (i >= stop) break;
-        // At '='.
-        if (i + 2 < stop && s[i + 1] == '\r' && s[i + 2] == '\n') {
-            i += 3;
+        const unsigned char c = s[i];
+        if (!roomy && o >= capacity && !(c == '=' && i + 2 < stop && s[i + 1] == '\r' &&
+                                         s[i + 2] == '\n'))
+            return 0;
+        if (c != '=') {
+            out[o++] = c;
+            ++i;
             continue;
         }
-        if (o >= capacity) return 0;
-        const int hi = i + 1 < stop ? kHexValue[static_cast<unsigned char>(s[i + 1])] : -1;
-        const int lo = i + 2 < stop ? kHexValue[static_cast<unsigned char>(s[i + 2])] : -1;
-        if (hi >= 0 && lo >= 0) {
+        if (i + 2 < stop && s[i + 1] == '\r' && s[i + 2] == '\n') {
+            i += 3;  // soft line break
+            continue;
+        }
+        const int hi = i + 1 < stop ? kHexValue[s[i + 1]] : -1;
+        const int lo = i + 2 < stop ? kHexValue[s[i + 2]] : -1;
+        if ((hi | lo) >= 0) {
             out[o++] = static_cast<unsigned char>(hi << 4 | lo);
             i += 3;
         } else {
@@ -214,67 +228,81 @@ std::string CMailCommonFunction::EncodeTextBase64(const unsigned char* data,
     const std::size_t chars = (static_cast<std::size_t>(len) + 2) / 3 * 4;
     const std::size_t breaks = L ? chars / L : 0;
     std::string out;
-    out.resize(chars + 2 * breaks);
-    char* o = out.data();
+    out.reserve(chars + 2 * breaks);
+    // Characters are made in a small local block and appended to the
+    // reserved string: the big output is written once, never zero-filled.
+    constexpr std::size_t kBlock = 16 * 1024;
+    char block[kBlock + 64];
+    std::size_t b = 0;
+    std::size_t counter = 0;  // alphabet and pad characters so far
+    const auto put = [&](char c) {
+        block[b++] = c;
+        if (L && ++counter % L == 0) {
+            block[b++] = '\r';
+            block[b++] = '\n';
+        }
+        if (b >= kBlock) {
+            out.append(block, b);
+            b = 0;
+        }
+    };
     const unsigned char* p = data;
     const unsigned char* const tail = data + len - len % 3;
-
     if (L % 4 == 0) {
-        // Breaks fall between groups: write whole lines of L / 4 groups.
-        const std::size_t groupsPerLine = L ? L / 4 : static_cast<std::size_t>(-1);
+        // Breaks fall between groups: lines of L / 4 groups (or one endless line).
+        const std::size_t groupsPerLine = L ? L / 4 : kBlock / 4;
         while (p < tail) {
             const std::size_t groups =
                 std::min<std::size_t>(groupsPerLine, static_cast<std::size_t>(tail - p) / 3);
-            for (std::size_t g = 0; g < groups; ++g, p += 3, o += 4) {
+            std::size_t g = 0;
+            char* o = block + b;
+            // Two groups (6 bytes, 8 characters) a step, then a single one.
+            for (; g + 2 <= groups; g += 2, p += 6, o += 8) {
+                const std::uint64_t v = (std::uint64_t{p[0]} << 40) | (std::uint64_t{p[1]} << 32) |
+                                        (std::uint64_t{p[2]} << 24) | (std::uint64_t{p[3]} << 16) |
+                                        (std::uint64_t{p[4]} << 8) | p[5];
+                char eight[8];
+                std::memcpy(eight, kPairs[(v >> 36) & 0xFFF].data(), 2);
+                std::memcpy(eight + 2, kPairs[(v >> 24) & 0xFFF].data(), 2);
+                std::memcpy(eight + 4, kPairs[(v >> 12) & 0xFFF].data(), 2);
+                std::memcpy(eight + 6, kPairs[v & 0xFFF].data(), 2);
+                std::memcpy(o, eight, 8);
+            }
+            for (; g < groups; ++g, p += 3, o += 4) {
                 const std::uint32_t v = (p[0] << 16) | (p[1] << 8) | p[2];
                 std::memcpy(o, kPairs[v >> 12].data(), 2);
                 std::memcpy(o + 2, kPairs[v & 0xFFF].data(), 2);
             }
-            if (groups == groupsPerLine) {
-                *o++ = '\r';
-                *o++ = '\n';
+            b = static_cast<std::size_t>(o - block);
+            counter += groups * 4;
+            if (L && groups == groupsPerLine) {
+                block[b++] = '\r';
+                block[b++] = '\n';
+            }
+            if (b + L + 8 >= kBlock) {
+                out.append(block, b);
+                b = 0;
             }
         }
-        const std::size_t rest = len % 3;
-        if (rest) {
-            const std::uint32_t v = (p[0] << 16) | (rest == 2 ? p[1] << 8 : 0);
-            o[0] = kAlphabet[v >> 18];
-            o[1] = kAlphabet[(v >> 12) & 63];
-            o[2] = rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
-            o[3] = '=';
-            o += 4;
-            if (L && (chars % L) == 0) {
-                *o++ = '\r';
-                *o++ = '\n';
-            }
+    } else {
+        // Any other line length: one character at a time.
+        for (; p < tail; p += 3) {
+            const std::uint32_t v = (p[0] << 16) | (p[1] << 8) | p[2];
+            put(kAlphabet[v >> 18]);
+            put(kAlphabet[(v >> 12) & 63]);
+            put(kAlphabet[(v >> 6) & 63]);
+            put(kAlphabet[v & 63]);
         }
-        return out;
-    }
-
-    // Any other line length: one character at a time, counting.
-    std::size_t counter = 0;
-    const auto emit = [&](char c) {
-        *o++ = c;
-        if (++counter % L == 0) {
-            *o++ = '\r';
-            *o++ = '\n';
-        }
-    };
-    for (; p < tail; p += 3) {
-        const std::uint32_t v = (p[0] << 16) | (p[1] << 8) | p[2];
-        emit(kAlphabet[v >> 18]);
-        emit(kAlphabet[(v >> 12) & 63]);
-        emit(kAlphabet[(v >> 6) & 63]);
-        emit(kAlphabet[v & 63]);
     }
     const std::size_t rest = len % 3;
     if (rest) {
         const std::uint32_t v = (p[0] << 16) | (rest == 2 ? p[1] << 8 : 0);
-        emit(kAlphabet[v >> 18]);
-        emit(kAlphabet[(v >> 12) & 63]);
-        emit(rest == 2 ? kAlphabet[(v >> 6) & 63] : '=');
-        emit('=');
+        put(kAlphabet[v >> 18]);
+        put(kAlphabet[(v >> 12) & 63]);
+        put(rest == 2 ? kAlphabet[(v >> 6) & 63] : '=');
+        put('=');
     }
+    out.append(block, b);
     return out;
 }
 
@@ -285,28 +313,20 @@ std::string CMailCommonFunction::EncodeTextQuotedPrintable(const unsigned char* 
     if (!data || len == 0) return out;
     out.reserve(static_cast<std::size_t>(len) * 2);
     const bool wrap = lineLength > 2;
-    const int limit = lineLength - 1;
+    const int limit = wrap ? lineLength - 1 : 0;
     // Built in a local block and appended, so the string grows in few steps.
+    // Each byte stores its 1 or 3 characters as one 4-byte write.
     constexpr std::size_t kBlock = 16 * 1024;
-    char block[kBlock + 8];
+    char block[kBlock + 16];
     std::size_t b = 0;
     int column = 0;
     for (std::uint32_t i = 0; i < len; ++i) {
-        const unsigned char c = data[i];
-        if (kQpLiteral[c]) {
-            block[b++] = static_cast<char>(c);
-            ++column;
-        } else {
-            block[b] = '=';
-            block[b + 1] = kHexDigits[c >> 4];
-            block[b + 2] = kHexDigits[c & 15];
-            b += 3;
-            column += 3;
-        }
+        const QpCode& code = kQpCodes[data[i]];
+        std::memcpy(block + b, code.chars, 4);
+        b += code.length;
+        column += code.length;
         if (wrap && column >= limit) {
-            block[b] = '=';
-            block[b + 1] = '\r';
-            block[b + 2] = '\n';
+            std::memcpy(block + b, "=\r\n", 4);
             b += 3;
             column = 0;
         }
