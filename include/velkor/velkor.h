@@ -16,3 +16,7 @@
 #include "platform/TimeZone.h"
 #include "mail/CRecipient.h"
 #include "mail/CMailCommonFunction.h"
+#include "irc/IRCMessageId.h"
+#include "irc/IRCParamRecords.h"
+#include "irc/CIRCChannelModeParam.h"
+#include "irc/CIRCMessage.h"
