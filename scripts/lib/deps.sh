@@ -4,7 +4,7 @@
 VELKOR_PACKAGES=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  dante-server passwd python3 python3-pyftpdlib vsftpd sharutils coreutils
+  dante-server passwd python3 python3-pyftpdlib vsftpd sharutils coreutils ngircd
 )
 
 velkor_ensure_packages() {

@@ -53,6 +53,23 @@ std::string FtpServerUnavailable(const std::string& kind) {
     return {};
 }
 
+std::string NgircdUnavailable() {
+    if (!HaveCommand("test -x /usr/sbin/ngircd")) return "ngircd is not installed";
+    return {};
+}
+
+NgircdServer::~NgircdServer() {
+    m_process.Stop();
+    RemoveDir(m_dir);
+}
+
+bool NgircdServer::Start() {
+    m_dir = FreshDir("ngircd");
+    m_port = FreeLoopbackPort();
+    return m_process.Start({PeersDir() + "/ngircd.sh", std::to_string(m_port), m_dir.string()}) &&
+           m_process.WaitForPort(m_port, kServerStartMs);
+}
+
 DanteServer::~DanteServer() {
     m_process.Stop();
     RemoveDir(m_dir);

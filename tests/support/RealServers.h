@@ -13,6 +13,7 @@ namespace velkor::test {
 // missing, or the test does not run as root where the server needs it.
 std::string DanteUnavailable();
 std::string FtpServerUnavailable(const std::string& kind);
+std::string NgircdUnavailable();
 
 // A Dante SOCKS server (SOCKS4 and SOCKS5; no authentication, or
 // username/password of the system user TestUser()).
@@ -53,6 +54,19 @@ public:
 
 private:
     std::string m_kind;
+    PeerProcess m_process;
+    std::filesystem::path m_dir;
+    unsigned int m_port = 0;
+};
+
+// A private ngIRCd (server name irc.velkor.test).
+class NgircdServer {
+public:
+    ~NgircdServer();
+    bool Start();
+    unsigned int Port() const { return m_port; }
+
+private:
     PeerProcess m_process;
     std::filesystem::path m_dir;
     unsigned int m_port = 0;
