@@ -1,11 +1,195 @@
 #include "proxy/CPRDLDoc.h"
 
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "platform/CodePage.h"
+#include "platform/SettingsStore.h"
+
 namespace velkor {
 
 CPRDLDoc* CPRDLDoc::m_pthis = nullptr;
 
+namespace {
+
+constexpr const char* kEntries[5] = {"http", "ftp", "secure", "socks", "gopher"};
+// Their names in the ProxyServer text, in the same order.
+constexpr const char* kSettingNames[5] = {"http", "ftp", "https", "socks", "gopher"};
+
+// The decimal value of the leading digits; 0 when there are none.
+int LeadingNumber(const std::string& s) {
+    long long v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') break;
+        v = v * 10 + (c - '0');
+        if (v > 0x7FFFFFFF) return 0x7FFFFFFF;
+    }
+    return static_cast<int>(v);
+}
+
+// "host:port" (or "host" alone, port 0).
+void SplitHostPort(const std::string& item, std::string& host, int& port) {
+    const std::size_t colon = item.find(':');
+    if (colon == std::string::npos) {
+        host = item;
+        port = 0;
+    } else {
+        host = item.substr(0, colon);
+        port = std::atoi(item.substr(colon + 1).c_str());
+    }
+}
+
+}  // namespace
+
 CPRDLDoc::~CPRDLDoc() {
     if (m_pthis == this) m_pthis = nullptr;
+}
+
+bool CPRDLDoc::Entry(const std::string& element, std::string*& host, int*& port) {
+    std::string* hosts[5] = {&m_strHttpHost, &m_strFtpHost, &m_strSecureHost, &m_strSocksHost,
+                             &m_strGopherHost};
+    int* ports[5] = {&m_nHttpPort, &m_nFtpPort, &m_nSecurePort, &m_nSocksPort, &m_nGopherPort};
+    for (int i = 0; i < 5; ++i) {
+        if (element == kEntries[i]) {
+            host = hosts[i];
+            port = ports[i];
+            return true;
+        }
+    }
+    return false;
+}
+
+int CPRDLDoc::NewXMLDoc(const std::string& path) {
+    m_strPath = path;
+    if (!SetXml(kNewDocument)) return 0;
+    if (!m_strPath.empty()) SaveXMLDoc();
+    return 1;
+}
+
+int CPRDLDoc::InitPrdlDoc() {
+    PreUpdateVersion();
+    const int open = GetTagLine(0, "proxy");
+    const int close = open < 0 ? -1 : GetMatchTagLine(open);
+    if (open < 0 || close < 0) return 0;
+    InitProxyConfig(open, close);
+    AfterUpdateVersion();
+    return 1;
+}
+
+int CPRDLDoc::InitProxyConfig(int first, int end) {
+    for (int i = first; i < end; ++i) {
+        const CXMLLine* line = GetLineAt(i);
+        if (!line) break;
+        if (line->IsElementOK("proxy")) {
+            m_bEnable = line->GetAttrValue("enable") == "yes" ? 1 : 0;
+            m_bLogon = line->GetAttrValue("logon") == "yes" ? 1 : 0;
+            m_strLogonUser = line->GetAttrValue("user");
+            m_strLogonPass = line->GetAttrValue("pass");
+        }
+        for (const char* name : kEntries) {
+            if (!line->IsElementOK(name)) continue;
+            std::string* host;
+            int* port;
+            Entry(name, host, port);
+            *host = line->GetAttrValue("host");
+            *port = LeadingNumber(line->GetAttrValue("port"));
+        }
+    }
+    ReadProxyFromReg();
+    return 1;
+}
+
+int CPRDLDoc::ReadProxyFromReg() {
+    CSettingsStore store;
+    if (!store.Open()) return 0;
+    std::uint32_t enable = 0;
+    if (!store.QueryNumber("ProxyEnable", enable)) return 0;
+    m_bEnable = enable != 0 ? 1 : 0;
+    std::string server;
+    if (!store.QueryText("ProxyServer", server)) return 0;
+    server += ';';
+    std::size_t pos = 0;
+    for (std::size_t semi; (semi = server.find(';', pos)) != std::string::npos; pos = semi + 1) {
+        const std::string item = server.substr(pos, semi - pos);
+        const std::size_t eq = item.find('=');
+        std::string host;
+        int port = 0;
+        if (eq == std::string::npos) {
+            SplitHostPort(item, host, port);
+            for (const char* name : kEntries) {
+                std::string* h;
+                int* p;
+                Entry(name, h, p);
+                *h = host;
+                *p = port;
+            }
+            break;
+        }
+        const std::string name = item.substr(0, eq);
+        SplitHostPort(item.substr(eq + 1), host, port);
+        for (int i = 0; i < 5; ++i) {
+            if (!MbcsEqualNoCase(name, kSettingNames[i])) continue;
+            std::string* h;
+            int* p;
+            Entry(kEntries[i], h, p);
+            *h = host;
+            *p = port;
+        }
+    }
+    return 1;
+}
+
+int CPRDLDoc::WriteProxyToReg() {
+    CSettingsStore store;
+    if (!store.Open()) return 0;
+    store.SetNumber("ProxyEnable", m_bEnable ? 1 : 0);
+    std::string text;
+    for (int i = 0; i < 5; ++i) {
+        std::string* host;
+        int* port;
+        Entry(kEntries[i], host, port);
+        if (host->empty()) continue;
+        text += std::string(kSettingNames[i]) + "=" + *host + ":" + std::to_string(*port) + ";";
+    }
+    while (!text.empty() && text.back() == ';') text.pop_back();
+    store.SetText("ProxyServer", text);
+    store.Close();
+    return 1;
+}
+
+void CPRDLDoc::Update() {
+    std::vector<std::unique_ptr<CXMLLine>> lines;
+    auto proxy = std::make_unique<CXMLLine>();
+    proxy->SetElement("proxy");
+    proxy->SetType(CXMLLine::kOpen);
+    proxy->AddAttribute("enable", m_bEnable ? "yes" : "no");
+    proxy->AddAttribute("logon", m_bLogon ? "yes" : "no");
+    proxy->AddAttribute("user", m_strLogonUser);
+    proxy->AddAttribute("pass", m_strLogonPass);
+    lines.push_back(std::move(proxy));
+    for (const char* name : kEntries) {
+        std::string* host;
+        int* port;
+        Entry(name, host, port);
+        auto line = std::make_unique<CXMLLine>();
+        line->SetElement(name);
+        line->SetType(CXMLLine::kStandalone);
+        line->AddAttribute("host", *host);
+        line->AddAttribute("port", std::to_string(*port));
+        lines.push_back(std::move(line));
+    }
+    auto close = std::make_unique<CXMLLine>();
+    close->SetLine("</proxy>", CXMLLine::kClose);
+    lines.push_back(std::move(close));
+
+    const int open = GetTagLine(0, "proxy");
+    const int end = open < 0 ? -1 : GetMatchTagLine(open);
+    if (open < 0 || end < 0) return;
+    DelLine(open, end - open + 1);
+    AddLine(open, std::move(lines));
+    if (!m_strPath.empty()) SaveXMLDoc();
+    WriteProxyToReg();
 }
 
 }  // namespace velkor
