@@ -115,8 +115,8 @@ std::string CURL::GetAbsoluteURL(const std::string& base, const std::string& rel
     if (!r.m_strPath.empty()) {
         std::string& path = r.m_strPath;
         const std::size_t slash = b.m_strPath.rfind('/');
-        if (slash != std::string::npos) path = b.m_strPath.substr(0, slash) + "/" + path;
         if (slash != std::string::npos) path.insert(0, b.m_strPath, 0, slash + 1);
+        for (std::size_t p; (p = path.find("/./")) != std::string::npos;) path.replace(p, 3, "/");
         if (path.size() >= 2 && path.compare(path.size() - 2, 2, "/.") == 0) {
             while (!path.empty() && path.back() == '.') path.pop_back();
         }
