@@ -43,6 +43,21 @@ std::string CollapseDotDot(const std::string& path) {
     return result;
 }
 
+// Every "/./" replaced by "/" (repeatedly, as the replacements overlap),
+// in one pass.
+std::string RemoveDotSegments(const std::string& path) {
+    std::string out;
+    out.reserve(path.size());
+    for (std::size_t i = 0; i < path.size();) {
+        if (path.compare(i, 3, "/./") == 0) {
+            i += 2;  // the second "/" may begin the next "/./"
+            continue;
+        }
+        out += path[i++];
+    }
+    return out;
+}
+
 }  // namespace
 
 int CURL::IsSchemeValid(const std::string& scheme) const {
@@ -116,7 +131,7 @@ std::string CURL::GetAbsoluteURL(const std::string& base, const std::string& rel
         std::string& path = r.m_strPath;
         const std::size_t slash = b.m_strPath.rfind('/');
         if (slash != std::string::npos) path.insert(0, b.m_strPath, 0, slash + 1);
-        for (std::size_t p; (p = path.find("/./")) != std::string::npos;) path.replace(p, 3, "/");
+        path = RemoveDotSegments(path);
         if (path.size() >= 2 && path.compare(path.size() - 2, 2, "/.") == 0) {
             while (!path.empty() && path.back() == '.') path.pop_back();
         }

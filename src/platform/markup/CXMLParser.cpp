@@ -169,7 +169,10 @@ int CXMLParser::SetXml(const std::string& text) {
         if (!standalone && (MbcsEqualNoCase(element, "script") || MbcsEqualNoCase(element, "style"))) {
             std::size_t close = FindClosing(text, i, element);
             if (close == std::string::npos) close = n;
-            if (close > i) add(CXMLLine::kVerbatim, text.substr(i, close - i));
+            const bool blank = std::all_of(text.begin() + static_cast<std::ptrdiff_t>(i),
+                                           text.begin() + static_cast<std::ptrdiff_t>(close),
+                                           IsBlank);
+            if (!blank) add(CXMLLine::kVerbatim, text.substr(i, close - i));
             i = close;
         }
     }

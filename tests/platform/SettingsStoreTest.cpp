@@ -1,0 +1,100 @@
+// The file-backed Internet settings.
+#include "platform/SettingsStore.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace velkor {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Settings : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("velkor-settings-" + std::to_string(::getpid()));
+        fs::remove_all(m_dir);
+        m_file = m_dir / "sub" / "internet-settings";
+        CSettingsStore::SetLocation(m_file.string());
+    }
+    void TearDown() override {
+        CSettingsStore::SetLocation("");
+        fs::remove_all(m_dir);
+    }
+    void WriteRaw(const std::string& text) {
+        fs::create_directories(m_file.parent_path());
+        std::ofstream(m_file, std::ios::binary) << text;
+    }
+    fs::path m_dir, m_file;
+};
+
+TEST_F(Settings, RoundTripWithPrivateMode) {
+    CSettingsStore store;
+    ASSERT_TRUE(store.Open());
+    std::uint32_t n = 7;
+    EXPECT_FALSE(store.QueryNumber("ProxyEnable", n));
+    store.SetNumber("ProxyEnable", 4294967295u);
+    store.SetText("ProxyServer", "http=a:80;ftp=b:21\nline two\\");
+    ASSERT_TRUE(store.Close());
+    struct stat st{};
+    ASSERT_EQ(::stat(m_file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    CSettingsStore again;
+    ASSERT_TRUE(again.Open());
+    ASSERT_TRUE(again.QueryNumber("ProxyEnable", n));
+    EXPECT_EQ(n, 4294967295u);
+    std::string text;
+    ASSERT_TRUE(again.QueryText("ProxyServer", text));
+    EXPECT_EQ(text, "http=a:80;ftp=b:21\nline two\\");
+    EXPECT_FALSE(again.QueryText("ProxyEnable", text));  // wrong type
+}
+
+TEST_F(Settings, ReadLimitOf260Bytes) {
+    CSettingsStore store;
+    store.Open();
+    store.SetText("fits", std::string(259, 'x'));
+    store.SetText("long", std::string(260, 'x'));
+    store.Close();
+    CSettingsStore again;
+    again.Open();
+    std::string text;
+    EXPECT_TRUE(again.QueryText("fits", text));
+    EXPECT_FALSE(again.QueryText("long", text));
+}
+
+TEST_F(Settings, GarbageAndTruncatedFilesReadAsMissing) {
+    for (const std::string raw :
+         {std::string("\x01\x02 garbage \xff\n=\nProxyEnable=number:\nProxyEnable=number:12x\n"),
+          std::string("ProxyServer=text:h:80\nProxyEnable=numb"), std::string(),
+          std::string("ProxyEnable=number:99999999999\n")}) {
+        WriteRaw(raw);
+        CSettingsStore store;
+        ASSERT_TRUE(store.Open());
+        std::uint32_t n = 0;
+        EXPECT_FALSE(store.QueryNumber("ProxyEnable", n)) << raw;
+    }
+    WriteRaw("ProxyServer=text:h:80\nProxyEnable=numb");
+    CSettingsStore store;
+    store.Open();
+    std::string text;
+    EXPECT_TRUE(store.QueryText("ProxyServer", text));
+    EXPECT_EQ(text, "h:80");
+}
+
+TEST_F(Settings, DefaultLocationFollowsXdgConfigHome) {
+    CSettingsStore::SetLocation("");
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    ::setenv("XDG_CONFIG_HOME", "/some/where", 1);
+    EXPECT_EQ(CSettingsStore::Location(), "/some/where/velkor/internet-settings");
+    if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else ::unsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace
+}  // namespace velkor
