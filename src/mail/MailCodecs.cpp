@@ -81,6 +81,21 @@ void NormaliseRange(const std::string& src, int& start, int& end) {
     if (start > end) start = end;
 }
 
+// A half-open decoder range over the source, with the output zeroed.
+struct DecodeJob {
+    const unsigned char* src;
+    std::size_t start;
+    std::size_t stop;
+};
+
+DecodeJob PrepareDecode(const std::string& src, unsigned char* out, std::uint32_t capacity,
+                        int start, int end) {
+    NormaliseRange(src, start, end);
+    if (out) std::memset(out, 0, capacity);
+    return {reinterpret_cast<const unsigned char*>(src.data()), static_cast<std::size_t>(start),
+            static_cast<std::size_t>(end)};
+}
+
 // The inclusive range of the UU functions as a string view.
 std::string_view InclusiveRange(const std::string& src, int start, int end) {
     const int len = static_cast<int>(src.size());
@@ -129,12 +144,11 @@ int CMailCommonFunction::Decode(const std::string& encoding, const std::string& 
 
 int CMailCommonFunction::DecodeTextBase64(const std::string& src, unsigned char* out,
                                           std::uint32_t& count, int start, int end) {
-    NormaliseRange(src, start, end);
+    const DecodeJob job = PrepareDecode(src, out, count, start, end);
+    const unsigned char* const s = job.src;
     const std::uint32_t capacity = count;
-    if (out) std::memset(out, 0, capacity);
-    const auto* s = reinterpret_cast<const unsigned char*>(src.data());
-    std::size_t i = static_cast<std::size_t>(start);
-    const std::size_t stop = static_cast<std::size_t>(end);
+    std::size_t i = job.start;
+    const std::size_t stop = job.stop;
     std::uint32_t o = 0;
     std::uint32_t acc = 0;
     int bits = 0;
@@ -172,12 +186,11 @@ int CMailCommonFunction::DecodeTextBase64(const std::string& src, unsigned char*
 
 int CMailCommonFunction::DecodeTextQuotedPrintable(const std::string& src, unsigned char* out,
                                                    std::uint32_t& count, int start, int end) {
-    NormaliseRange(src, start, end);
+    const DecodeJob job = PrepareDecode(src, out, count, start, end);
+    const unsigned char* const s = job.src;
     const std::uint32_t capacity = count;
-    if (out) std::memset(out, 0, capacity);
-    const auto* s = reinterpret_cast<const unsigned char*>(src.data());
-    std::size_t i = static_cast<std::size_t>(start);
-    const std::size_t stop = static_cast<std::size_t>(end);
+    std::size_t i = job.start;
+    const std::size_t stop = job.stop;
     // Every input byte gives at most one output byte: with room for the
     // whole range no write needs a check of its own.
     const bool roomy = capacity >= stop - i;
