@@ -5,6 +5,7 @@ VELKOR_PACKAGES=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   dante-server passwd python3 python3-pyftpdlib vsftpd sharutils coreutils ngircd
+  clang libclang-rt-14-dev bc curl
 )
 
 velkor_ensure_packages() {
