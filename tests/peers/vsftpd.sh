@@ -8,11 +8,13 @@ mkdir -p "$dir/empty" "$root"
 chown -R "$user" "$root"
 pam=velkor-vsftpd-test
 # A PAM service of its own (pam_unix only), so the test user needs no shell.
-cat > /etc/pam.d/$pam <<PAM
+# Written aside and moved in place, as parallel tests write it too.
+cat > /etc/pam.d/.$pam.$$ <<PAM
 auth required pam_unix.so
 account required pam_unix.so
 session optional pam_unix.so
 PAM
+mv -f /etc/pam.d/.$pam.$$ /etc/pam.d/$pam
 cat > "$dir/vsftpd.conf" <<CONF
 listen=YES
 listen_address=127.0.0.1
