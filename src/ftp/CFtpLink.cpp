@@ -165,7 +165,7 @@ bool CFtpLink::ReadString() {
         std::string text;
         if (!ReadControlChannel(text, -1)) return false;
         replyBytes += text.size();
-        if (replyBytes > kMaxReplyBytes) {
+        if (replyBytes > kMaxReplyBytes || m_arrReplyQueue.size() > kMaxQueuedLines) {
             DisconnectControlChannel();
             return false;
         }

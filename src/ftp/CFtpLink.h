@@ -20,9 +20,9 @@
 // enabled, FTP proxy host set) the control connection goes through that host
 // with SOCKS5 and the data connection with SOCKS4.
 //
-// Hostile servers: one reply may hold at most kMaxReplyBytes and one listing
-// line at most kMaxListingLineBytes; past that the command fails with status
-// 7 and the connection is dropped.
+// Hostile servers: one reply may hold at most kMaxReplyBytes, one listing
+// line at most kMaxListingLineBytes and the reply queue kMaxQueuedLines; past
+// that the command fails with status 7 and the connection is dropped.
 #pragma once
 
 #include <array>
@@ -50,6 +50,9 @@ public:
     // Bounds against servers that never end a reply or a listing line.
     static constexpr std::size_t kMaxReplyBytes = 1 << 20;
     static constexpr std::size_t kMaxListingLineBytes = 1 << 20;
+    // Reply lines the queue may hold (a server that answers more than it is
+    // asked would otherwise make it grow for the whole session).
+    static constexpr std::size_t kMaxQueuedLines = 65536;
     // Default time-out of both channels, in seconds.
     static constexpr unsigned int kChannelTimeout = 30;
     // Time-out of the completion reply read after a transfer or listing.

@@ -200,7 +200,7 @@ std::string CIRCMessage::GetAutoMsgString() const {
 
 bool CIRCMessage::IsValidChannelName(const std::string& name) {
     if (name.empty() || name.size() >= 255) return false;
-    if (!std::strchr(channelprefix, name[0])) return false;
+    if (name[0] == '\0' || !std::strchr(channelprefix, name[0])) return false;
     return name.find_first_of(std::string(" ,\x07")) == std::string::npos;
 }
 
