@@ -263,6 +263,22 @@ TEST(FtpReplies, EndlessReplyLineIsBoundedAndDropsTheConnection) {
     EXPECT_TRUE(ftp.m_arrReplyQueue.empty());
 }
 
+TEST(FtpReplies, OverlongReplyQueueIsBoundedAndDropsTheConnection) {
+    ScriptedPeer server([](PeerConnection& c) {
+        ServeLogon(c);
+        c.ReadLine();  // NOOP
+        std::string lines;
+        for (std::size_t i = 0; i <= CFtpLink::kMaxQueuedLines; ++i) lines += "200-x\r\n";
+        c.Write(lines + "200 end\r\n");  // under the byte bound, over the line bound
+        c.ReadToEnd();
+    });
+    TestFtpLink ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    EXPECT_FALSE(ftp.Noop());
+    EXPECT_EQ(ftp.GetLastError(), 7);
+    EXPECT_EQ(ftp.m_nLoginState, 3);
+}
+
 TEST(FtpReplies, DroppedConnectionLogsOnAgainByItself) {
     std::vector<Lines> received(2);
     int connection = 0;
