@@ -165,14 +165,14 @@ bool CFtpLink::ReadString() {
         std::string text;
         if (!ReadControlChannel(text, -1)) return false;
         replyBytes += text.size();
-        if (replyBytes > kMaxReplyBytes || m_arrReplyQueue.size() > kMaxQueuedLines) {
-            DisconnectControlChannel();
-            return false;
-        }
         std::size_t start = 0;
         for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos;
              start = end + 2) {
             m_arrReplyQueue.emplace_back(text, start, end - start);
+        }
+        if (replyBytes > kMaxReplyBytes || m_arrReplyQueue.size() > kMaxQueuedLines) {
+            DisconnectControlChannel();
+            return false;
         }
         return true;
     };
