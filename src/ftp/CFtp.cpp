@@ -166,6 +166,10 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
         m_nTransferred = offset + moved;
         if (limit != 0 && transferred == limit) break;
         if (m_bAbort == 1) {
+            // The data connection is closed first: a server that reads its
+            // control connection only between transfers (vsftpd) would
+            // otherwise never see the ABOR while it waits to send more data.
+            DisconnectDataChannel();
             Abor();
             break;
         }
@@ -173,11 +177,13 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
     if (download && !writer.Flush()) fileFailed = true;
     if (!file.Close()) fileFailed = true;
     if (fileFailed) {
-        // The local file failed: the transfer cannot be trusted.
+        // The local file failed: the transfer cannot be trusted. Closing the
+        // data connection first lets the server end the transfer, so that
+        // its completion reply comes.
+        DisconnectDataChannel();
         FinishTransfer(command + 1);
         m_bTransferring = 0;
         if (transferred != limit) Abor();
-        DisconnectDataChannel();
         return transferred == limit;
     }
     DisconnectDataChannel();

@@ -149,5 +149,50 @@ TEST(CFtpOps, AbortFromTheWaitHookSendsAborAfterTheCurrentBlock) {
                                "RETR big.bin", "ABOR", "QUIT"}));
 }
 
+TEST(CFtpOps, DataConnectionDyingMidTransferThenResume) {
+    std::string file(50000, '\0');
+    for (std::size_t i = 0; i < file.size(); ++i) file[i] = static_cast<char>(i * 7 + 3);
+    constexpr std::size_t kCut = 10000;
+    int connection = 0;
+    ScriptedPeer data(
+        [&](PeerConnection& c) {
+            if (connection++ == 0) {
+                c.Write(file.substr(0, kCut));
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                c.Reset();  // the data connection dies
+            } else {
+                c.Write(file.substr(kCut));
+            }
+        },
+        2);
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n",
+        LoggedOn({"250 ok\r\n", "257 \"/pub\"\r\n", "200 binary\r\n", PasvReply(data.Port()),
+                  "150 sending\r\n426 connection lost\r\n", PasvReply(data.Port()),
+                  "350 restarting at 10000\r\n", "150 sending\r\n226 done\r\n"}),
+        &received));
+    const std::string local = testing::TempDir() + "velkor-resume-" + std::to_string(getpid());
+    std::filesystem::remove(local);
+    CFtp ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    std::uint32_t transferred = 0;
+    const std::uint32_t size = static_cast<std::uint32_t>(file.size());
+    // No limit: the broken transfer still reports success, with fewer bytes.
+    EXPECT_EQ(ftp.Download("/pub/f.bin", local, transferred, 0, 0, size, true), 0u);
+    EXPECT_EQ(ftp.m_nTransferred, kCut);
+    EXPECT_EQ(ftp.m_nLastReply, 426);
+    EXPECT_EQ(ftp.Download("/pub/f.bin", local, transferred, 0, ftp.m_nTransferred, size, true),
+              0u);
+    EXPECT_EQ(ftp.m_nTransferred, size);
+    std::ifstream in(local, std::ios::binary);
+    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == file);
+    ftp.Logout();
+    server.Join();
+    std::filesystem::remove(local);
+    EXPECT_EQ(received, (Lines{"USER u", "PWD", "CWD /pub", "PWD", "TYPE i", "PASV", "RETR f.bin",
+                               "PASV", "REST 10000", "RETR f.bin", "QUIT"}));
+}
+
 }  // namespace
 }  // namespace velkor

@@ -152,6 +152,27 @@ TEST_P(RealTransfer, LimitsAndNoTruncation) {
     EXPECT_TRUE(m_ftp.KeepAlive());
 }
 
+TEST_P(RealTransfer, AbortAndUnwritableLocalFileKeepTheSessionInStep) {
+    PutOnServer("big.bin", RandomBytes(8 << 20, 4));
+    // An abort flag already set: ABOR after the first block.
+    m_ftp.m_bAbort = 1;
+    std::uint32_t down = 0;
+    const fs::path part = m_local / "aborted.bin";
+    EXPECT_EQ(m_ftp.Download(Remote("big.bin"), part.string(), down, 0, 0, 0, Passive()), 0u);
+    m_ftp.m_bAbort = 0;
+    EXPECT_EQ(down, static_cast<std::uint32_t>(CFtp::kBlockSize));
+    EXPECT_EQ(fs::file_size(part), static_cast<std::uintmax_t>(CFtp::kBlockSize));
+    EXPECT_TRUE(m_ftp.KeepAlive()) << m_ftp.GetLastMessage();
+    // A local file that cannot be created: a failure, and the session goes on.
+    down = 0;
+    EXPECT_NE(m_ftp.Download(Remote("big.bin"), "/nonexistent-dir/x.bin", down, 0, 0, 0,
+                             Passive()),
+              0u);
+    EXPECT_EQ(down, 0u);
+    EXPECT_TRUE(m_ftp.KeepAlive()) << m_ftp.GetLastMessage();
+    EXPECT_EQ(m_ftp.GetFileLength(Remote("big.bin")), 8u << 20);
+}
+
 TEST_P(RealTransfer, TreeOperations) {
     fs::create_directories(m_server->Root() / "tree/sub/deeper");
     fs::create_directories(m_server->Root() / "tree/empty");
