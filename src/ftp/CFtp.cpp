@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -131,24 +132,36 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
     std::uint32_t moved = 0;
     // Both directions read up to kReadAheadBytes at once (from the socket or
     // from the file) and move them on in blocks of kBlockSize, so the
-    // counters, the limit and the abort flag still work per block while the
-    // source is read in fewer calls.
+    // counters, the limit and the abort flag work per block while the source
+    // is read in fewer calls. A block is always whole (kBlockSize bytes)
+    // except the last one of the transfer: a short read from the socket is
+    // topped up before the block is moved, so limits in whole blocks are met
+    // exactly however the network splits the data.
     std::unique_ptr<char[]> ahead(new char[kReadAheadBytes]);
     int aheadStart = 0, aheadEnd = 0;
+    bool sourceEnded = false;
     for (;;) {
         if (size != 0 && offset + moved >= size) break;
-        if (aheadStart == aheadEnd) {
+        while (!sourceEnded && aheadEnd - aheadStart < kBlockSize) {
+            // Keep the partial block and read more behind it.
+            const int kept = aheadEnd - aheadStart;
+            if (kept > 0 && aheadStart > 0) std::memmove(ahead.get(), ahead.get() + aheadStart, kept);
             aheadStart = 0;
+            aheadEnd = kept;
+            int n;
             if (download) {
-                aheadEnd = ReadDataChannel(ahead.get(), kReadAheadBytes);
+                n = ReadDataChannel(ahead.get() + aheadEnd, kReadAheadBytes - aheadEnd);
             } else {
                 do {
-                    aheadEnd = static_cast<int>(::read(file.Get(), ahead.get(), kReadAheadBytes));
-                } while (aheadEnd < 0 && errno == EINTR);
-                if (aheadEnd < 0) fileFailed = true;
+                    n = static_cast<int>(
+                        ::read(file.Get(), ahead.get() + aheadEnd, kReadAheadBytes - aheadEnd));
+                } while (n < 0 && errno == EINTR);
+                if (n < 0) fileFailed = true;
             }
-            if (aheadEnd <= 0) break;
+            if (n <= 0) sourceEnded = true;
+            else aheadEnd += n;
         }
+        if (fileFailed || aheadStart == aheadEnd) break;
         int n = std::min(kBlockSize, aheadEnd - aheadStart);
         char* data = ahead.get() + aheadStart;
         aheadStart += n;

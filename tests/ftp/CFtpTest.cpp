@@ -149,6 +149,31 @@ TEST(CFtpOps, AbortFromTheWaitHookSendsAborAfterTheCurrentBlock) {
                                "RETR big.bin", "ABOR", "QUIT"}));
 }
 
+TEST(CFtpOps, LimitInWholeBlocksIsMetHoweverTheDataIsSplit) {
+    // The data comes in pieces of 1000 bytes: blocks are still whole.
+    ScriptedPeer data([](PeerConnection& c) {
+        for (int i = 0; i < 40; ++i) {
+            c.Write(std::string(1000, static_cast<char>('a' + i % 26)));
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n",
+        LoggedOn({"250 ok\r\n", "257 \"/pub\"\r\n", "200 binary\r\n", PasvReply(data.Port()),
+                  "150 sending\r\n426 closed\r\n"}),
+        &received));
+    const std::string local = testing::TempDir() + "velkor-limit-" + std::to_string(getpid());
+    CFtp ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    std::uint32_t transferred = 0;
+    EXPECT_EQ(ftp.Download("/pub/f.bin", local, transferred, 2 * CFtp::kBlockSize, 0, 0, true),
+              0u);
+    EXPECT_EQ(transferred, 2u * CFtp::kBlockSize);
+    EXPECT_EQ(std::filesystem::file_size(local), 2u * CFtp::kBlockSize);
+    std::filesystem::remove(local);
+}
+
 TEST(CFtpOps, DataConnectionDyingMidTransferThenResume) {
     std::string file(50000, '\0');
     for (std::size_t i = 0; i < file.size(); ++i) file[i] = static_cast<char>(i * 7 + 3);

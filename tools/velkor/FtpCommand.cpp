@@ -211,6 +211,13 @@ int RunPut(FtpSession& ftp, const FtpOptions& o, const std::string& local,
 }
 
 int Run(const std::string& command, const FtpOptions& o) {
+    if (o.limit % CFtp::kBlockSize != 0) {
+        // The library stops only when its counter meets the limit exactly
+        // after a whole block; any other limit would never stop a transfer.
+        std::fprintf(stderr, "velkor ftp: --limit must be a multiple of %d bytes\n",
+                     CFtp::kBlockSize);
+        return kExitUsage;
+    }
     FtpUrl url;
     std::string error;
     const bool urlFirst = command != "put";
@@ -280,12 +287,12 @@ void AddFtpCommand(CLI::App& app, int& exitCode) {
     get->add_option("url", o->url, "ftp:// address of the file")->required();
     get->add_option("local", o->second, "Local file (default: the remote name)");
     get->add_flag("--resume", o->resume, "Go on from the end of the local file");
-    get->add_option("--limit", o->limit, "Stop after this many bytes (whole 4096-byte blocks)");
+    get->add_option("--limit", o->limit, "Stop after this many bytes (a multiple of 4096)");
     CLI::App* put = add("put", "Upload a file");
     put->add_option("local", o->url, "Local file")->required();
     put->add_option("url", o->second, "ftp:// address of the target")->required();
     put->add_flag("--resume", o->resume, "Go on from the end of the remote file");
-    put->add_option("--limit", o->limit, "Stop after this many bytes");
+    put->add_option("--limit", o->limit, "Stop after this many bytes (a multiple of 4096)");
     CLI::App* rm = add("rm", "Delete a file (-r: a directory with everything in it)");
     rm->add_option("url", o->url, "ftp:// address")->required();
     rm->add_flag("-r,--recursive", o->recursive, "Delete a whole directory tree");
