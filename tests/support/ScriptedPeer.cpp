@@ -69,13 +69,14 @@ std::string PeerConnection::ReadToEnd() {
     return out;
 }
 
-void PeerConnection::Write(const std::string& bytes) {
+bool PeerConnection::Write(const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n <= 0) return;
+        if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
     }
+    return true;
 }
 
 void PeerConnection::Reset() {

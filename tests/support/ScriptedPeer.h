@@ -26,7 +26,8 @@ public:
     std::string ReadLine();
     // Reads until the client closes; the bytes read.
     std::string ReadToEnd();
-    void Write(const std::string& bytes);
+    // False when the client has gone.
+    bool Write(const std::string& bytes);
     // Closes with a reset (RST) instead of an orderly close.
     void Reset();
     void SetReceiveBufferSize(int bytes);

@@ -8,6 +8,11 @@
 #include <fstream>
 #include <random>
 
+#include <signal.h>
+#include <spawn.h>
+#include <thread>
+
+#include "FtpTestSupport.h"
 #include "FtpUrl.h"
 #include "Progress.h"
 #include "RealServers.h"
@@ -119,6 +124,46 @@ TEST(VelkorFtp, SessionAndExitCodes) {
     EXPECT_EQ(Velkor("ftp frobnicate " + url), 2);
     EXPECT_EQ(Velkor("ftp rm -r " + url + "/dir"), 0);
     EXPECT_FALSE(fs::exists(server.Root() / "dir"));
+}
+
+TEST(VelkorFtp, CtrlCAbortsATransferCleanly) {
+    // A server that sends 4 KiB every 50 ms: the download is still running
+    // when the tool gets SIGINT.
+    constexpr std::size_t kSize = 1 << 20;
+    test::ScriptedPeer data([](test::PeerConnection& c) {
+        for (std::size_t sent = 0; sent < kSize; sent += 4096) {
+            if (!c.Write(std::string(4096, 'd'))) return;  // the client closed
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    std::vector<std::string> received;
+    test::ScriptedPeer server(test::FtpDialogue(
+        "220 hi\r\n",
+        test::LoggedOn({"213 " + std::to_string(kSize) + "\r\n", "200 binary\r\n",
+                        test::PasvReply(data.Port()), "150 sending\r\n",
+                        "426 aborted\r\n226 abort done\r\n"}),
+        &received));
+    const fs::path local = fs::temp_directory_path() / ("velkor-int-" + std::to_string(getpid()));
+    const std::string url = "ftp://u:p@127.0.0.1:" + std::to_string(server.Port()) + "/big.bin";
+    std::vector<std::string> args = {VELKOR_TOOL, "ftp", "-q", "get", url, local.string()};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, VELKOR_TOOL, nullptr, nullptr, argv.data(), environ), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    const auto size = fs::file_size(local);
+    EXPECT_GT(size, 0u);
+    EXPECT_LT(size, kSize);
+    server.Join();
+    fs::remove(local);
+    EXPECT_EQ(received, (std::vector<std::string>{"USER u", "PWD", "SIZE /big.bin", "TYPE i",
+                                                 "PASV", "RETR big.bin", "ABOR", "QUIT"}));
 }
 
 }  // namespace

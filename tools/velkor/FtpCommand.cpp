@@ -21,7 +21,8 @@ namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
-void OnInterrupt(int) { g_interrupted = 1; }
+// Counts Ctrl-C presses.
+void OnInterrupt(int) { g_interrupted = g_interrupted + 1; }
 
 struct FtpOptions {
     bool active = false;
@@ -119,10 +120,10 @@ void WithProgress(FtpSession& ftp, const std::string& label, std::uint64_t total
     sigaction(SIGINT, &sa, &old);
     {
         ScopedWaitHook hook([&] {
-            if (g_interrupted && !ftp.m_bAbort) {
-                ftp.m_bAbort = 1;       // ABOR after the current block
-                CancelBlockingCall();   // and stop a wait for a stalled server
-            }
+            // The first Ctrl-C asks for ABOR after the current block; a
+            // second one also gives up waiting for a server that stalls.
+            if (g_interrupted >= 1) ftp.m_bAbort = 1;
+            if (g_interrupted >= 2) CancelBlockingCall();
             progress.Update(ftp.m_nTransferred);
         });
         transfer();
