@@ -144,11 +144,8 @@ int CMailCommonFunction::Decode(const std::string& encoding, const std::string& 
 
 int CMailCommonFunction::DecodeTextBase64(const std::string& src, unsigned char* out,
                                           std::uint32_t& count, int start, int end) {
-    const DecodeJob job = PrepareDecode(src, out, count, start, end);
-    const unsigned char* const s = job.src;
+    auto [s, i, stop] = PrepareDecode(src, out, count, start, end);
     const std::uint32_t capacity = count;
-    std::size_t i = job.start;
-    const std::size_t stop = job.stop;
     std::uint32_t o = 0;
     std::uint32_t acc = 0;
     int bits = 0;
@@ -186,11 +183,8 @@ int CMailCommonFunction::DecodeTextBase64(const std::string& src, unsigned char*
 
 int CMailCommonFunction::DecodeTextQuotedPrintable(const std::string& src, unsigned char* out,
                                                    std::uint32_t& count, int start, int end) {
-    const DecodeJob job = PrepareDecode(src, out, count, start, end);
-    const unsigned char* const s = job.src;
+    auto [s, i, stop] = PrepareDecode(src, out, count, start, end);
     const std::uint32_t capacity = count;
-    std::size_t i = job.start;
-    const std::size_t stop = job.stop;
     // Every input byte gives at most one output byte: with room for the
     // whole range no write needs a check of its own.
     const bool roomy = capacity >= stop - i;

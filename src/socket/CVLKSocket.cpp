@@ -136,6 +136,19 @@ bool CVLKSocket::ConnectToProxy() {
     return CSocket::Connect(m_strProxyHost.c_str(), static_cast<unsigned int>(m_nProxyPort));
 }
 
+bool CVLKSocket::OpenProxyConnection() {
+    if (CredentialsTooLong()) {
+        m_nLastProxyError = kProxyAuthFailed;
+        SetLastSocketError(WSAEINVAL);
+        return false;
+    }
+    if (!ConnectToProxy()) {
+        m_nLastProxyError = kProxyConnectFailed;
+        return false;
+    }
+    return true;
+}
+
 bool CVLKSocket::CredentialsTooLong() const {
     return m_nProxyType != 1 && m_bProxyAuth &&
            (m_strProxyUser.size() > kMaxSocksCredentialLength ||
@@ -212,15 +225,7 @@ int CVLKSocket::Connect(const sockaddr* addr, int len) {
         SetLastSocketError(WSAEINVAL);
         return 0;
     }
-    if (CredentialsTooLong()) {
-        m_nLastProxyError = kProxyAuthFailed;
-        SetLastSocketError(WSAEINVAL);
-        return 0;
-    }
-    if (!ConnectToProxy()) {
-        m_nLastProxyError = kProxyConnectFailed;
-        return 0;
-    }
+    if (!OpenProxyConnection()) return 0;
     const auto* target = reinterpret_cast<const sockaddr_in*>(addr);
     m_nTargetPort = target->sin_port;
     m_nTargetAddr = target->sin_addr.s_addr;
@@ -261,15 +266,7 @@ int CVLKSocket::Listen(std::uint32_t addr, std::uint32_t& boundAddr, int& boundP
         boundPort = port;
         return 1;
     }
-    if (CredentialsTooLong()) {
-        m_nLastProxyError = kProxyAuthFailed;
-        SetLastSocketError(WSAEINVAL);
-        return 0;
-    }
-    if (!ConnectToProxy()) {
-        m_nLastProxyError = kProxyConnectFailed;
-        return 0;
-    }
+    if (!OpenProxyConnection()) return 0;
     if (!Socks5Negotiate()) return 0;
     std::uint8_t reply[10];
     if (Socks5Exchange(kSocksBind, addr, 0, reply) != 10 || reply[1] != 0x00) {

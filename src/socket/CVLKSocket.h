@@ -111,6 +111,9 @@ private:
     int TimedAttempt(void* buf, int len, int flags, long event, bool write);
 
     bool ConnectToProxy();
+    // Refuses over-long credentials (error 5), then connects to the proxy
+    // (error 1 when that fails).
+    bool OpenProxyConnection();
     bool CredentialsTooLong() const;
     bool SendAll(const void* buf, int len);
     int Socks5Negotiate();
