@@ -10,10 +10,13 @@
 #include <memory>
 
 #include "Commands.h"
+#include "Endpoint.h"
 #include "FtpUrl.h"
 #include "Progress.h"
 #include "ftp/CFtp.h"
+#include "platform/LastError.h"
 #include "platform/WaitHook.h"
+#include "proxy/CPRDLDoc.h"
 
 namespace velkor::tool {
 
@@ -30,6 +33,7 @@ struct FtpOptions {
     unsigned int timeout = 30;
     int logonType = 0;
     std::string fwHost, fwUser, fwPassword, account;
+    std::string socks;  // host:port of a SOCKS proxy for both connections
     int fwPort = 21;
     // per command
     std::string url, second;
@@ -75,10 +79,32 @@ int RefusalCode(const CFtp& ftp) {
 
 std::unique_ptr<FtpSession> Connect(const FtpOptions& o, const FtpUrl& url, int& exitCode) {
     auto ftp = std::make_unique<FtpSession>();
+    if (!o.socks.empty()) {
+        // The control connection goes through it with SOCKS5, the data
+        // connections with SOCKS4.
+        static CPRDLDoc proxy;
+        Endpoint at;
+        if (!ParseEndpoint(o.socks, at)) {
+            std::fprintf(stderr, "velkor ftp: --socks takes host:port\n");
+            exitCode = kExitUsage;
+            return nullptr;
+        }
+        proxy.m_bEnable = 1;
+        proxy.m_strFtpHost = at.host;
+        proxy.m_nFtpPort = static_cast<int>(at.port);
+        CPRDLDoc::Setthis(&proxy);
+    }
     ftp->SetTimeouts(o.timeout);
     if (!ftp->Login(url.host, url.port, url.user, url.password, o.account, o.fwHost, o.fwUser,
                     o.fwPassword, o.fwPort, o.logonType)) {
-        exitCode = Fail("logon", *ftp, kExitConnect);
+        if (ftp->GetLastMessage().empty()) {
+            // No reply at all: the server (or the proxy) was not reached.
+            std::fprintf(stderr, "velkor ftp: cannot reach %s:%d (socket error %d)\n",
+                         url.host.c_str(), url.port, GetLastSocketError());
+            exitCode = kExitConnect;
+        } else {
+            exitCode = Fail("logon", *ftp, kExitConnect);
+        }
         return nullptr;
     }
     return ftp;
@@ -277,6 +303,8 @@ void AddFtpCommand(CLI::App& app, int& exitCode) {
     ftp->add_option("--fw-user", o->fwUser, "Firewall user");
     ftp->add_option("--fw-password", o->fwPassword, "Firewall password");
     ftp->add_option("--account", o->account, "Account for ACCT");
+    ftp->add_option("--socks", o->socks,
+                    "SOCKS proxy host:port (control through SOCKS5, data through SOCKS4)");
 
     const auto add = [&](const char* name, const char* help) {
         CLI::App* sub = ftp->add_subcommand(name, help);
