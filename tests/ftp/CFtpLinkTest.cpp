@@ -322,7 +322,7 @@ TEST(FtpReplies, SilentServerFailsWithStatus7AfterTheTimeout) {
     EXPECT_EQ(ftp.GetLastError(), 7);
     EXPECT_EQ(ftp.m_nLoginState, 3);
     EXPECT_GE(elapsed, 1.0);
-    EXPECT_LE(elapsed, 2.5);
+    EXPECT_LE(elapsed, 3.0);  // T plus at most 1 s, with room for a busy machine
 }
 
 // --- command wrappers ---

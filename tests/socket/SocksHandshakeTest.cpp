@@ -140,7 +140,7 @@ TEST(SocksProxy, SilentProxyFailsTheStepAfterTheTimeout) {
     EXPECT_EQ(GetLastSocketError(), WSAECONNABORTED);
     EXPECT_EQ(sock.IsTimeout(), 1);
     EXPECT_GE(elapsed, 1.0);
-    EXPECT_LE(elapsed, 2.3);
+    EXPECT_LE(elapsed, 2.8);  // T plus at most 1 s, with room for a busy machine
 }
 
 TEST(SocksProxy, UnreachableProxyIsError1) {
