@@ -92,7 +92,6 @@ data = open('data.bin', 'rb').read()
 ours = open('ours.txt', 'rb').read()
 assert binascii.a2b_qp(ours) == data
 assert quopri.decodestring(ours) == data
-open('python.txt', 'wb').write(binascii.b2a_qp(b'x=3Dy a=3db', quotetabs=True))
 )"),
               0);
     // Python decodes lower-case escapes; ours leaves them alone by design.
