@@ -129,7 +129,9 @@ TEST(CFtpOps, AbortFromTheWaitHookSendsAborAfterTheCurrentBlock) {
     std::uint32_t result;
     {
         ScopedWaitHook hook([&] {
-            if (ftp.m_bTransferring) {
+            // The hook also runs while ABOR waits for its reply: only the
+            // first call, the one that asks for the abort, counts.
+            if (ftp.m_bTransferring && ftp.m_bAbort == 0) {
                 seenProgress = ftp.m_nTransferred;
                 ftp.m_bAbort = 1;
             }
