@@ -164,6 +164,7 @@ TEST(VelkorFtp, CtrlCAbortsATransferCleanly) {
                         "426 aborted\r\n226 abort done\r\n"}),
         &received));
     const fs::path local = fs::temp_directory_path() / ("velkor-int-" + std::to_string(getpid()));
+    fs::remove(local);
     const std::string url = "ftp://u:p@127.0.0.1:" + std::to_string(server.Port()) + "/big.bin";
     std::vector<std::string> args = {VELKOR_TOOL, "ftp", "-q", "get", url, local.string()};
     std::vector<char*> argv;
@@ -171,7 +172,14 @@ TEST(VelkorFtp, CtrlCAbortsATransferCleanly) {
     argv.push_back(nullptr);
     pid_t pid = -1;
     ASSERT_EQ(posix_spawn(&pid, VELKOR_TOOL, nullptr, nullptr, argv.data(), environ), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    // The handler is in place before the local file is opened: wait until
+    // data has arrived, however slowly the tool started.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    std::error_code ec;
+    while (fs::file_size(local, ec) < 4096 || ec) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     ::kill(pid, SIGINT);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
