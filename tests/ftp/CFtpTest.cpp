@@ -151,6 +151,65 @@ TEST(CFtpOps, AbortFromTheWaitHookSendsAborAfterTheCurrentBlock) {
                                "RETR big.bin", "ABOR", "QUIT"}));
 }
 
+// Uploads stop on a block boundary at the size, at the limit or on an abort,
+// whether the blocks go out one by one or several in one send.
+struct UploadStop {
+    const char* name;
+    std::uint32_t limit, size;
+    bool abort;
+    std::size_t onWire;
+    std::uint32_t result;  // of Upload: 1, or 0 for a limit never met
+};
+
+class UploadStops : public ::testing::TestWithParam<UploadStop> {};
+
+TEST_P(UploadStops, AtTheRightBlock) {
+    const UploadStop& p = GetParam();
+    std::string file(100000, '\0');
+    for (std::size_t i = 0; i < file.size(); ++i) file[i] = static_cast<char>(i * 13 + 5);
+    std::string wire;
+    ScriptedPeer data([&](PeerConnection& c) { wire = c.ReadToEnd(); });
+    Lines received;
+    std::vector<std::string> replies = {"250 ok\r\n", "257 \"/pub\"\r\n", "200 binary\r\n",
+                                        PasvReply(data.Port())};
+    if (p.abort) {
+        replies.push_back("150 receiving\r\n");
+        replies.push_back("426 aborted\r\n226 abort ok\r\n");
+    } else {
+        replies.push_back("150 receiving\r\n226 done\r\n");
+    }
+    ScriptedPeer server(FtpDialogue("220 hi\r\n", LoggedOn(replies), &received));
+    const std::string local = testing::TempDir() + "velkor-up-" + std::to_string(getpid());
+    std::ofstream(local, std::ios::binary) << file;
+    CFtp ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    ftp.m_bAbort = p.abort ? 1 : 0;
+    std::uint32_t transferred = 0;
+    EXPECT_EQ(ftp.Upload(local, "/pub/up.bin", transferred, p.limit, 0, p.size, true), p.result);
+    ftp.Logout();
+    server.Join();
+    data.Join();
+    std::filesystem::remove(local);
+    EXPECT_EQ(transferred, p.onWire);
+    EXPECT_EQ(ftp.m_nTransferred, p.onWire);
+    EXPECT_TRUE(wire == file.substr(0, p.onWire)) << wire.size() << " bytes on the wire";
+    Lines expected = {"USER u", "PWD", "CWD /pub", "PWD", "TYPE i", "PASV", "STOR up.bin"};
+    if (p.abort) expected.push_back("ABOR");
+    expected.push_back("QUIT");
+    EXPECT_EQ(received, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UploadStops,
+    ::testing::Values(UploadStop{"Whole", 0, 0, false, 100000, 1},
+                      UploadStop{"LimitTwoBlocks", 2 * CFtp::kBlockSize, 0, false, 8192, 1},
+                      // never met exactly: the whole file goes, and that fails
+                      UploadStop{"LimitBetweenBlocks", 5000, 0, false, 100000, 0},
+                      // the block that crosses the size still goes whole
+                      UploadStop{"SizeBetweenBlocks", 0, 10000, false, 12288, 1},
+                      UploadStop{"AbortAlreadySet", 0, 0, true, 4096, 1}),
+    [](const ::testing::TestParamInfo<UploadStop>& info) { return info.param.name; });
+
 TEST(CFtpOps, LimitInWholeBlocksIsMetHoweverTheDataIsSplit) {
     // The data comes in pieces of 1000 bytes: blocks are still whole.
     ScriptedPeer data([](PeerConnection& c) {
