@@ -3,6 +3,7 @@
 # vsftpd, with `velkor ftp` and with curl in the same run, and prints the
 # wall-time and CPU (user+sys) ratios velkor / curl (best of REPEAT runs).
 #   bench/ftp_transfer_bench.sh [SIZE_MIB] [REPEAT]
+# VELKOR_BIN=path measures another build of the tool (e.g. an older one).
 # vsftpd needs root (a system test user); without it only pyftpdlib runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +14,7 @@ repeat=${2:-3}
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target velkor >/dev/null
-velkor=$PWD/build/tools/velkor/velkor
+velkor=${VELKOR_BIN:-$PWD/build/tools/velkor/velkor}
 
 work=$(mktemp -d)
 chmod 755 "$work"  # vsftpd serves as the test user, who must reach ROOT

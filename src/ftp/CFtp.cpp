@@ -140,9 +140,6 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
     std::unique_ptr<char[]> ahead(new char[kReadAheadBytes]);
     int aheadStart = 0, aheadEnd = 0;
     bool sourceEnded = false;
-    // Upload: bytes from aheadStart on that one non-blocking send has
-    // already put on the wire ahead of the block-by-block accounting.
-    int sentAhead = 0;
     for (;;) {
         if (size != 0 && offset + moved >= size) break;
         while (!sourceEnded && aheadEnd - aheadStart < kBlockSize) {
@@ -174,8 +171,7 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
                 fileFailed = true;
                 break;
             }
-        } else if (!SendBlock(data, n, aheadEnd - (aheadStart - n), offset + moved, size, limit,
-                              transferred - static_cast<std::uint32_t>(n), sentAhead)) {
+        } else if (!WriteDataChannel(data, n)) {
             break;
         }
         moved += static_cast<std::uint32_t>(n);
@@ -207,32 +203,6 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
     FinishTransfer(command + 1);
     m_bTransferring = 0;
     return limit == 0 || transferred == limit;
-}
-
-bool CFtp::SendBlock(char* data, int n, int available, std::uint32_t position,
-                     std::uint32_t size, std::uint32_t limit, std::uint32_t transferred,
-                     int& sentAhead) {
-    if (sentAhead == 0 && m_bAbort != 1 && m_data.m_bConnected) {
-        // One attempt that never waits, for as much of the buffered data as
-        // the per-block loop is sure to send: it stops only at the size, at
-        // the limit, or on an abort, which can only be asked for while a
-        // call waits (from the wait hook), and this one does not wait. The
-        // accounting then goes on block by block over the bytes sent.
-        std::uint32_t batch = static_cast<std::uint32_t>(available);
-        if (size != 0 && size > position) batch = std::min(batch, size - position);
-        if (limit != 0 && limit > transferred) batch = std::min(batch, limit - transferred);
-        const int sent = m_data.m_socket.SendNow(data, static_cast<int>(batch));
-        if (sent > 0) sentAhead = sent;
-    }
-    if (sentAhead >= n) {
-        sentAhead -= n;
-        return true;
-    }
-    // The rest of the block goes through the timed send (which may wait).
-    int rest = n - sentAhead;
-    char* tail = data + sentAhead;
-    sentAhead = 0;
-    return WriteDataChannel(tail, rest);
 }
 
 std::uint32_t CFtp::Download(const std::string& remote, const std::string& local,

@@ -86,11 +86,6 @@ private:
     bool SplitPath(const std::string& path, std::string& full, std::string& dir,
                    std::string& name) const;
     void FinishTransfer(int command);
-    // Upload: sends the n-byte block at data (available: buffered bytes from
-    // data on; position, size, limit, transferred: as before this block),
-    // putting following blocks on the wire early when that needs no wait.
-    bool SendBlock(char* data, int n, int available, std::uint32_t position, std::uint32_t size,
-                   std::uint32_t limit, std::uint32_t transferred, int& sentAhead);
 
     static bool Parse_ls_eplf(char* line, CFtpFile* file);
     static bool Parse_ls_nt(char* line, CFtpFile* file);

@@ -151,8 +151,8 @@ TEST(CFtpOps, AbortFromTheWaitHookSendsAborAfterTheCurrentBlock) {
                                "RETR big.bin", "ABOR", "QUIT"}));
 }
 
-// Uploads stop on a block boundary at the size, at the limit or on an abort,
-// whether the blocks go out one by one or several in one send.
+// Uploads stop on a block boundary at the size, at the limit or on an abort;
+// nothing past that block reaches the server.
 struct UploadStop {
     const char* name;
     std::uint32_t limit, size;
