@@ -11,6 +11,7 @@
 
 #include "mail/CMailCommonFunction.h"
 #include "platform/CodePage.h"
+#include "platform/Prefault.h"
 
 namespace velkor {
 
@@ -236,6 +237,7 @@ std::string CMailCommonFunction::EncodeTextBase64(const unsigned char* data,
     const std::size_t breaks = L ? chars / L : 0;
     std::string out;
     out.reserve(chars + 2 * breaks);
+    PrefaultForWrite(out.data(), chars + 2 * breaks);
     // Characters are made in a small local block and appended to the
     // reserved string: the big output is written once, never zero-filled.
     constexpr std::size_t kBlock = 16 * 1024;
