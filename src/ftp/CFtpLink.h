@@ -50,6 +50,10 @@ public:
     // Bounds against servers that never end a reply or a listing line.
     static constexpr std::size_t kMaxReplyBytes = 1 << 20;
     static constexpr std::size_t kMaxListingLineBytes = 1 << 20;
+    // Memory a whole listing may take, each line counted with the size of
+    // its string object (about 1.4 million entries of usual length), so a
+    // server that streams short lines forever is stopped too.
+    static constexpr std::size_t kMaxListingBytes = 128u << 20;
     // Reply lines the queue may hold (a server that answers more than it is
     // asked would otherwise make it grow for the whole session).
     static constexpr std::size_t kMaxQueuedLines = 65536;

@@ -161,6 +161,7 @@ bool CFtpLink::ReadListing(const std::string& path, const char* verb, int comman
     // Every CR or LF ends a line; empty lines add nothing; '/' becomes '\'.
     std::string pending;
     char block[4096];
+    std::size_t listingBytes = 0;
     bool ended = false, tooLong = false;
     for (;;) {
         const int n = ReadDataChannel(block, static_cast<int>(sizeof block));
@@ -180,19 +181,22 @@ bool CFtpLink::ReadListing(const std::string& path, const char* verb, int comman
                          '\\');
             if (stop == end) break;
             if (!pending.empty()) {
+                listingBytes += pending.size() + sizeof(std::string);
                 m_arrListing.push_back(std::move(pending));
                 pending.clear();
             }
             p = stop + 1;
         }
-        if (pending.size() > kMaxListingLineBytes) {
+        if (pending.size() > kMaxListingLineBytes || listingBytes > kMaxListingBytes) {
             tooLong = true;
             break;
         }
     }
     DisconnectDataChannel();
     if (tooLong) {
-        // A line without end: drop the connection like any failed read.
+        // A line or a listing without end: nothing of it is kept, and the
+        // connection is dropped like after any failed read.
+        std::vector<std::string>().swap(m_arrListing);
         m_control.m_bLost = true;
         Logout();
         m_nLastError = 7;

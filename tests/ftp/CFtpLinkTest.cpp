@@ -563,10 +563,16 @@ TEST(FtpListing, RefusedListAndBadPassiveAddress) {
     EXPECT_EQ(received, (Lines{"USER u", "PWD", "PASV", "PASV", "PASV", "QUIT"}));
 }
 
-TEST(FtpListing, EndlessListingLineIsBoundedAndDropsTheConnection) {
-    ScriptedPeer data([](PeerConnection& c) {
-        const std::string chunk(64 << 10, 'y');
-        for (int i = 0; i < 24; ++i) c.Write(chunk);  // 1.5 MiB, no line end
+// A listing that never ends, as one line or as endless short lines.
+class EndlessListing : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(EndlessListing, IsBoundedAndDropsTheConnection) {
+    const std::string unit = GetParam();
+    ScriptedPeer data([&](PeerConnection& c) {
+        std::string chunk;
+        while (chunk.size() < (64u << 10)) chunk += unit;
+        while (c.Write(chunk)) {
+        }  // until the client closes
     });
     Lines received;
     ScriptedPeer server(FtpDialogue(
@@ -578,7 +584,13 @@ TEST(FtpListing, EndlessListingLineIsBoundedAndDropsTheConnection) {
     EXPECT_EQ(ftp.GetLastError(), 7);
     EXPECT_EQ(ftp.m_nLoginState, 3);
     EXPECT_TRUE(ftp.m_arrListing.empty());
+    data.Join();
 }
+
+INSTANTIATE_TEST_SUITE_P(Listings, EndlessListing, ::testing::Values("y", "n\r\n"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param[0] == 'y' ? "OneLine" : "ShortLines");
+                         });
 
 }  // namespace
 }  // namespace velkor
