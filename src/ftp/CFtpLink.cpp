@@ -161,7 +161,10 @@ bool CFtpLink::WriteControlChannel(const std::string& line) {
 bool CFtpLink::ReadString() {
     const std::size_t first = m_arrReplyQueue.size();
     std::size_t replyBytes = 0;
-    const auto readAndSplit = [this, &replyBytes]() {
+    // What the queue holds already, then each line as it is added.
+    std::size_t queued = 0;
+    for (const std::string& line : m_arrReplyQueue) queued += Footprint(line);
+    const auto readAndSplit = [this, &replyBytes, &queued]() {
         std::string text;
         if (!ReadControlChannel(text, -1)) return false;
         replyBytes += text.size();
@@ -169,8 +172,10 @@ bool CFtpLink::ReadString() {
         for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos;
              start = end + 2) {
             m_arrReplyQueue.emplace_back(text, start, end - start);
+            queued += Footprint(m_arrReplyQueue.back());
         }
-        if (replyBytes > kMaxReplyBytes || m_arrReplyQueue.size() > kMaxQueuedLines) {
+        if (replyBytes > kMaxReplyBytes || m_arrReplyQueue.size() > kMaxQueuedLines ||
+            queued > kMaxQueuedBytes) {
             DisconnectControlChannel();
             return false;
         }

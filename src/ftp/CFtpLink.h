@@ -57,6 +57,9 @@ public:
     // Reply lines the queue may hold (a server that answers more than it is
     // asked would otherwise make it grow for the whole session).
     static constexpr std::size_t kMaxQueuedLines = 65536;
+    // Memory the reply queue may take (lines counted as for listings): a
+    // server that adds long unasked lines to every reply is stopped too.
+    static constexpr std::size_t kMaxQueuedBytes = 4u << 20;
     // Default time-out of both channels, in seconds.
     static constexpr unsigned int kChannelTimeout = 30;
     // Time-out of the completion reply read after a transfer or listing.
@@ -221,6 +224,10 @@ private:
     bool ReadControlChannel(std::string& out, const int& size);
     bool WriteControlChannel(const std::string& line);
     static bool IsNumeric(const std::string& s, int start, int count);
+    // Memory a kept line takes, for the queue and listing bounds.
+    static std::size_t Footprint(const std::string& line) {
+        return line.size() + sizeof(std::string);
+    }
 
     // Sends a command line with label index `command` and judges its reply.
     bool Command(int command, const std::string& line);

@@ -181,7 +181,7 @@ bool CFtpLink::ReadListing(const std::string& path, const char* verb, int comman
                          '\\');
             if (stop == end) break;
             if (!pending.empty()) {
-                listingBytes += pending.size() + sizeof(std::string);
+                listingBytes += Footprint(pending);
                 m_arrListing.push_back(std::move(pending));
                 pending.clear();
             }

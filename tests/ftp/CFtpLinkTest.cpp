@@ -279,6 +279,35 @@ TEST(FtpReplies, OverlongReplyQueueIsBoundedAndDropsTheConnection) {
     EXPECT_EQ(ftp.m_nLoginState, 3);
 }
 
+TEST(FtpReplies, UnaskedLinesPilingUpAreBoundedAndDropTheConnection) {
+    // Every reply comes with 900 KB of lines nobody asked for.
+    const std::string junk = "299 " + std::string(996, 'j') + "\r\n";
+    ScriptedPeer server([&](PeerConnection& c) {
+        ServeLogon(c);
+        std::string extra;
+        for (int i = 0; i < 900; ++i) extra += junk;
+        while (!c.ReadLine().empty()) {
+            if (!c.Write("200 ok\r\n" + extra)) return;
+        }
+    });
+    TestFtpLink ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    // Each NOOP takes one queued line as its reply and reads 900 more.
+    std::size_t mostQueued = 0;
+    bool dropped = false;
+    for (int i = 0; i < 100 && !dropped; ++i) {
+        ftp.Noop();
+        std::size_t queued = 0;
+        for (const std::string& line : ftp.m_arrReplyQueue) queued += line.size();
+        mostQueued = std::max(mostQueued, queued);
+        dropped = ftp.GetLastError() == 7;
+    }
+    EXPECT_TRUE(dropped);
+    EXPECT_GT(mostQueued, 3 * 900 * junk.size());  // it did pile up for a while
+    EXPECT_LE(mostQueued, CFtpLink::kMaxQueuedBytes);
+    EXPECT_EQ(ftp.m_nLoginState, 3);
+}
+
 TEST(FtpReplies, DroppedConnectionLogsOnAgainByItself) {
     std::vector<Lines> received(2);
     int connection = 0;
