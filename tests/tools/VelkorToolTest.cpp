@@ -83,6 +83,18 @@ int Velkor(const std::string& args) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Runs the built tool; what it printed on both streams.
+std::string VelkorOutput(const std::string& args) {
+    const std::string command = std::string(VELKOR_TOOL) + " " + args + " 2>&1";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return {};
+    std::string out;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+    ::pclose(pipe);
+    return out;
+}
+
 std::string ReadFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -144,6 +156,31 @@ TEST(VelkorFtp, ThroughASocksProxy) {
     EXPECT_EQ(Velkor("ftp --socks 127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) +
                      " ls " + url),
               3);
+}
+
+TEST(VelkorFtp, ServerTextReachesTheTerminalWithoutControlBytes) {
+    // Names and replies carrying terminal escape sequences (a window title
+    // change, a screen clear).
+    test::ScriptedPeer data([](test::PeerConnection& c) {
+        c.Write("-rw-r--r-- 1 u g 5 Jan 5 2003 \x1b]0;owned\x07" "a.txt\r\n"
+                "odd line \x1b[2J\x7f\r\n");
+    });
+    std::vector<std::string> received;
+    test::ScriptedPeer server(test::FtpDialogue(
+        "220 hi\r\n",
+        test::LoggedOn({test::PasvReply(data.Port()), "150 here\r\n226 done\r\n"}),
+        &received));
+    const std::string url = "ftp://u:p@127.0.0.1:" + std::to_string(server.Port());
+    const std::string listing = VelkorOutput("ftp ls " + url + "/d");
+    EXPECT_NE(listing.find("?]0;owned?a.txt"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("odd line ?[2J?"), std::string::npos) << listing;
+    EXPECT_EQ(listing.find('\x1b'), std::string::npos);
+    test::ScriptedPeer refusing(test::FtpDialogue(
+        "220 hi\r\n", test::LoggedOn({"550 no \x1b[31mred\x1b[0m here\r\n"}), &received));
+    const std::string refusal = VelkorOutput(
+        "ftp mkdir ftp://u:p@127.0.0.1:" + std::to_string(refusing.Port()) + "/x");
+    EXPECT_NE(refusal.find("550 no ?[31mred?[0m here"), std::string::npos) << refusal;
+    EXPECT_EQ(refusal.find('\x1b'), std::string::npos);
 }
 
 TEST(VelkorFtp, CtrlCAbortsATransferCleanly) {

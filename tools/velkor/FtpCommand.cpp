@@ -63,8 +63,18 @@ public:
     }
 };
 
+// Server text made safe to print: control bytes (a hostile server could
+// send terminal escape sequences in a file name or a reply) become '?'.
+std::string Printable(std::string text) {
+    for (char& c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) c = '?';
+    }
+    return text;
+}
+
 int Fail(const char* what, const CFtp& ftp, int code) {
-    const std::string msg = ftp.GetLastMessage();
+    const std::string msg = Printable(ftp.GetLastMessage());
     std::fprintf(stderr, "velkor ftp: %s failed%s%s\n", what, msg.empty() ? "" : ": ",
                  msg.c_str());
     return code;
@@ -127,9 +137,9 @@ int RunList(FtpSession& ftp, const std::string& path) {
         if (CFtp::Parse_ls(line.c_str(), &f)) {
             const char kind = f.m_bDirectory ? 'd' : f.m_bLink ? 'l' : '-';
             std::printf("%c %12u  %s  %s\n", kind, f.m_nSize, FormatTime(f.m_tModified).c_str(),
-                        f.m_pszName);
+                        Printable(f.m_pszName).c_str());
         } else {
-            std::printf("%s\n", line.c_str());
+            std::printf("%s\n", Printable(line).c_str());
         }
         f.FreeStrings();
     }
