@@ -265,6 +265,10 @@ bool CFtp::Delete(const std::string& path) {
         const bool link = entry.m_bLink;
         entry.FreeStrings();
         if (entryName == "." || entryName == "..") continue;
+        // A name with a separator in it ("..\\..\\x" is a valid Unix file
+        // name) would address a place outside this directory: refuse the
+        // whole tree rather than delete there.
+        if (entryName.find_first_of("/\\") != std::string::npos) return false;
         const std::string child = full + "/" + entryName;
         // A link is removed itself; following it could reach outside the tree.
         if (!(link ? DeleteFileA(child) : Delete(child))) return false;
