@@ -198,6 +198,14 @@ TEST_P(RealTransfer, TreeOperations) {
 
     ASSERT_TRUE(m_ftp.Delete(Remote("tree"))) << m_ftp.GetLastMessage();
     EXPECT_FALSE(fs::exists(m_server->Root() / "tree"));
+
+    // A file named with backslashes must not make the delete climb out.
+    fs::create_directories(m_server->Root() / "trap/inner");
+    WriteFile(m_server->Root() / "trap/inner/..\\..\\victim", "x");
+    WriteFile(m_server->Root() / "victim", "keep");
+    m_server->GiveToServer(m_server->Root() / "trap");
+    EXPECT_FALSE(m_ftp.Delete(Remote("trap")));
+    EXPECT_EQ(ReadFile(m_server->Root() / "victim"), "keep");
     std::string current;
     EXPECT_TRUE(m_ftp.GetCurrentDir(current));
 }
