@@ -57,7 +57,9 @@ public:
     virtual bool CreateDir(const std::string& path);
     virtual bool RemoveDir(const std::string& path);
     // Deletes a file, or a directory with everything below it (symbolic
-    // links are deleted, never followed).
+    // links are deleted, never followed). Stops with false, deleting
+    // nothing more, at an entry whose name holds '/' or '\' (such a name
+    // would address a place outside the tree) and below kMaxDeleteDepth.
     virtual bool Delete(const std::string& path);
     // Renames within one directory; false without any command otherwise.
     virtual bool Rename(const std::string& from, const std::string& to);

@@ -191,6 +191,9 @@ protected:
     // the channel is not connected.
     int ReadDataChannel(char* buffer, const int& size);
     bool WriteDataChannel(char* buffer, int& size);
+    // A listing into m_arrListing, a line per entry. A line over
+    // kMaxListingLineBytes or a listing over kMaxListingBytes fails with
+    // status 7 and drops the connection.
     bool List(const std::string& path);
     bool Nlst(const std::string& path);
     bool Eprt(const std::string& argument);
