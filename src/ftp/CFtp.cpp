@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -250,7 +251,9 @@ bool CFtp::Delete(const std::string& path) {
     if (!Cwd(full)) return Cwd(dir) && Dele(name);
 
     if (!List(full)) return false;
-    const std::vector<std::string> listing = m_arrListing;
+    // Taken, not copied: the deletes below list their own directories.
+    const std::vector<std::string> listing = std::move(m_arrListing);
+    m_arrListing.clear();
     struct Depth {
         Depth() { ++t_deleteDepth; }
         ~Depth() { --t_deleteDepth; }
