@@ -12,14 +12,7 @@
 namespace velkor {
 namespace {
 
-using test::FtpDialogue;
-using test::LoggedOn;
-using test::LoginTo;
-using test::PasvReply;
-using test::ServeLogon;
-using test::PeerConnection;
-using test::ScriptedPeer;
-using test::TestFtpLink;
+using namespace test;  // the scripted peer and FTP dialogue helpers
 using Lines = std::vector<std::string>;
 
 int Column(int code) {

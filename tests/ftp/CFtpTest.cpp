@@ -16,13 +16,7 @@
 namespace velkor {
 namespace {
 
-using test::FtpDialogue;
-using test::LoggedOn;
-using test::LoginTo;
-using test::PasvReply;
-using test::ServeLogon;
-using test::PeerConnection;
-using test::ScriptedPeer;
+using namespace test;  // the scripted peer and FTP dialogue helpers
 using Lines = std::vector<std::string>;
 
 
