@@ -436,22 +436,32 @@ int CMailCommonFunction::DecodeUUFileName(const std::string& src, std::string& n
     return 1;
 }
 
-int CMailCommonFunction::UTF8ToUnicode(const unsigned char* src, const std::uint32_t& len,
-                                       char16_t* out, std::uint32_t& count) {
+namespace {
+
+// Both Unicode decoders: at most `count` units and a 0 unit after them;
+// `count` becomes the units written, 0 when the input does not convert.
+using Utf16Converter = bool (*)(const unsigned char*, std::size_t, char16_t*, std::size_t,
+                                std::size_t&);
+
+int ToUtf16(Utf16Converter convert, const unsigned char* src, std::uint32_t len, char16_t* out,
+            std::uint32_t& count) {
     std::size_t written = 0;
-    if (!src || !out || !Utf8ToUtf16(src, len, out, count, written)) written = 0;
+    if (!src || !out || !convert(src, len, out, count, written)) written = 0;
     count = static_cast<std::uint32_t>(written);
     if (out) out[written] = 0;
     return 1;
 }
 
+}  // namespace
+
+int CMailCommonFunction::UTF8ToUnicode(const unsigned char* src, const std::uint32_t& len,
+                                       char16_t* out, std::uint32_t& count) {
+    return ToUtf16(Utf8ToUtf16, src, len, out, count);
+}
+
 int CMailCommonFunction::UTF7ToUnicode(const unsigned char* src, const std::uint32_t& len,
                                        char16_t* out, std::uint32_t& count) {
-    std::size_t written = 0;
-    if (!src || !out || !Utf7ToUtf16(src, len, out, count, written)) written = 0;
-    count = static_cast<std::uint32_t>(written);
-    if (out) out[written] = 0;
-    return 1;
+    return ToUtf16(Utf7ToUtf16, src, len, out, count);
 }
 
 int CMailCommonFunction::UnicodeToUTF8(const char16_t*, std::uint32_t&, unsigned char*,
