@@ -1,72 +1,90 @@
 // CFtp: file operations and transfers.
 #include "ftp/CFtp.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "ftp/FtpLabels.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "platform/LocalFile.h"
+#include "platform/Text.h"
+
 namespace velkor {
+
+using namespace ftp_label;
+
+// Where a transfer's bytes come from: Read gives a count, 0 at the end (a
+// data connection that fails also ends the transfer) and -1 when the local
+// file failed.
+class CFtp::Source {
+public:
+    virtual ~Source() = default;
+    virtual int Read(char* buffer, int size) = 0;
+};
+
+// Where they go: Write takes one block and returns the block's fate.
+class CFtp::Sink {
+public:
+    enum Result { kTaken, kChannelFailed, kLocalFailed };
+    virtual ~Sink() = default;
+    virtual Result Write(const char* data, int size) = 0;
+    // After the last block: false when the local file failed.
+    virtual bool Finish() { return true; }
+};
 
 namespace {
 
-enum Label : int { kStor = 18, kRetr = 22 };
-
-// Collects downloaded blocks and writes them in larger pieces, so that a
-// transfer in 4096-byte blocks does not cost one write call per block.
-class BlockWriter {
+class ChannelSource : public CFtp::Source {
 public:
-    static constexpr std::size_t kCapacity = 256 * 1024;
-
-    explicit BlockWriter(int fd) : m_fd(fd) { m_buffer.reserve(kCapacity); }
-
-    bool Append(const char* data, std::size_t n) {
-        if (m_buffer.size() + n > kCapacity && !Flush()) return false;
-        m_buffer.insert(m_buffer.end(), data, data + n);
-        return true;
-    }
-
-    bool Flush() {
-        std::size_t done = 0;
-        while (done < m_buffer.size()) {
-            const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            done += static_cast<std::size_t>(n);
-        }
-        m_buffer.clear();
-        return true;
+    explicit ChannelSource(CFtpLink::Channel& channel) : m_channel(channel) {}
+    int Read(char* buffer, int size) override {
+        if (!m_channel.m_bConnected) return 0;
+        return std::max(m_channel.m_socket.Receive(buffer, size), 0);
     }
 
 private:
-    int m_fd;
-    std::vector<char> m_buffer;
+    CFtpLink::Channel& m_channel;
 };
 
-// Closes a file descriptor when the scope ends.
-class FileHandle {
+class ChannelSink : public CFtp::Sink {
 public:
-    explicit FileHandle(int fd = -1) : m_fd(fd) {}
-    ~FileHandle() { Close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    int Get() const { return m_fd; }
-    bool Close() {
-        const bool ok = m_fd < 0 || ::close(m_fd) == 0;
-        m_fd = -1;
-        return ok;
+    explicit ChannelSink(CFtpLink::Channel& channel) : m_channel(channel) {}
+    Result Write(const char* data, int size) override {
+        return m_channel.m_bConnected && m_channel.m_socket.Send(data, size) == size
+                   ? kTaken
+                   : kChannelFailed;
     }
 
 private:
-    int m_fd;
+    CFtpLink::Channel& m_channel;
 };
 
-thread_local int t_deleteDepth = 0;
+class FileSource : public CFtp::Source {
+public:
+    explicit FileSource(LocalFile& file) : m_file(file) {}
+    int Read(char* buffer, int size) override {
+        const long n = m_file.Read(buffer, static_cast<std::size_t>(size));
+        return n < 0 ? -1 : static_cast<int>(n);
+    }
+
+private:
+    LocalFile& m_file;
+};
+
+class FileSink : public CFtp::Sink {
+public:
+    explicit FileSink(LocalFile& file) : m_writer(file) {}
+    Result Write(const char* data, int size) override {
+        return m_writer.Append(data, static_cast<std::size_t>(size)) ? kTaken : kLocalFailed;
+    }
+    bool Finish() override { return m_writer.Flush(); }
+
+private:
+    BufferedFileWriter m_writer;
+};
 
 }  // namespace
 
@@ -74,8 +92,7 @@ CFtp::~CFtp() { Logout(); }
 
 bool CFtp::SplitPath(const std::string& path, std::string& full, std::string& dir,
                      std::string& name) const {
-    full = GetFullPos(path);
-    FormatPathStringToNet(full);
+    full = NetPath(GetFullPos(path));
     dir = GetPath(full);
     name = GetName(full);
     return !dir.empty() && !name.empty();
@@ -87,60 +104,23 @@ void CFtp::FinishTransfer(int command) {
     if (!m_arrReplyQueue.empty()) CheckStatus();
 }
 
-bool CFtp::TransferFile(const std::string& local, const std::string& remote,
-                        std::uint32_t& transferred, std::uint32_t limit, bool download,
-                        bool passive, std::uint32_t offset, std::uint32_t size) {
-    if (size != 0 && offset >= size) return true;
-    std::string full, dir, name;
-    if (!SplitPath(remote, full, dir, name)) return false;
-    if (!download) {
-        FileHandle probe(::open(local.c_str(), O_RDONLY | O_CLOEXEC));
-        if (probe.Get() < 0 || ::lseek(probe.Get(), offset, SEEK_SET) < 0) return false;
-    }
-    if (!Cwd(dir) || !Type("I")) return false;
-    if (!(passive ? SetupPassiveDataChannel() : SetupActiveDataChannel())) return false;
-    const auto abandon = [this] {
-        DisconnectDataChannel();
-        DiscardActiveListener();
-        return false;
-    };
-    if (offset != 0 && !Rest(offset)) return abandon();
+bool CFtp::LimitCanStop(std::uint32_t transferred, std::uint32_t limit) {
+    return limit == 0 || (limit > transferred && (limit - transferred) % kBlockSize == 0);
+}
 
-    const int command = download ? kRetr : kStor;
-    m_nCommand = command;
-    if (!SendCommand((download ? "RETR " : "STOR ") + name + "\r\n")) return abandon();
-    if (!CheckStatus() && m_nLastError != 3) return abandon();
-    if (!passive && !AcceptActiveDataChannel()) {
-        abandon();
-        FinishTransfer(command + 1);
-        return false;
-    }
-    // Replies already queued (a completion that came with the preliminary
-    // reply) are kept and judged after the data.
-    m_nCommand = command + 1;
-
-    FileHandle file(download ? ::open(local.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644)
-                             : ::open(local.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.Get() < 0 || ::lseek(file.Get(), offset, SEEK_SET) < 0) {
-        // Closing the data connection ends the server's side of the transfer.
-        DisconnectDataChannel();
-        FinishTransfer(command + 1);
-        return false;
-    }
-    m_nTransferred = offset;
-    BlockWriter writer(file.Get());
-    bool fileFailed = false;
-    std::uint32_t moved = 0;
-    // Both directions read up to kReadAheadBytes at once (from the socket or
-    // from the file) and move them on in blocks of kBlockSize, so the
-    // counters, the limit and the abort flag work per block while the source
-    // is read in fewer calls. A block is always whole (kBlockSize bytes)
-    // except the last one of the transfer: a short read from the socket is
-    // topped up before the block is moved, so limits in whole blocks are met
-    // exactly however the network splits the data.
+CFtp::PumpEnd CFtp::PumpBlocks(Source& source, Sink& sink, std::uint32_t& transferred,
+                               std::uint32_t limit, std::uint32_t offset, std::uint32_t size) {
+    // The source is read up to kReadAheadBytes at once and its bytes moved
+    // on in blocks of kBlockSize, so the counters, the limit and the abort
+    // flag work per block while the source is read in fewer calls. A block
+    // is whole except the last one of the transfer: a short read is topped
+    // up first, so limits in whole blocks are met exactly however the
+    // network splits the data.
     std::unique_ptr<char[]> ahead(new char[kReadAheadBytes]);
     int aheadStart = 0, aheadEnd = 0;
     bool sourceEnded = false;
+    std::uint32_t moved = 0;
+    PumpEnd end = PumpEnd::kDone;
     for (;;) {
         if (size != 0 && offset + moved >= size) break;
         while (!sourceEnded && aheadEnd - aheadStart < kBlockSize) {
@@ -149,32 +129,19 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
             if (kept > 0 && aheadStart > 0) std::memmove(ahead.get(), ahead.get() + aheadStart, kept);
             aheadStart = 0;
             aheadEnd = kept;
-            int n;
-            if (download) {
-                n = ReadDataChannel(ahead.get() + aheadEnd, kReadAheadBytes - aheadEnd);
-            } else {
-                do {
-                    n = static_cast<int>(
-                        ::read(file.Get(), ahead.get() + aheadEnd, kReadAheadBytes - aheadEnd));
-                } while (n < 0 && errno == EINTR);
-                if (n < 0) fileFailed = true;
-            }
+            const int n = source.Read(ahead.get() + aheadEnd, kReadAheadBytes - aheadEnd);
+            if (n < 0) end = PumpEnd::kLocalFailed;
             if (n <= 0) sourceEnded = true;
             else aheadEnd += n;
         }
-        if (fileFailed || aheadStart == aheadEnd) break;
-        int n = std::min(kBlockSize, aheadEnd - aheadStart);
-        char* data = ahead.get() + aheadStart;
+        if (end == PumpEnd::kLocalFailed || aheadStart == aheadEnd) break;
+        const int n = std::min(kBlockSize, aheadEnd - aheadStart);
+        const char* data = ahead.get() + aheadStart;
         aheadStart += n;
         transferred += static_cast<std::uint32_t>(n);
-        if (download) {
-            if (!writer.Append(data, static_cast<std::size_t>(n))) {
-                fileFailed = true;
-                break;
-            }
-        } else if (!WriteDataChannel(data, n)) {
-            break;
-        }
+        const Sink::Result written = sink.Write(data, n);
+        if (written == Sink::kLocalFailed) end = PumpEnd::kLocalFailed;
+        if (written != Sink::kTaken) break;
         moved += static_cast<std::uint32_t>(n);
         m_bTransferring = 1;
         m_nTransferred = offset + moved;
@@ -188,21 +155,74 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
             break;
         }
     }
-    if (download && !writer.Flush()) fileFailed = true;
-    if (!file.Close()) fileFailed = true;
-    if (fileFailed) {
-        // The local file failed: the transfer cannot be trusted. Closing the
-        // data connection first lets the server end the transfer, so that
-        // its completion reply comes.
+    if (!sink.Finish()) end = PumpEnd::kLocalFailed;
+    return end;
+}
+
+bool CFtp::TransferFile(const std::string& local, const std::string& remote,
+                        std::uint32_t& transferred, std::uint32_t limit, bool download,
+                        bool passive, std::uint32_t offset, std::uint32_t size) {
+    if (size != 0 && offset >= size) return true;
+    std::string full, dir, name;
+    if (!SplitPath(remote, full, dir, name)) return false;
+    if (!download) {
+        LocalFile probe;
+        if (!probe.OpenForReading(local) || !probe.Seek(offset)) return false;
+    }
+    if (!Cwd(dir) || !Type("I")) return false;
+    if (!(passive ? SetupPassiveDataChannel() : SetupActiveDataChannel())) return false;
+    const auto abandon = [this] {
         DisconnectDataChannel();
-        FinishTransfer(command + 1);
-        m_bTransferring = 0;
+        DiscardActiveListener();
+        return false;
+    };
+    if (offset != 0 && !Rest(offset)) return abandon();
+
+    const int command = download ? kRetr : kStor;
+    const int completion = CompletionOf(command);
+    m_nCommand = command;
+    if (!SendCommand((download ? "RETR " : "STOR ") + name + "\r\n")) return abandon();
+    if (!CheckStatus() && m_nLastError != kFtpStatusPreliminary) return abandon();
+    if (!passive && !AcceptActiveDataChannel()) {
+        abandon();
+        FinishTransfer(completion);
+        return false;
+    }
+    // Replies already queued (a completion that came with the preliminary
+    // reply) are kept and judged after the data.
+    m_nCommand = completion;
+
+    LocalFile file;
+    const bool opened = download ? file.OpenForWriting(local) : file.OpenForReading(local);
+    if (!opened || !file.Seek(offset)) {
+        // Closing the data connection ends the server's side of the transfer.
+        DisconnectDataChannel();
+        FinishTransfer(completion);
+        return false;
+    }
+    m_nTransferred = offset;
+    PumpEnd end;
+    if (download) {
+        ChannelSource source(m_data);
+        FileSink sink(file);
+        end = PumpBlocks(source, sink, transferred, limit, offset, size);
+    } else {
+        FileSource source(file);
+        ChannelSink sink(m_data);
+        end = PumpBlocks(source, sink, transferred, limit, offset, size);
+    }
+    const bool localFailed = end == PumpEnd::kLocalFailed || !file.Close();
+    // Closing the data connection lets the server end the transfer, so that
+    // its completion reply comes.
+    DisconnectDataChannel();
+    FinishTransfer(completion);
+    m_bTransferring = 0;
+    if (localFailed) {
+        // The local file failed: the transfer cannot be trusted unless the
+        // limit was met anyway.
         if (transferred != limit) Abor();
         return transferred == limit;
     }
-    DisconnectDataChannel();
-    FinishTransfer(command + 1);
-    m_bTransferring = 0;
     return limit == 0 || transferred == limit;
 }
 
@@ -239,7 +259,9 @@ bool CFtp::RemoveDir(const std::string& path) {
     return SplitPath(path, full, dir, name) && Cwd(dir) && Rmd(name);
 }
 
-bool CFtp::Delete(const std::string& path) {
+bool CFtp::Delete(const std::string& path) { return DeleteTree(path, 0); }
+
+bool CFtp::DeleteTree(const std::string& path, int depth) {
     std::string full, dir, name;
     if (!SplitPath(path, full, dir, name)) return false;
     const auto endsWith = [&full](const char* tail) {
@@ -247,17 +269,13 @@ bool CFtp::Delete(const std::string& path) {
         return full.size() >= t.size() && full.compare(full.size() - t.size(), t.size(), t) == 0;
     };
     if (full.size() < 2 || endsWith("/.") || endsWith("/..")) return false;
-    if (t_deleteDepth >= kMaxDeleteDepth) return false;
+    if (depth >= kMaxDeleteDepth) return false;
     if (!Cwd(full)) return Cwd(dir) && Dele(name);
 
     if (!List(full)) return false;
     // Taken, not copied: the deletes below list their own directories.
     const std::vector<std::string> listing = std::move(m_arrListing);
     m_arrListing.clear();
-    struct Depth {
-        Depth() { ++t_deleteDepth; }
-        ~Depth() { --t_deleteDepth; }
-    } depth;
     for (const std::string& line : listing) {
         CFtpFile entry;
         if (!Parse_ls(line.c_str(), &entry)) {
@@ -272,9 +290,9 @@ bool CFtp::Delete(const std::string& path) {
         // name) would address a place outside this directory: refuse the
         // whole tree rather than delete there.
         if (entryName.find_first_of("/\\") != std::string::npos) return false;
-        const std::string child = full + "/" + entryName;
+        const std::string child = text::JoinServerPath(full, entryName);
         // A link is removed itself; following it could reach outside the tree.
-        if (!(link ? DeleteFileA(child) : Delete(child))) return false;
+        if (!(link ? DeleteFileA(child) : DeleteTree(child, depth + 1))) return false;
     }
     if (!Cdup()) return false;
     return Rmd(full);

@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <string>
 
-#include "ftp/CFtpFile.h"
-#include "ftp/CFtpLink.h"
+#include "CFtpFile.h"
+#include "CFtpLink.h"
 
 namespace velkor {
 
@@ -80,7 +80,22 @@ public:
     // parsers never read past the end of the line.
     static bool Parse_ls(const char* line, CFtpFile* file);
 
+    // True when a transfer whose counter starts at transferred can meet
+    // limit: the counter grows by whole blocks, and the limit stops a
+    // transfer only when met exactly (0 never stops one).
+    static bool LimitCanStop(std::uint32_t transferred, std::uint32_t limit);
+
+    class Source;
+    class Sink;
+
 private:
+    enum class PumpEnd { kDone, kLocalFailed };
+    // Moves the source to the sink in blocks until the source ends, size is
+    // reached, the limit is met or m_bAbort asks for ABOR (sent after the
+    // current block); the one place of the block, limit and abort rules.
+    PumpEnd PumpBlocks(Source& source, Sink& sink, std::uint32_t& transferred,
+                       std::uint32_t limit, std::uint32_t offset, std::uint32_t size);
+    bool DeleteTree(const std::string& path, int depth);
     bool TransferFile(const std::string& local, const std::string& remote,
                       std::uint32_t& transferred, std::uint32_t limit, bool download,
                       bool passive, std::uint32_t offset, std::uint32_t size);

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ftp/FtpLabels.h"
 #include "platform/LastError.h"
+#include "platform/Text.h"
 #include "proxy/CPRDLDoc.h"
 
 namespace velkor {
@@ -34,7 +36,7 @@ struct LogonSequence {
 
 // Positions in the table below are entry indexes (the published form counts
 // them in steps of three numbers: 3 is entry 1, 6 entry 2, ...).
-constexpr LogonSequence kLogonSequences[9] = {
+constexpr LogonSequence kLogonSequences[kLogonTypeCount] = {
     {3, {{0, LO, 1}, {1, LO, 2}, {2, LO, ER}}},                                   // 0 direct
     {6, {{3, 2, 1}, {4, 2, ER}, {5, ER, 3}, {0, LO, 4}, {1, LO, 5}, {2, LO, ER}}},  // 1 SITE
     {5, {{3, 2, 1}, {4, 2, ER}, {6, LO, 3}, {1, LO, 4}, {2, LO, ER}}},            // 2 user@host
@@ -59,11 +61,6 @@ bool StartsWithPrefix(const std::string& line, const std::string& prefix) {
 // The reply code: the decimal value of the first three characters.
 int ReplyCode(const std::string& line) { return std::atoi(line.substr(0, 3).c_str()); }
 
-bool IsBlankText(const std::string& s) {
-    for (char c : s)
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
-    return true;
-}
 
 }  // namespace
 
@@ -103,7 +100,7 @@ void CFtpLink::Channel::Shut() {
 
 bool CFtpLink::ConnectControlChannel(const std::string& host, int& port) {
     if (m_control.m_bConnected) return true;
-    if (!m_control.Open(host, port, 2)) return false;
+    if (!m_control.Open(host, port, kProxySocks5)) return false;
     m_control.m_bLost = false;
     return true;
 }
@@ -195,8 +192,8 @@ bool CFtpLink::ReadString() {
 int CFtpLink::GetLastMsg() {
     m_arrLastMessage.clear();
     if (m_arrReplyQueue.empty()) {
-        m_nLastReply = 602;
-        return 602;
+        m_nLastReply = kReplyQueueEmpty;
+        return kReplyQueueEmpty;
     }
     std::string prefix = m_arrReplyQueue.front().substr(0, 3);
     prefix.resize(3, ' ');
@@ -222,7 +219,7 @@ bool CFtpLink::CheckStatus() {
     GetLastMsg();
     DelLastMsg();
     if (m_nLastReply == 0) {
-        m_nLastError = 8;
+        m_nLastError = kFtpStatusUnknownReply;
         return false;
     }
     int column = -1;
@@ -233,13 +230,13 @@ bool CFtpLink::CheckStatus() {
         }
     }
     if (column < 0) {
-        m_nLastError = 8;
+        m_nLastError = kFtpStatusUnknownReply;
         return false;
     }
     m_nLastError = (m_nCommand >= 0 && m_nCommand < kCommandCount)
                        ? nStatusTable[m_nCommand][column]
                        : 0;
-    return m_nLastError == 1 || m_nLastError == 6;
+    return m_nLastError == kFtpStatusSuccess || m_nLastError == kFtpStatusMoreNeeded;
 }
 
 bool CFtpLink::ReadStringDirectly() {
@@ -260,18 +257,18 @@ void CFtpLink::ClearAllMsg() {
 
 bool CFtpLink::SendCommand(const std::string& line) {
     const int command = m_nCommand;
-    if (m_nLoginState == 3) {
+    if (m_nLoginState == kFtpLoggedOff) {
         if (!ReLogin()) {
-            m_nLastError = 7;
+            m_nLastError = kFtpStatusConnection;
             return false;
         }
     }
     m_nCommand = command;
-    if (IsBlankText(line) || WriteControlChannel(line)) {
+    if (text::IsBlankLine(line) || WriteControlChannel(line)) {
         if (ReadString()) return true;
     }
     m_control.m_bLost = true;
-    m_nLastError = 7;
+    m_nLastError = kFtpStatusConnection;
     Logout();
     return false;
 }
@@ -279,18 +276,18 @@ bool CFtpLink::SendCommand(const std::string& line) {
 // --- connection and logon ---
 
 bool CFtpLink::Open(const std::string& host, int port) {
-    m_nCommand = 0;
+    m_nCommand = ftp_label::kConnect;
     if (!ConnectControlChannel(host, port)) return false;
     ReadString();
     if (CheckStatus()) return true;
-    return m_nLastError == 3 && OpenW();
+    return m_nLastError == kFtpStatusPreliminary && OpenW();
 }
 
 bool CFtpLink::OpenW() {
-    m_nCommand = 1;
+    m_nCommand = ftp_label::kConnectW;
     // The 220 may have come in the same packet as the 120.
     if (m_arrReplyQueue.empty() && !ReadString()) {
-        m_nLastError = 2;
+        m_nLastError = kFtpStatusRefused;
         return false;
     }
     return CheckStatus();
@@ -308,7 +305,7 @@ bool CFtpLink::Login(const std::string& host, int port, const std::string& user,
                      const std::string& password, const std::string& account,
                      const std::string& fwHost, const std::string& fwUser,
                      const std::string& fwPassword, int fwPort, int logonType) {
-    m_nLoginState = 2;
+    m_nLoginState = kFtpLoggingOn;
     m_strHost = host;
     m_nPort = port;
     m_strUser = user;
@@ -319,13 +316,13 @@ bool CFtpLink::Login(const std::string& host, int port, const std::string& user,
     m_strFwPassword = fwPassword;
     m_nFwPort = fwPort;
     m_nLogonType = logonType;
-    if (logonType < 0 || logonType > 8) {
-        m_nLoginState = 3;
+    if (logonType < kLogonDirect || logonType >= kLogonTypeCount) {
+        m_nLoginState = kFtpLoggedOff;
         return false;
     }
     Close();  // a connection left from an earlier logon would not greet again
-    const std::string& connectHost = logonType == 0 ? host : fwHost;
-    const int connectPort = logonType == 0 ? port : fwPort;
+    const std::string& connectHost = logonType == kLogonDirect ? host : fwHost;
+    const int connectPort = logonType == kLogonDirect ? port : fwPort;
     std::string hostText = host;
     if (port != 21) {
         char suffix[16];
@@ -334,22 +331,18 @@ bool CFtpLink::Login(const std::string& host, int port, const std::string& user,
     }
     if (!Open(connectHost, connectPort)) {
         Close();
-        m_nLoginState = 3;
+        m_nLoginState = kFtpLoggedOff;
         return false;
     }
     if (!RunLogonSequence(hostText)) {
         Close();
-        m_nLoginState = 3;
+        m_nLoginState = kFtpLoggedOff;
         return false;
     }
-    m_nLoginState = 1;
+    m_nLoginState = kFtpLoggedOn;
     m_strTransferType.assign(1, 'a');  // (assigning "a" trips a GCC 12 false warning)
     std::string line, dir;
-    if (!Pwd(line)) return false;
-    const std::size_t open = line.find('"');
-    const std::size_t close = open == std::string::npos ? open : line.find('"', open + 1);
-    if (close == std::string::npos) return false;
-    dir = line.substr(open + 1, close - open - 1);
+    if (!Pwd(line) || !BetweenQuotes(line, dir)) return false;
     FormatPathStringToNet(dir);
     m_strHomeDir = dir;
     m_strCurrentDir = dir;
@@ -401,17 +394,17 @@ bool CFtpLink::RunLogonSequence(const std::string& hostText) {
 }
 
 bool CFtpLink::ReLogin() {
-    if (m_nLoginState == 1 || m_nLoginState == 2) return true;
+    if (m_nLoginState == kFtpLoggedOn || m_nLoginState == kFtpLoggingOn) return true;
     return Login(m_strHost, m_nPort, m_strUser, m_strPassword, m_strAccount, m_strFwHost,
                  m_strFwUser, m_strFwPassword, m_nFwPort, m_nLogonType);
 }
 
 bool CFtpLink::Logout() {
-    if (m_nLoginState == 1) {
+    if (m_nLoginState == kFtpLoggedOn) {
         // A QUIT that fails marks the connection lost and ends in a nested
         // Logout, which then sends nothing.
         if (!m_control.m_bLost) Quit();
-        m_nLoginState = 3;
+        m_nLoginState = kFtpLoggedOff;
     }
     Close();
     return true;

@@ -31,7 +31,8 @@
 #include <string>
 #include <vector>
 
-#include "socket/CVLKSocket.h"
+#include "FtpCodes.h"
+#include "../socket/CVLKSocket.h"
 
 namespace velkor {
 
@@ -109,7 +110,7 @@ public:
     std::string m_strFwHost, m_strFwUser, m_strFwPassword;
     int m_nFwPort = 0;
     int m_nLogonType = 0;
-    int m_nLoginState = 3;  // 1 logged on, 2 logging on, 3 not logged on
+    int m_nLoginState = kFtpLoggedOff;  // kFtpLoggedOn, kFtpLoggingOn, kFtpLoggedOff
     std::string m_strHomeDir;
     std::string m_strCurrentDir;
     std::string m_strTransferType;
@@ -179,6 +180,8 @@ protected:
     // --- paths ---
     static void FormatPathStringToNet(std::string& path);
     static void FormatPathStringToLocal(std::string& path);
+    // A copy of path with '/' separators.
+    static std::string NetPath(std::string path);
     std::string GetFullPos(const std::string& path) const;
     std::string GetRelativePos(const std::string& path) const;
     std::string GetPath(const std::string& path) const;
@@ -227,6 +230,8 @@ private:
     bool ReadControlChannel(std::string& out, const int& size);
     bool WriteControlChannel(const std::string& line);
     static bool IsNumeric(const std::string& s, int start, int count);
+    // The text between the first double quote of line and the next one.
+    static bool BetweenQuotes(const std::string& line, std::string& out);
     // Memory a kept line takes, for the queue and listing bounds.
     static std::size_t Footprint(const std::string& line) {
         return line.size() + sizeof(std::string);

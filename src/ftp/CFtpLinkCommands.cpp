@@ -1,29 +1,19 @@
 // CFtpLink: the command wrappers and the path operations.
+#include "ftp/CFtpLink.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 
-#include "ftp/CFtpLink.h"
+#include "ftp/FtpCodes.h"
+#include "ftp/FtpLabels.h"
+#include "platform/Text.h"
 
 namespace velkor {
 
-namespace {
+using namespace ftp_label;
 
-enum Label : int {
-    kUser = 2, kPass = 3, kAcct = 4, kCwd = 5, kCdup = 6, kSmnt = 7, kRein = 8,
-    kQuit = 10, kPort = 11, kPasv = 12, kMode = 13, kType = 14, kStru = 15, kAllo = 16,
-    kRest = 17, kStor = 18, kStou = 20, kRetr = 22, kAppe = 28, kRnfr = 30, kRnto = 31,
-    kDele = 32, kRmd = 33, kMkd = 34, kPwd = 35, kAbor = 36, kSyst = 37, kStat = 38,
-    kHelp = 39, kSite = 40, kNoop = 41,
-};
-
-std::string NetPath(std::string path) {
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-}
-
-// The text between the first double quote and the next one.
-bool BetweenQuotes(const std::string& line, std::string& out) {
+bool CFtpLink::BetweenQuotes(const std::string& line, std::string& out) {
     const std::size_t open = line.find('"');
     if (open == std::string::npos) return false;
     const std::size_t close = line.find('"', open + 1);
@@ -31,8 +21,6 @@ bool BetweenQuotes(const std::string& line, std::string& out) {
     out = line.substr(open + 1, close - open - 1);
     return true;
 }
-
-}  // namespace
 
 bool CFtpLink::Command(int command, const std::string& line) {
     m_nCommand = command;
@@ -44,7 +32,7 @@ bool CFtpLink::ReadCompletion(int command) {
     m_nCommand = command;
     // The completion reply may have come with the preliminary one.
     if (m_arrReplyQueue.empty() && !ReadString()) {
-        m_nLastError = 2;
+        m_nLastError = kFtpStatusRefused;
         return false;
     }
     return CheckStatus();
@@ -52,7 +40,7 @@ bool CFtpLink::ReadCompletion(int command) {
 
 bool CFtpLink::CommandWithCompletion(int command, const std::string& line) {
     if (Command(command, line)) return true;
-    return m_nLastError == 3 && ReadCompletion(command + 1);
+    return m_nLastError == kFtpStatusPreliminary && ReadCompletion(CompletionOf(command));
 }
 
 bool CFtpLink::User(const std::string& name) { return Command(kUser, "USER " + name); }
@@ -60,7 +48,7 @@ bool CFtpLink::Pass(const std::string& password) { return Command(kPass, "PASS "
 bool CFtpLink::Acct(const std::string& account) { return Command(kAcct, "ACCT " + account); }
 bool CFtpLink::Smnt(const std::string& path) { return Command(kSmnt, "SMNT " + NetPath(path)); }
 bool CFtpLink::Rein() { return CommandWithCompletion(kRein, "REIN"); }
-bool CFtpLink::ReinW() { return ReadCompletion(kRein + 1); }
+bool CFtpLink::ReinW() { return ReadCompletion(kReinW); }
 bool CFtpLink::Quit() { return Command(kQuit, "QUIT"); }
 bool CFtpLink::Port(const std::string& text) { return Command(kPort, "PORT " + text); }
 bool CFtpLink::Pasv() { return Command(kPasv, "PASV"); }
@@ -71,17 +59,17 @@ bool CFtpLink::Rest(std::uint32_t offset) { return Rest(std::to_string(offset));
 bool CFtpLink::Stor(const std::string& path) {
     return CommandWithCompletion(kStor, "STOR " + NetPath(path));
 }
-bool CFtpLink::StorW() { return ReadCompletion(kStor + 1); }
+bool CFtpLink::StorW() { return ReadCompletion(kStorW); }
 bool CFtpLink::Stou() { return CommandWithCompletion(kStou, "STOU"); }
-bool CFtpLink::StouW() { return ReadCompletion(kStou + 1); }
+bool CFtpLink::StouW() { return ReadCompletion(kStouW); }
 bool CFtpLink::Retr(const std::string& path) {
     return CommandWithCompletion(kRetr, "RETR " + NetPath(path));
 }
-bool CFtpLink::RetrW() { return ReadCompletion(kRetr + 1); }
+bool CFtpLink::RetrW() { return ReadCompletion(kRetrW); }
 bool CFtpLink::Appe(const std::string& path) {
     return CommandWithCompletion(kAppe, "APPE " + NetPath(path));
 }
-bool CFtpLink::AppeW() { return ReadCompletion(kAppe + 1); }
+bool CFtpLink::AppeW() { return ReadCompletion(kAppeW); }
 bool CFtpLink::Rnfr(const std::string& path) { return Command(kRnfr, "RNFR " + NetPath(path)); }
 bool CFtpLink::Rnto(const std::string& path) { return Command(kRnto, "RNTO " + NetPath(path)); }
 bool CFtpLink::Dele(const std::string& path) { return Command(kDele, "DELE " + NetPath(path)); }
@@ -108,11 +96,9 @@ bool CFtpLink::Allo(unsigned int size, unsigned int record) {
 }
 
 bool CFtpLink::Type(const std::string& type) {
-    std::string lower = type;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string lower = text::AsciiLowered(type);
     if (lower == m_strTransferType) {
-        m_nLastError = 1;
+        m_nLastError = kFtpStatusSuccess;
         return true;
     }
     if (!Command(kType, "TYPE " + lower)) return false;
@@ -141,7 +127,7 @@ bool CFtpLink::Cwd(const std::string& path) {
     m_nCommand = kCwd;
     const std::string target = NetPath(GetFullPos(path));
     if (target == GetFullPos(m_strCurrentDir)) {
-        m_nLastError = 1;
+        m_nLastError = kFtpStatusSuccess;
         return true;
     }
     if (!Command(kCwd, "CWD " + target)) return false;
@@ -161,6 +147,11 @@ bool CFtpLink::Size(const std::string& path) {
 }
 
 // --- paths ---
+
+std::string CFtpLink::NetPath(std::string path) {
+    FormatPathStringToNet(path);
+    return path;
+}
 
 void CFtpLink::FormatPathStringToNet(std::string& path) {
     std::replace(path.begin(), path.end(), '\\', '/');

@@ -1,10 +1,12 @@
 // CFtpLink: the data channel (passive, active, extended) and listings.
+#include "ftp/CFtpLink.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 
-#include "ftp/CFtpLink.h"
+#include "ftp/FtpLabels.h"
 #include "platform/LastError.h"
 
 namespace velkor {
@@ -49,7 +51,7 @@ std::vector<std::string> ProtocolList(const std::vector<std::string>& reply) {
 
 // The data channel goes through the FTP proxy with SOCKS4.
 bool CFtpLink::ConnectDataChannel(const std::string& host, int& port) {
-    return m_data.Open(host, port, 1);
+    return m_data.Open(host, port, kProxySocks4);
 }
 
 bool CFtpLink::DisconnectDataChannel() {
@@ -135,9 +137,9 @@ bool CFtpLink::AcceptActiveDataChannel() {
 
 void CFtpLink::DiscardActiveListener() { m_pDataListener.reset(); }
 
-bool CFtpLink::List(const std::string& path) { return ReadListing(path, "LIST", 24, true); }
+bool CFtpLink::List(const std::string& path) { return ReadListing(path, "LIST", ftp_label::kList, true); }
 
-bool CFtpLink::Nlst(const std::string& path) { return ReadListing(path, "NLST", 26, false); }
+bool CFtpLink::Nlst(const std::string& path) { return ReadListing(path, "NLST", ftp_label::kNlst, false); }
 
 bool CFtpLink::ReadListing(const std::string& path, const char* verb, int command, bool ascii) {
     std::string netPath = path;
@@ -151,11 +153,11 @@ bool CFtpLink::ReadListing(const std::string& path, const char* verb, int comman
         DisconnectDataChannel();
         return false;
     }
-    if (!CheckStatus() && m_nLastError != 3) {
+    if (!CheckStatus() && m_nLastError != kFtpStatusPreliminary) {
         DisconnectDataChannel();
         return false;
     }
-    m_nCommand = command + 1;
+    m_nCommand = ftp_label::CompletionOf(command);
     m_arrListing.clear();
 
     // Every CR or LF ends a line; empty lines add nothing; '/' becomes '\'.
@@ -199,7 +201,7 @@ bool CFtpLink::ReadListing(const std::string& path, const char* verb, int comman
         std::vector<std::string>().swap(m_arrListing);
         m_control.m_bLost = true;
         Logout();
-        m_nLastError = 7;
+        m_nLastError = kFtpStatusConnection;
         return false;
     }
     if (m_arrReplyQueue.empty()) ReadStringDirectly();

@@ -1,7 +1,7 @@
 // The command labels and the reply-status table of CFtpLink.
-#include <initializer_list>
-
 #include "ftp/CFtpLink.h"
+
+#include <initializer_list>
 
 namespace velkor {
 
@@ -15,15 +15,16 @@ constexpr std::array<int, CFtpLink::kCommandCount> kCodes = {
     226, 227, 230, 250, 257, 331, 332, 350, 421, 425, 426, 450, 451, 452,
     500, 501, 502, 503, 504, 530, 532, 550, 551, 552, 553, 600, 601, 602};
 
-// One row as the codes that give each status; every other code gives 0, and
-// 600/601 give 7 and 602 gives 2 in every row.
+// One row as the codes that give each status; every other code gives
+// kFtpStatusUnexpected, and in every row 600/601 give kFtpStatusConnection
+// and 602 (no reply) gives kFtpStatusRefused.
 struct RowSpec {
-    std::initializer_list<int> success;     // 1
-    std::initializer_list<int> more;        // 6
-    std::initializer_list<int> preliminary; // 3
-    std::initializer_list<int> transient;   // 4
-    std::initializer_list<int> notLoggedIn; // 5
-    std::initializer_list<int> refused;     // 2
+    std::initializer_list<int> success;
+    std::initializer_list<int> more;
+    std::initializer_list<int> preliminary;
+    std::initializer_list<int> transient;
+    std::initializer_list<int> notLoggedIn;
+    std::initializer_list<int> refused;
 };
 
 constexpr int Column(int code) {
@@ -37,14 +38,14 @@ constexpr Row MakeRow(const RowSpec& codes) {
     const auto set = [&row](std::initializer_list<int> codes, int status) {
         for (int code : codes) row[Column(code)] = status;
     };
-    set(codes.success, 1);
-    set(codes.more, 6);
-    set(codes.preliminary, 3);
-    set(codes.transient, 4);
-    set(codes.notLoggedIn, 5);
-    set(codes.refused, 2);
-    set({600, 601}, 7);
-    set({602}, 2);
+    set(codes.success, kFtpStatusSuccess);
+    set(codes.more, kFtpStatusMoreNeeded);
+    set(codes.preliminary, kFtpStatusPreliminary);
+    set(codes.transient, kFtpStatusTransient);
+    set(codes.notLoggedIn, kFtpStatusNotLoggedIn);
+    set(codes.refused, kFtpStatusRefused);
+    set({kReplyLocal600, kReplyLocal601}, kFtpStatusConnection);
+    set({kReplyQueueEmpty}, kFtpStatusRefused);
     return row;
 }
 

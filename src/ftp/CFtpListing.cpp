@@ -3,12 +3,14 @@
 // The parsers work on a NUL-terminated private copy of the line and move
 // only while the current character is not the terminating NUL, so they never
 // read past the end of the line.
+#include "ftp/CFtp.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
 
-#include "ftp/CFtp.h"
+#include "platform/Text.h"
 
 namespace velkor {
 
@@ -18,7 +20,6 @@ const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr const char* kUnknown = "unknown";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 char* HeapCopy(const char* s) {
@@ -29,7 +30,7 @@ char* HeapCopy(const char* s) {
 }
 
 char* SkipBlanks(char* p) {
-    while (IsBlank(*p)) ++p;
+    while (text::IsSpaceOrTab(*p)) ++p;
     return p;
 }
 
@@ -51,7 +52,7 @@ std::uint32_t ReadUnsigned(char* p, char** end = nullptr) {
 
 char* CFtp::copy_token(char** out, char* p) {
     char* end = p;
-    while (*end && !IsBlank(*end)) ++end;
+    while (*end && !text::IsSpaceOrTab(*end)) ++end;
     if (!*end) return nullptr;  // the last token of a line is never copied here
     *end = '\0';
     *out = HeapCopy(p);
@@ -59,7 +60,7 @@ char* CFtp::copy_token(char** out, char* p) {
 }
 
 char* CFtp::goto_next_token(char* p) {
-    while (*p && !IsBlank(*p)) ++p;
+    while (*p && !text::IsSpaceOrTab(*p)) ++p;
     return SkipBlanks(p);
 }
 
@@ -95,7 +96,7 @@ long CFtp::parse_time(char** pp) {
         }
     }
     char* q = p;
-    while (*q && !IsBlank(*q)) ++q;
+    while (*q && !text::IsSpaceOrTab(*q)) ++q;
     if (*q != ' ') return 0;
     q = SkipBlanks(q);
     tm.tm_mday = static_cast<int>(ReadLong(q, &q));
@@ -218,7 +219,7 @@ bool CFtp::Parse_ls_unix(char* line, int fieldCount, CFtpFile* file) {
         p = end;
     } else {
         char* end = p;
-        while (*end && !IsBlank(*end)) ++end;
+        while (*end && !text::IsSpaceOrTab(*end)) ++end;
         if (*end != ' ' && *end != '\t') return false;
         file->m_nSize = ReadUnsigned(p);
         p = end;
@@ -262,7 +263,7 @@ bool CFtp::Parse_ls(const char* line, CFtpFile* file) {
         int count = -1;
         char* p = s;
         while (*p) {
-            while (*p && !IsBlank(*p) && *p != ':') ++p;
+            while (*p && !text::IsSpaceOrTab(*p) && *p != ':') ++p;
             ++fields;
             if (*p == ':') {
                 count = fields + 1;

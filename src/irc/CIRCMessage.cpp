@@ -141,15 +141,15 @@ std::string CIRCMessage::GetParamString(int first, int count) const {
 
 // --- classification ---
 
-bool CIRCMessage::IsCommandMsg() const { return InRange(0, 45); }
-bool CIRCMessage::IsCommandNotifyBackMsg() const { return InRange(0, 2); }
-bool CIRCMessage::IsReplyMsg() const { return InRange(47, 132); }
-bool CIRCMessage::IsReplyListMsg() const { return InRange(47, 110); }
-bool CIRCMessage::IsReplyListEndMsg() const { return InRange(47, 64); }
-bool CIRCMessage::IsErrorMsg() const { return InRange(134, 188); }
-bool CIRCMessage::IsErrorCommonMsg() const { return InRange(134, 142); }
-bool CIRCMessage::IsReservedMsg() const { return InRange(190, 213); }
-bool CIRCMessage::IsVlkMsg() const { return InRange(215, 215); }
+bool CIRCMessage::IsCommandMsg() const { return InRange(kIrcCommands); }
+bool CIRCMessage::IsCommandNotifyBackMsg() const { return InRange(kIrcNotifyBackCommands); }
+bool CIRCMessage::IsReplyMsg() const { return InRange(kIrcReplies); }
+bool CIRCMessage::IsReplyListMsg() const { return InRange(kIrcListReplies); }
+bool CIRCMessage::IsReplyListEndMsg() const { return InRange(kIrcListEndReplies); }
+bool CIRCMessage::IsErrorMsg() const { return InRange(kIrcErrors); }
+bool CIRCMessage::IsErrorCommonMsg() const { return InRange(kIrcCommonErrors); }
+bool CIRCMessage::IsReservedMsg() const { return InRange(kIrcReserved); }
+bool CIRCMessage::IsVlkMsg() const { return InRange(kIrcVlk); }
 
 bool CIRCMessage::IsMyReplyEndMsg(const CIRCMessage& reply) const {
     if (m_nMsgID == IRC_MSG_JOIN) return false;

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "irc/CIRCChannelModeParam.h"
-#include "irc/IRCMessageId.h"
-#include "irc/IRCParamRecords.h"
+#include "CIRCChannelModeParam.h"
+#include "IRCMessageId.h"
+#include "IRCParamRecords.h"
 
 namespace velkor {
 
@@ -146,7 +146,7 @@ protected:
     void ParseIrcCommand(const char* line);
 
 private:
-    bool InRange(int first, int last) const;
+    bool InRange(IrcMsgIdRange range) const;
     std::string Param(int index) const { return GetParamString(index, 1); }
     void Compose(IRC_MSG_ID id, const std::string& rest);
     static void PushItems(std::vector<IRC_MSG_ID>& list, std::initializer_list<IRC_MSG_ID> ids);

@@ -1,10 +1,9 @@
-// CIRCMessage: typed records read out of received messages, and the channel
-// mode grammar.
+// CIRCMessage: typed records read out of received messages.
+#include "irc/CIRCMessage.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
-
-#include "irc/CIRCMessage.h"
 
 namespace velkor {
 
@@ -46,18 +45,6 @@ void ReadModeTokens(const std::vector<std::string>& params, std::size_t first,
 }
 
 }  // namespace
-
-int CIRCChannelModeParam::IsQueryListMsg(CHANNEL_MODETYPE* type) const {
-    if (m_addList.size() == 1) {
-        const CHANNEL_MODETYPE t = m_addList[0].first;
-        if (t == MODE_BAN || t == MODE_EXCEPTION || t == MODE_INVITATION) {
-            if (type) *type = t;
-            return 1;
-        }
-    }
-    if (type) *type = MODE_NONE;
-    return 0;
-}
 
 CIRCChannelModeParam CIRCMessage::GetChannelModeParam() const {
     CIRCChannelModeParam record;

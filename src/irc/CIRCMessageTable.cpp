@@ -1,12 +1,11 @@
-// The process-wide IRC tables: command words by ID, the replies of each
-// command, and the channel mode letters. Built once, before main() (or on
-// first use from another static initializer), read-only afterwards.
-#include <mutex>
+// CIRCMessage: the process-wide IRC tables: command words by ID and the
+// replies of each command. Built once, before main() (or on first use from
+// another static initializer), read-only afterwards.
+#include "irc/CIRCMessage.h"
+
 #include <string_view>
 #include <unordered_map>
 
-#include "irc/CIRCChannelModeParam.h"
-#include "irc/CIRCMessage.h"
 #include "platform/CodePage.h"
 
 namespace velkor {
@@ -94,26 +93,14 @@ std::unordered_map<std::string_view, IRC_MSG_ID>& WordIndex() {
     return index;
 }
 
-std::once_flag g_tablesBuilt;
-
-void BuildTables();
-
 }  // namespace
 
 std::vector<std::string> CIRCMessage::m_msgVector;
 std::vector<std::vector<IRC_MSG_ID>> CIRCMessage::m_msgReplyVector;
-std::string CIRCChannelModeParam::m_strFlag;
 
 namespace {
-
-void BuildTables() {
-    CIRCMessage::Initialize();
-    CIRCChannelModeParam::Initialize();
-}
-
 // Builds the tables when the library is loaded.
-const bool g_loaded = (std::call_once(g_tablesBuilt, BuildTables), true);
-
+[[maybe_unused]] const bool g_loaded = CIRCMessage::Initialize();
 }  // namespace
 
 void CIRCMessage::PushItems(std::vector<IRC_MSG_ID>& list,
@@ -122,8 +109,8 @@ void CIRCMessage::PushItems(std::vector<IRC_MSG_ID>& list,
 }
 
 bool CIRCMessage::Initialize() {
-    static std::once_flag once;
-    std::call_once(once, [] {
+    // The one guard: a function-local static is built once, thread-safely.
+    static const bool built = [] {
         m_msgVector.assign(kIrcMsgIdCount, std::string());
         for (int id = 0; id < kIrcMsgIdCount; ++id) m_msgVector[id] = kWords[id];
         m_msgReplyVector.assign(kReplyListCount, {});
@@ -131,12 +118,13 @@ bool CIRCMessage::Initialize() {
         auto& index = WordIndex();
         for (int id = 0; id < kIrcMsgIdCount; ++id)
             index.emplace(std::string_view(kWords[id]), static_cast<IRC_MSG_ID>(id));
-    });
-    return true;
+        return true;
+    }();
+    return built;
 }
 
 IRC_MSG_ID CIRCMessage::GetIRCCmdID(const std::string& word) {
-    std::call_once(g_tablesBuilt, BuildTables);
+    Initialize();
     const auto& index = WordIndex();
     // Table words are ASCII: compare the upper-case form.
     bool lower = false;
@@ -156,42 +144,17 @@ std::string CIRCMessage::GetIRCCmdString(IRC_MSG_ID id) {
     return kWords[id];
 }
 
-int CIRCChannelModeParam::Initialize() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        std::string flags(kModeTypeCount, '\0');
-        const char letters[] = {'\0', 'O', 'o', 'v', 'k', 'l', 'b', 'e', 'I', '\0',
-                                'a',  'q', 'r', 'i', 'm', 'n', 'p', 's', 't'};
-        for (int t = 0; t < kModeTypeCount; ++t) flags[static_cast<std::size_t>(t)] = letters[t];
-        m_strFlag = flags;
-    });
-    return 1;
-}
-
-CIRCChannelModeParam::CHANNEL_MODETYPE CIRCChannelModeParam::GetModeType(char c) {
-    std::call_once(g_tablesBuilt, BuildTables);
-    if (c == '\0') return MODE_NONE;
-    const std::size_t at = m_strFlag.find(c);
-    return at == std::string::npos ? MODE_NONE : static_cast<CHANNEL_MODETYPE>(at);
-}
-
-char CIRCChannelModeParam::GetModeChar(int type) {
-    std::call_once(g_tablesBuilt, BuildTables);
-    if (type < 1 || type >= kModeTypeCount) return '\0';
-    return m_strFlag[static_cast<std::size_t>(type)];
-}
-
 bool CIRCMessage::IsUndefinedMsg() const {
     return m_nMsgID < 0 || m_nMsgID >= kIrcMsgIdCount || kWords[m_nMsgID][0] == '\0';
 }
 
-bool CIRCMessage::InRange(int first, int last) const {
-    return m_nMsgID >= first && m_nMsgID <= last && kWords[m_nMsgID][0] != '\0';
+bool CIRCMessage::InRange(IrcMsgIdRange range) const {
+    return m_nMsgID >= range.first && m_nMsgID <= range.last && kWords[m_nMsgID][0] != '\0';
 }
 
 bool CIRCMessage::IsMyReplyMsg(const CIRCMessage& reply) const {
-    std::call_once(g_tablesBuilt, BuildTables);
-    if (IsUndefinedMsg() || m_nMsgID > 45) return false;
+    Initialize();
+    if (IsUndefinedMsg() || m_nMsgID > kIrcCommands.last) return false;
     for (IRC_MSG_ID id : m_msgReplyVector[static_cast<std::size_t>(m_nMsgID)])
         if (id == reply.m_nMsgID) return true;
     return false;

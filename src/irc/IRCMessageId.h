@@ -229,4 +229,18 @@ enum IRC_MSG_ID : int {
 
 inline constexpr int kIrcMsgIdCount = 218;
 
+// The classes of IDs, each a range of defined IDs from first to last.
+struct IrcMsgIdRange {
+    IRC_MSG_ID first, last;
+};
+inline constexpr IrcMsgIdRange kIrcCommands{IRC_MSG_QUIT, IRC_MSG_ISON};
+inline constexpr IrcMsgIdRange kIrcNotifyBackCommands{IRC_MSG_QUIT, IRC_MSG_NOTICE};
+inline constexpr IrcMsgIdRange kIrcReplies{RPL_MYINFO, RPL_TRYAGAIN};
+inline constexpr IrcMsgIdRange kIrcListReplies{RPL_MYINFO, RPL_ADMINLOC2};
+inline constexpr IrcMsgIdRange kIrcListEndReplies{RPL_MYINFO, RPL_ENDOFSTATS};
+inline constexpr IrcMsgIdRange kIrcErrors{ERR_NEEDMOREPARAMS, IRC_MSG_EMPTY_188};
+inline constexpr IrcMsgIdRange kIrcCommonErrors{ERR_NEEDMOREPARAMS, ERR_TOOMANYTARGETS};
+inline constexpr IrcMsgIdRange kIrcReserved{RPL_SERVICEINFO, ERR_NOSERVICEHOST};
+inline constexpr IrcMsgIdRange kIrcVlk{IRC_MSG_VLK, IRC_MSG_VLK};
+
 }  // namespace velkor

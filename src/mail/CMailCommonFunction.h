@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "mail/CRecipient.h"
+#include "CRecipient.h"
 
 namespace velkor {
 

@@ -7,7 +7,7 @@
 // CVLKSocket adds one.
 #pragma once
 
-#include "platform/CAsyncSocket.h"
+#include "CAsyncSocket.h"
 
 namespace velkor {
 

@@ -7,14 +7,16 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/Text.h"
+
 namespace velkor {
 
 namespace {
 
 std::atomic<unsigned int> g_activeCodePage{kDefaultCodePage};
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+using text::AsciiToLower;
+using text::AsciiToUpper;
 
 template <typename Change>
 void ChangeCase(std::string& s, Change change) {
@@ -68,8 +70,8 @@ bool IsLeadByte(unsigned int codePage, unsigned char c) {
     }
 }
 
-void MbcsMakeLower(std::string& s) { ChangeCase(s, AsciiLower); }
-void MbcsMakeUpper(std::string& s) { ChangeCase(s, AsciiUpper); }
+void MbcsMakeLower(std::string& s) { ChangeCase(s, AsciiToLower); }
+void MbcsMakeUpper(std::string& s) { ChangeCase(s, AsciiToUpper); }
 
 bool MbcsEqualNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -80,7 +82,7 @@ bool MbcsEqualNoCase(const std::string& a, const std::string& b) {
             ++i;
             continue;
         }
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+        if (AsciiToLower(a[i]) != AsciiToLower(b[i])) return false;
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #include "platform/LastError.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace velkor {
 
@@ -50,6 +51,28 @@ int WsaErrorFromErrno(int err) {
         case EHOSTUNREACH: return WSAEHOSTUNREACH;
         default: return 10000 + err;
     }
+}
+
+std::string SocketErrorText(int code) {
+    switch (code) {
+        case 0: return "no error";
+        case WSAEINTR: return "the blocking call was cancelled";
+        case WSAEINVAL: return "invalid argument, or the host name does not resolve";
+        case WSAEWOULDBLOCK: return "the call would have to wait";
+        case WSAEINPROGRESS: return "a blocking call is already running on this socket";
+        case WSAECONNABORTED: return "the connection was aborted or timed out";
+        case WSAECONNRESET: return "the connection was reset by the peer";
+        case WSAENOTCONN: return "the socket is not connected";
+        case WSAETIMEDOUT: return "the connection attempt timed out";
+        case WSAECONNREFUSED: return "the connection was refused";
+        case WSAEHOSTUNREACH: return "the host is unreachable";
+        case WSAENETUNREACH: return "the network is unreachable";
+        case WSAEADDRINUSE: return "the address is already in use";
+        case WSAEADDRNOTAVAIL: return "the address is not available";
+        default: break;
+    }
+    if (code > 10000 && code < 10000 + 4096) return std::strerror(code - 10000);
+    return "socket error " + std::to_string(code);
 }
 
 void SetLastSocketErrorFromErrno() { t_lastSocketError = WsaErrorFromErrno(errno); }

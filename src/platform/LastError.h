@@ -5,6 +5,8 @@
 // its own code; a success never clears it.
 #pragma once
 
+#include <string>
+
 namespace velkor {
 
 // Windows Sockets error numbers used by the library and its callers.
@@ -53,6 +55,10 @@ void SetLastSocketError(int code);
 // counterpart are returned as 10000 + errno so that nothing is lost and a
 // caller can still tell them apart.
 int WsaErrorFromErrno(int err);
+
+// A short sentence for a socket error number ("unknown socket error" for
+// numbers without one; 10000 + errno numbers get the C library's text).
+std::string SocketErrorText(int code);
 
 // Sets the last socket error from errno (WsaErrorFromErrno(errno)).
 void SetLastSocketErrorFromErrno();

@@ -13,9 +13,22 @@ CPRDLDoc* CPRDLDoc::m_pthis = nullptr;
 
 namespace {
 
-constexpr const char* kEntries[5] = {"http", "ftp", "secure", "socks", "gopher"};
-// Their names in the ProxyServer text, in the same order.
-constexpr const char* kSettingNames[5] = {"http", "ftp", "https", "socks", "gopher"};
+// One proxy of the document: its element, its name in the ProxyServer
+// text, and the members that hold its host and port.
+struct ProxyEntry {
+    const char* element;
+    const char* setting;
+    std::string CPRDLDoc::*host;
+    int CPRDLDoc::*port;
+};
+
+constexpr ProxyEntry kEntries[] = {
+    {"http", "http", &CPRDLDoc::m_strHttpHost, &CPRDLDoc::m_nHttpPort},
+    {"ftp", "ftp", &CPRDLDoc::m_strFtpHost, &CPRDLDoc::m_nFtpPort},
+    {"secure", "https", &CPRDLDoc::m_strSecureHost, &CPRDLDoc::m_nSecurePort},
+    {"socks", "socks", &CPRDLDoc::m_strSocksHost, &CPRDLDoc::m_nSocksPort},
+    {"gopher", "gopher", &CPRDLDoc::m_strGopherHost, &CPRDLDoc::m_nGopherPort},
+};
 
 // The decimal value of the leading digits; 0 when there are none.
 int LeadingNumber(const std::string& s) {
@@ -46,20 +59,6 @@ CPRDLDoc::~CPRDLDoc() {
     if (m_pthis == this) m_pthis = nullptr;
 }
 
-bool CPRDLDoc::Entry(const std::string& element, std::string*& host, int*& port) {
-    std::string* hosts[5] = {&m_strHttpHost, &m_strFtpHost, &m_strSecureHost, &m_strSocksHost,
-                             &m_strGopherHost};
-    int* ports[5] = {&m_nHttpPort, &m_nFtpPort, &m_nSecurePort, &m_nSocksPort, &m_nGopherPort};
-    for (int i = 0; i < 5; ++i) {
-        if (element == kEntries[i]) {
-            host = hosts[i];
-            port = ports[i];
-            return true;
-        }
-    }
-    return false;
-}
-
 int CPRDLDoc::NewXMLDoc(const std::string& path) {
     m_strPath = path;
     if (!SetXml(kNewDocument)) return 0;
@@ -87,13 +86,10 @@ int CPRDLDoc::InitProxyConfig(int first, int end) {
             m_strLogonUser = line->GetAttrValue("user");
             m_strLogonPass = line->GetAttrValue("pass");
         }
-        for (const char* name : kEntries) {
-            if (!line->IsElementOK(name)) continue;
-            std::string* host;
-            int* port;
-            Entry(name, host, port);
-            *host = line->GetAttrValue("host");
-            *port = LeadingNumber(line->GetAttrValue("port"));
+        for (const ProxyEntry& entry : kEntries) {
+            if (!line->IsElementOK(entry.element)) continue;
+            this->*entry.host = line->GetAttrValue("host");
+            this->*entry.port = LeadingNumber(line->GetAttrValue("port"));
         }
     }
     ReadProxyFromReg();
@@ -117,24 +113,18 @@ int CPRDLDoc::ReadProxyFromReg() {
         int port = 0;
         if (eq == std::string::npos) {
             SplitHostPort(item, host, port);
-            for (const char* name : kEntries) {
-                std::string* h;
-                int* p;
-                Entry(name, h, p);
-                *h = host;
-                *p = port;
+            for (const ProxyEntry& entry : kEntries) {
+                this->*entry.host = host;
+                this->*entry.port = port;
             }
             break;
         }
         const std::string name = item.substr(0, eq);
         SplitHostPort(item.substr(eq + 1), host, port);
-        for (int i = 0; i < 5; ++i) {
-            if (!MbcsEqualNoCase(name, kSettingNames[i])) continue;
-            std::string* h;
-            int* p;
-            Entry(kEntries[i], h, p);
-            *h = host;
-            *p = port;
+        for (const ProxyEntry& entry : kEntries) {
+            if (!MbcsEqualNoCase(name, entry.setting)) continue;
+            this->*entry.host = host;
+            this->*entry.port = port;
         }
     }
     return 1;
@@ -145,12 +135,10 @@ int CPRDLDoc::WriteProxyToReg() {
     if (!store.Open()) return 0;
     store.SetNumber("ProxyEnable", m_bEnable ? 1 : 0);
     std::string text;
-    for (int i = 0; i < 5; ++i) {
-        std::string* host;
-        int* port;
-        Entry(kEntries[i], host, port);
-        if (host->empty()) continue;
-        text += std::string(kSettingNames[i]) + "=" + *host + ":" + std::to_string(*port) + ";";
+    for (const ProxyEntry& entry : kEntries) {
+        const std::string& host = this->*entry.host;
+        if (host.empty()) continue;
+        text += std::string(entry.setting) + "=" + host + ":" + std::to_string(this->*entry.port) + ";";
     }
     while (!text.empty() && text.back() == ';') text.pop_back();
     store.SetText("ProxyServer", text);
@@ -168,15 +156,12 @@ void CPRDLDoc::Update() {
     proxy->AddAttribute("user", m_strLogonUser);
     proxy->AddAttribute("pass", m_strLogonPass);
     lines.push_back(std::move(proxy));
-    for (const char* name : kEntries) {
-        std::string* host;
-        int* port;
-        Entry(name, host, port);
+    for (const ProxyEntry& entry : kEntries) {
         auto line = std::make_unique<CXMLLine>();
-        line->SetElement(name);
+        line->SetElement(entry.element);
         line->SetType(CXMLLine::kStandalone);
-        line->AddAttribute("host", *host);
-        line->AddAttribute("port", std::to_string(*port));
+        line->AddAttribute("host", this->*entry.host);
+        line->AddAttribute("port", std::to_string(this->*entry.port));
         lines.push_back(std::move(line));
     }
     auto close = std::make_unique<CXMLLine>();

@@ -20,7 +20,7 @@
 
 #include <string>
 
-#include "platform/markup/CXMLDoc.h"
+#include "../platform/markup/CXMLDoc.h"
 
 namespace velkor {
 
@@ -73,10 +73,6 @@ protected:
     void Update();
     int ReadProxyFromReg();
     int WriteProxyToReg();
-
-private:
-    // The host and port fields of an entry by its element name.
-    bool Entry(const std::string& element, std::string*& host, int*& port);
 };
 
 }  // namespace velkor

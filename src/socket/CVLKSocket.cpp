@@ -22,15 +22,8 @@ constexpr std::uint8_t kMethodUserPassword = 0x02;
 constexpr std::uint8_t kMethodNoneAcceptable = 0xFF;
 constexpr std::uint8_t kUserPasswordVersion = 0x01;
 constexpr std::uint8_t kAddressTypeIPv4 = 0x01;
-
-enum ProxyError : int {
-    kProxyConnectFailed = 1,
-    kProxyReplyBad = 2,
-    kProxyNoMethod = 3,
-    kProxyOtherMethod = 4,
-    kProxyAuthFailed = 5,
-    kProxyAuthNotAllowed = 6,
-};
+constexpr std::uint8_t kSocks5Succeeded = 0x00;      // reply field of a request
+constexpr std::uint8_t kUserPasswordAccepted = 0x00;  // status of the authentication
 
 // Whole seconds of a clock that does not jump with wall-clock changes.
 long WholeSecondsNow() {
@@ -40,6 +33,19 @@ long WholeSecondsNow() {
 }
 
 }  // namespace
+
+const char* ProxyErrorText(int code) {
+    switch (code) {
+        case 0: return "no proxy error";
+        case kProxyConnectFailed: return "the proxy could not be reached";
+        case kProxyReplyBad: return "the proxy's reply was short or refused the request";
+        case kProxyNoMethod: return "the proxy accepted none of the offered methods";
+        case kProxyOtherMethod: return "the proxy chose an unsupported method";
+        case kProxyAuthFailed: return "user/password authentication failed";
+        case kProxyAuthNotAllowed: return "the proxy demands user/password authentication";
+        default: return "unknown proxy error";
+    }
+}
 
 int CVLKSocket::Accept(CAsyncSocket& connected, sockaddr* addr, int* len) {
     return CSocket::Accept(connected, addr, len);
@@ -98,13 +104,13 @@ void CVLKSocket::SetTimeoutLength(unsigned int seconds) {
 int CVLKSocket::Listen() { return CAsyncSocket::Listen(5) ? 1 : 0; }
 
 int CVLKSocket::Accept() {
-    if (m_nProxyType == 1) {
+    if (m_nProxyType == kProxySocks4) {
         std::uint8_t reply[8];
         return Receive(reply, sizeof reply) == 8 && reply[1] == kSocks4Granted ? 1 : 0;
     }
-    if (m_nProxyType != 0) {
+    if (m_nProxyType != kProxyNone) {
         std::uint8_t reply[10];
-        return Receive(reply, sizeof reply) == 10 && reply[1] == 0x00 ? 1 : 0;
+        return Receive(reply, sizeof reply) == 10 && reply[1] == kSocks5Succeeded ? 1 : 0;
     }
     CVLKSocket accepted;
     if (!CSocket::Accept(accepted)) return 0;
@@ -116,7 +122,7 @@ int CVLKSocket::Accept() {
 void CVLKSocket::SetProxy(int type, const std::string& host, int port, const std::string& user,
                           const std::string& password, int auth) {
     m_nProxyType = type;
-    if (type == 0) return;
+    if (type == kProxyNone) return;
     m_strProxyHost = host;
     m_nProxyPort = port;
     m_strProxyUser = user;
@@ -125,7 +131,7 @@ void CVLKSocket::SetProxy(int type, const std::string& host, int port, const std
 }
 
 int CVLKSocket::Connect(const char* host, unsigned int port) {
-    if (m_nProxyType == 0) return CSocket::Connect(host, port) ? 1 : 0;
+    if (m_nProxyType == kProxyNone) return CSocket::Connect(host, port) ? 1 : 0;
     std::uint32_t addr = 0;
     if (!ResolveIPv4Host(host, addr)) return 0;
     const sockaddr_in sin = MakeIPv4Address(addr, port);
@@ -150,7 +156,7 @@ bool CVLKSocket::OpenProxyConnection() {
 }
 
 bool CVLKSocket::CredentialsTooLong() const {
-    return m_nProxyType != 1 && m_bProxyAuth &&
+    return m_nProxyType != kProxySocks4 && m_bProxyAuth &&
            (m_strProxyUser.size() > kMaxSocksCredentialLength ||
             m_strProxyPassword.size() > kMaxSocksCredentialLength);
 }
@@ -212,7 +218,7 @@ int CVLKSocket::Socks5Negotiate() {
     request += static_cast<char>(m_strProxyPassword.size());
     request += m_strProxyPassword;
     if (!SendAll(request.data(), static_cast<int>(request.size())) ||
-        Receive(reply, sizeof reply) != 2 || reply[1] != 0x00) {
+        Receive(reply, sizeof reply) != 2 || reply[1] != kUserPasswordAccepted) {
         m_nLastProxyError = kProxyAuthFailed;
         return 0;
     }
@@ -220,7 +226,7 @@ int CVLKSocket::Socks5Negotiate() {
 }
 
 int CVLKSocket::Connect(const sockaddr* addr, int len) {
-    if (m_nProxyType == 0) return CSocket::Connect(addr, len) ? 1 : 0;
+    if (m_nProxyType == kProxyNone) return CSocket::Connect(addr, len) ? 1 : 0;
     if (!addr || len < static_cast<int>(sizeof(sockaddr_in)) || addr->sa_family != AF_INET) {
         SetLastSocketError(WSAEINVAL);
         return 0;
@@ -230,7 +236,7 @@ int CVLKSocket::Connect(const sockaddr* addr, int len) {
     m_nTargetPort = target->sin_port;
     m_nTargetAddr = target->sin_addr.s_addr;
 
-    if (m_nProxyType == 1) {
+    if (m_nProxyType == kProxySocks4) {
         std::uint8_t reply[8];
         if (Socks4Exchange(kSocksConnect, target->sin_port, target->sin_addr.s_addr, reply) != 8 ||
             reply[1] != kSocks4Granted) {
@@ -242,7 +248,7 @@ int CVLKSocket::Connect(const sockaddr* addr, int len) {
     if (!Socks5Negotiate()) return 0;
     std::uint8_t reply[10];
     if (Socks5Exchange(kSocksConnect, target->sin_addr.s_addr, target->sin_port, reply) != 10 ||
-        reply[1] != 0x00) {
+        reply[1] != kSocks5Succeeded) {
         m_nLastProxyError = kProxyReplyBad;
         return 0;
     }
@@ -251,7 +257,7 @@ int CVLKSocket::Connect(const sockaddr* addr, int len) {
 
 int CVLKSocket::Listen(std::uint32_t addr, std::uint32_t& boundAddr, int& boundPort) {
     boundPort = 0;
-    if (m_nProxyType == 1) {
+    if (m_nProxyType == kProxySocks4) {
         if (!ConnectToProxy()) {
             m_nLastProxyError = kProxyReplyBad;
             return 0;
@@ -269,7 +275,7 @@ int CVLKSocket::Listen(std::uint32_t addr, std::uint32_t& boundAddr, int& boundP
     if (!OpenProxyConnection()) return 0;
     if (!Socks5Negotiate()) return 0;
     std::uint8_t reply[10];
-    if (Socks5Exchange(kSocksBind, addr, 0, reply) != 10 || reply[1] != 0x00) {
+    if (Socks5Exchange(kSocksBind, addr, 0, reply) != 10 || reply[1] != kSocks5Succeeded) {
         m_nLastProxyError = kProxyReplyBad;
         return 0;
     }

@@ -28,12 +28,28 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/CSocket.h"
+#include "../platform/CSocket.h"
 
 namespace velkor {
 
 // SOCKS5 carries the user name and the password with one-byte lengths.
 inline constexpr std::size_t kMaxSocksCredentialLength = 255;
+
+// SetProxy's proxy types (any other non-zero type is SOCKS5 too).
+inline constexpr int kProxyNone = 0;
+inline constexpr int kProxySocks4 = 1;
+inline constexpr int kProxySocks5 = 2;
+
+// GetLastProxyError's codes (0: no proxy error).
+inline constexpr int kProxyConnectFailed = 1;
+inline constexpr int kProxyReplyBad = 2;
+inline constexpr int kProxyNoMethod = 3;
+inline constexpr int kProxyOtherMethod = 4;
+inline constexpr int kProxyAuthFailed = 5;
+inline constexpr int kProxyAuthNotAllowed = 6;
+
+// A short sentence for a GetLastProxyError code.
+const char* ProxyErrorText(int code);
 
 // Default time-out of one receive or one send chunk, in seconds.
 inline constexpr unsigned int kDefaultSocketTimeout = 30;
@@ -76,7 +92,7 @@ public:
     // 1 once any receive or send wait of this object ran out of time.
     int IsTimeout() const { return m_bTimedOut; }
 
-    // Stores the proxy type (0 none, 1 SOCKS4, other SOCKS5); with a non-zero
+    // Stores the proxy type (kProxyNone, kProxySocks4, other SOCKS5); with a non-zero
     // type also host, port, credentials and the authentication flag.
     void SetProxy(int type, const std::string& host, int port, const std::string& user,
                   const std::string& password, int auth);

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "platform/markup/CXMLDoc.h"
+#include "../platform/markup/CXMLDoc.h"
 
 namespace velkor {
 

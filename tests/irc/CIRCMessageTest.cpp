@@ -172,7 +172,7 @@ TEST(AutoMessages, Markers) {
 
 TEST(Names, ChannelsAndNicknames) {
     for (const char* ok : {"#a", "&a", "+a", "!a"}) EXPECT_TRUE(CIRCMessage::IsValidChannelName(ok));
-    for (const std::string bad : std::vector<std::string>{"a", "#a b", "#a,b", "#a\x07", "", std::string("\0#a", 3)})
+    for (const std::string& bad : std::vector<std::string>{"a", "#a b", "#a,b", "#a\x07", "", std::string("\0#a", 3)})
         EXPECT_FALSE(CIRCMessage::IsValidChannelName(bad)) << bad;
     EXPECT_FALSE(CIRCMessage::IsValidChannelName("#" + std::string(254, 'c')));
     EXPECT_TRUE(CIRCMessage::IsValidChannelName("#" + std::string(253, 'c')));

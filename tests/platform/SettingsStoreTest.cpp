@@ -68,7 +68,7 @@ TEST_F(Settings, ReadLimitOf260Bytes) {
 }
 
 TEST_F(Settings, GarbageAndTruncatedFilesReadAsMissing) {
-    for (const std::string raw :
+    for (const std::string& raw :
          {std::string("\x01\x02 garbage \xff\n=\nProxyEnable=number:\nProxyEnable=number:12x\n"),
           std::string("ProxyServer=text:h:80\nProxyEnable=numb"), std::string(),
           std::string("ProxyEnable=number:99999999999\n")}) {

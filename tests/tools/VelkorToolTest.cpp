@@ -139,7 +139,7 @@ TEST(VelkorFtp, SessionAndExitCodes) {
 }
 
 TEST(VelkorFtp, ThroughASocksProxy) {
-    for (const std::string why : {test::FtpServerUnavailable("pyftpdlib"), test::DanteUnavailable()})
+    for (const std::string& why : {test::FtpServerUnavailable("pyftpdlib"), test::DanteUnavailable()})
         if (!why.empty()) GTEST_SKIP() << why;
     test::FtpServer server("pyftpdlib");
     test::DanteServer dante;

@@ -15,6 +15,8 @@
 #include "Progress.h"
 #include "ftp/CFtp.h"
 #include "platform/LastError.h"
+#include "platform/LocalFile.h"
+#include "platform/Text.h"
 #include "platform/WaitHook.h"
 #include "proxy/CPRDLDoc.h"
 
@@ -57,9 +59,8 @@ public:
         if (urlPath.rfind("//", 0) == 0) return urlPath.substr(1);
         std::string rel = urlPath;
         while (!rel.empty() && rel[0] == '/') rel.erase(0, 1);
-        const std::string& home = m_strHomeDir;
-        if (rel.empty()) return home;
-        return home.empty() || home.back() != '/' ? home + "/" + rel : home + rel;
+        if (rel.empty()) return m_strHomeDir;
+        return text::JoinServerPath(m_strHomeDir, rel);
     }
 };
 
@@ -73,26 +74,38 @@ std::string Printable(std::string text) {
     return text;
 }
 
+// Reports a failed command with the server's reply, or with what the reply
+// status means when the server sent none.
 int Fail(const char* what, const CFtp& ftp, int code) {
-    const std::string msg = Printable(ftp.GetLastMessage());
-    std::fprintf(stderr, "velkor ftp: %s failed%s%s\n", what, msg.empty() ? "" : ": ",
-                 msg.c_str());
+    std::string msg = Printable(ftp.GetLastMessage());
+    if (msg.empty()) msg = FtpStatusText(ftp.m_nLastError);
+    std::fprintf(stderr, "velkor ftp: %s failed: %s\n", what, msg.c_str());
     return code;
 }
 
 // Exit code for a refused command: 550 is "not found", the rest "refused".
 int RefusalCode(const CFtp& ftp) {
-    return ftp.m_nLastReply == 550 ? kExitNotFound
-           : ftp.m_nLastError == 7 ? kExitConnect
+    return ftp.m_nLastReply == 550                    ? kExitNotFound
+           : ftp.m_nLastError == kFtpStatusConnection ? kExitConnect
                                    : kExitRefused;
 }
 
-std::unique_ptr<FtpSession> Connect(const FtpOptions& o, const FtpUrl& url, int& exitCode) {
-    auto ftp = std::make_unique<FtpSession>();
+// The session and the proxy document it uses (registered while it lives).
+struct Session {
+    CPRDLDoc proxy;
+    FtpSession ftp;
+    ~Session() {
+        if (CPRDLDoc::Getthis() == &proxy) CPRDLDoc::Setthis(nullptr);
+    }
+};
+
+std::unique_ptr<Session> Connect(const FtpOptions& o, const FtpUrl& url, int& exitCode) {
+    auto session = std::make_unique<Session>();
+    FtpSession* ftp = &session->ftp;
     if (!o.socks.empty()) {
         // The control connection goes through it with SOCKS5, the data
         // connections with SOCKS4.
-        static CPRDLDoc proxy;
+        CPRDLDoc& proxy = session->proxy;
         Endpoint at;
         if (!ParseEndpoint(o.socks, at)) {
             std::fprintf(stderr, "velkor ftp: --socks takes host:port\n");
@@ -109,15 +122,16 @@ std::unique_ptr<FtpSession> Connect(const FtpOptions& o, const FtpUrl& url, int&
                     o.fwPassword, o.fwPort, o.logonType)) {
         if (ftp->GetLastMessage().empty()) {
             // No reply at all: the server (or the proxy) was not reached.
-            std::fprintf(stderr, "velkor ftp: cannot reach %s:%d (socket error %d)\n",
-                         url.host.c_str(), url.port, GetLastSocketError());
+            const int err = GetLastSocketError();
+            std::fprintf(stderr, "velkor ftp: cannot reach %s:%d: %s (socket error %d)\n",
+                         url.host.c_str(), url.port, SocketErrorText(err).c_str(), err);
             exitCode = kExitConnect;
         } else {
             exitCode = Fail("logon", *ftp, kExitConnect);
         }
         return nullptr;
     }
-    return ftp;
+    return session;
 }
 
 std::string FormatTime(std::int32_t t) {
@@ -168,13 +182,6 @@ void WithProgress(FtpSession& ftp, const std::string& label, std::uint64_t total
     progress.Finish(ftp.m_nTransferred);
 }
 
-bool LocalSize(const std::string& path, std::uint64_t& size) {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) return false;
-    size = static_cast<std::uint64_t>(st.st_size);
-    return true;
-}
-
 int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote) {
     std::string local = o.second.empty() ? FtpSession::NameOf(remote) : o.second;
     if (local.empty()) {
@@ -184,7 +191,8 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote) {
     const std::uint32_t size = ftp.GetFileLength(remote);
     std::uint64_t have = 0;
     std::uint32_t offset = 0;
-    if (o.resume && LocalSize(local, have)) {
+    if (const auto localSize = o.resume ? LocalFileSize(local) : std::nullopt) {
+        have = *localSize;
         offset = static_cast<std::uint32_t>(have);
         if (size != 0 && offset >= size) {
             std::printf("%s is already complete (%u bytes)\n", local.c_str(), size);
@@ -220,8 +228,9 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote) {
 
 int RunPut(FtpSession& ftp, const FtpOptions& o, const std::string& local,
            const std::string& remote) {
-    std::uint64_t size = 0;
-    if (!LocalSize(local, size)) {
+    const auto localSize = LocalFileSize(local);
+    const std::uint64_t size = localSize.value_or(0);
+    if (!localSize) {
         std::fprintf(stderr, "velkor ftp put: cannot read %s\n", local.c_str());
         return kExitUsage;
     }
@@ -248,9 +257,8 @@ int RunPut(FtpSession& ftp, const FtpOptions& o, const std::string& local,
 }
 
 int Run(const std::string& command, const FtpOptions& o) {
-    if (o.limit % CFtp::kBlockSize != 0) {
-        // The library stops only when its counter meets the limit exactly
-        // after a whole block; any other limit would never stop a transfer.
+    if (!CFtp::LimitCanStop(0, o.limit)) {
+        // Any other limit would never stop a transfer.
         std::fprintf(stderr, "velkor ftp: --limit must be a multiple of %d bytes\n",
                      CFtp::kBlockSize);
         return kExitUsage;
@@ -264,8 +272,9 @@ int Run(const std::string& command, const FtpOptions& o) {
         return kExitUsage;
     }
     int exitCode = kExitOk;
-    std::unique_ptr<FtpSession> ftp = Connect(o, url, exitCode);
-    if (!ftp) return exitCode;
+    std::unique_ptr<Session> session = Connect(o, url, exitCode);
+    if (!session) return exitCode;
+    FtpSession* ftp = &session->ftp;
     const std::string path = ftp->ServerPath(url.path);
 
     if (command == "ls") return RunList(*ftp, path);

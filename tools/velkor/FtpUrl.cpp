@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "web/CURL.h"
+
 namespace velkor::tool {
 
 namespace {
@@ -37,11 +39,17 @@ bool ParseFtpUrl(const std::string& text, FtpUrl& out, std::string& error) {
         error = "the address must begin with ftp://";
         return false;
     }
+    // The library's URL model finds the network location; everything after
+    // it is the path (";", "?" and "#" are ordinary file name bytes here).
+    CURLComponent parts;
+    CURL().Parse(text, parts);
+    std::string authority = parts.m_strNetLoc;
     const std::size_t start = scheme.size();
-    std::size_t slash = text.find('/', start);
-    if (slash == std::string::npos) slash = text.size();
-    std::string authority = text.substr(start, slash - start);
-    const std::string rawPath = slash < text.size() ? text.substr(slash) : "";
+    if (text.compare(start, authority.size(), authority) != 0) {
+        error = "malformed address";
+        return false;
+    }
+    const std::string rawPath = text.substr(start + authority.size());
 
     const std::size_t at = authority.rfind('@');
     if (at != std::string::npos) {

@@ -21,18 +21,6 @@ struct SocksOptions {
     unsigned int timeout = 10;
 };
 
-const char* ProxyErrorText(int code) {
-    switch (code) {
-        case 1: return "the proxy could not be reached";
-        case 2: return "the proxy's reply was short or refused the request";
-        case 3: return "the proxy accepted none of the offered methods";
-        case 4: return "the proxy chose an unsupported method";
-        case 5: return "user/password authentication failed";
-        case 6: return "the proxy demands user/password authentication";
-        default: return "unknown proxy error";
-    }
-}
-
 int RunSocks(const SocksOptions& o) {
     Endpoint proxy, target;
     if (!ParseEndpoint(o.proxy, proxy) || !ParseEndpoint(o.target, target)) {
@@ -46,16 +34,18 @@ int RunSocks(const SocksOptions& o) {
     }
     sock.SetTimeoutLength(o.timeout);
     const bool auth = !o.user.empty();
-    sock.SetProxy(o.socks4 ? 1 : 2, proxy.host, static_cast<int>(proxy.port), o.user,
+    sock.SetProxy(o.socks4 ? kProxySocks4 : kProxySocks5, proxy.host, static_cast<int>(proxy.port), o.user,
                   o.password, auth ? 1 : 0);
     std::printf("connecting to %s:%u through SOCKS%d proxy %s:%u%s\n", target.host.c_str(),
                 target.port, o.socks4 ? 4 : 5, proxy.host.c_str(), proxy.port,
                 auth ? " with user/password" : "");
     if (!sock.Connect(target.host.c_str(), target.port)) {
         const int code = sock.GetLastProxyError();
-        std::fprintf(stderr, "velkor socks: connect failed: %s (proxy error %d, socket error %d)\n",
-                     code ? ProxyErrorText(code) : "no proxy error", code, GetLastSocketError());
-        return code == 1 || code == 0 ? kExitConnect : kExitProxy;
+        const int err = GetLastSocketError();
+        std::fprintf(stderr,
+                     "velkor socks: connect failed: %s (proxy error %d; socket error %d: %s)\n",
+                     ProxyErrorText(code), code, err, SocketErrorText(err).c_str());
+        return code == kProxyConnectFailed || code == 0 ? kExitConnect : kExitProxy;
     }
     std::string peer;
     unsigned int peerPort = 0;

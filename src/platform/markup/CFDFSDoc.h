@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/markup/CXMLDoc.h"
+#include "CXMLDoc.h"
 
 namespace velkor {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/markup/CXMLParser.h"
+#include "CXMLParser.h"
 
 namespace velkor {
 

@@ -5,12 +5,15 @@
 #include <cstring>
 
 #include "platform/CodePage.h"
+#include "platform/Text.h"
 
 namespace velkor {
 
+using text::AsciiToLower;
+using text::IsMarkupSpace;
+
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 bool IsNameStart(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
            static_cast<unsigned char>(c) >= 0x80;
@@ -18,7 +21,6 @@ bool IsNameStart(char c) {
 bool IsNameChar(char c) {
     return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == ':';
 }
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 // HTML elements that never have a closing tag.
 bool IsVoidElement(const std::string& name) {
@@ -43,7 +45,7 @@ std::size_t FindClosing(const std::string& text, std::size_t from, const std::st
     for (std::size_t p = text.find("</", from); p != std::string::npos; p = text.find("</", p + 2)) {
         std::size_t k = 0;
         while (k < name.size() && p + 2 + k < text.size() &&
-               Lower(text[p + 2 + k]) == Lower(name[k]))
+               AsciiToLower(text[p + 2 + k]) == AsciiToLower(name[k]))
             ++k;
         if (k == name.size()) return p;
     }
@@ -84,7 +86,7 @@ int CXMLParser::SetXml(const std::string& text) {
                 if (MarkupStarts(text, p)) break;
             }
             const bool blank = std::all_of(text.begin() + static_cast<std::ptrdiff_t>(i),
-                                           text.begin() + static_cast<std::ptrdiff_t>(p), IsBlank);
+                                           text.begin() + static_cast<std::ptrdiff_t>(p), IsMarkupSpace);
             if (!blank) add(CXMLLine::kText, text.substr(i, p - i));
             i = p;
             continue;
@@ -115,7 +117,7 @@ int CXMLParser::SetXml(const std::string& text) {
         std::vector<std::pair<std::string, std::string>> attributes;
         bool selfClosed = false, ended = false;
         while (k < n) {
-            while (k < n && IsBlank(text[k])) ++k;
+            while (k < n && IsMarkupSpace(text[k])) ++k;
             if (k >= n) break;
             if (text[k] == '>') {
                 ended = true;
@@ -128,7 +130,7 @@ int CXMLParser::SetXml(const std::string& text) {
                 break;
             }
             const std::size_t nameStart = k;
-            while (k < n && !IsBlank(text[k]) && text[k] != '=' && text[k] != '>' &&
+            while (k < n && !IsMarkupSpace(text[k]) && text[k] != '=' && text[k] != '>' &&
                    !(text[k] == '/' && k + 1 < n && text[k + 1] == '>'))
                 ++k;
             std::string name = text.substr(nameStart, k - nameStart);
@@ -137,11 +139,11 @@ int CXMLParser::SetXml(const std::string& text) {
                 continue;
             }
             std::size_t look = k;
-            while (look < n && IsBlank(text[look])) ++look;
+            while (look < n && IsMarkupSpace(text[look])) ++look;
             std::string value;
             if (look < n && text[look] == '=') {
                 k = look + 1;
-                while (k < n && IsBlank(text[k])) ++k;
+                while (k < n && IsMarkupSpace(text[k])) ++k;
                 if (k < n && (text[k] == '"' || text[k] == '\'')) {
                     const char quote = text[k];
                     const std::size_t close = text.find(quote, k + 1);
@@ -150,7 +152,7 @@ int CXMLParser::SetXml(const std::string& text) {
                     k = close == std::string::npos ? n : close + 1;
                 } else {
                     const std::size_t start = k;
-                    while (k < n && !IsBlank(text[k]) && text[k] != '>') ++k;
+                    while (k < n && !IsMarkupSpace(text[k]) && text[k] != '>') ++k;
                     value = Decode(text.substr(start, k - start));
                 }
             }
@@ -171,7 +173,7 @@ int CXMLParser::SetXml(const std::string& text) {
             if (close == std::string::npos) close = n;
             const bool blank = std::all_of(text.begin() + static_cast<std::ptrdiff_t>(i),
                                            text.begin() + static_cast<std::ptrdiff_t>(close),
-                                           IsBlank);
+                                           IsMarkupSpace);
             if (!blank) add(CXMLLine::kVerbatim, text.substr(i, close - i));
             i = close;
         }

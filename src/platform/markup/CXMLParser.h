@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/markup/CRTTIObject.h"
-#include "platform/markup/CXMLLine.h"
+#include "CRTTIObject.h"
+#include "CXMLLine.h"
 
 namespace velkor {
 

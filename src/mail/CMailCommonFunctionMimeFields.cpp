@@ -1,19 +1,16 @@
 // CMailCommonFunction: the scanners of MIME header fields and bodies.
+#include "mail/CMailCommonFunction.h"
+
 #include <algorithm>
 
-#include "mail/CMailCommonFunction.h"
 #include "platform/CodePage.h"
+#include "platform/Text.h"
 
 namespace velkor {
 
 namespace {
 
-std::string TrimLeftBlanks(const std::string& s) {
-    const std::size_t first = s.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : s.substr(first);
-}
-
-std::string Lower(std::string s) {
+std::string MbcsLowered(std::string s) {
     MbcsMakeLower(s);
     return s;
 }
@@ -34,7 +31,7 @@ void SplitAtSemicolon(const std::string& value, std::string& main, std::string& 
         params.clear();
     } else {
         main = value.substr(0, semi);
-        params = TrimLeftBlanks(value.substr(semi + 1));
+        params = text::TrimLeft(value.substr(semi + 1), " ");
     }
 }
 
@@ -77,8 +74,8 @@ int CMailCommonFunction::ParseContentType(const std::string& value, std::string&
         type = main.substr(0, slash);
         subtype = main.substr(slash + 1);
     }
-    type = type.empty() ? "text" : Lower(type);
-    subtype = subtype.empty() ? "plain" : Lower(subtype);
+    type = type.empty() ? "text" : MbcsLowered(type);
+    subtype = subtype.empty() ? "plain" : MbcsLowered(subtype);
     return 1;
 }
 
@@ -97,7 +94,7 @@ int CMailCommonFunction::ParseContentDisposition(const std::string& value,
 }
 
 std::string CMailCommonFunction::GetMultipartBoundary(const std::string& params) {
-    const std::string lower = Lower(params);
+    const std::string lower = MbcsLowered(params);
     const std::size_t hit = FindOutsideQuotes(lower, "boundary");
     if (hit == std::string::npos) return {};
     const std::size_t quote = params.find('"', hit);
@@ -115,7 +112,7 @@ std::string CMailCommonFunction::GetMultipartBoundary(const std::string& params)
 }
 
 std::string CMailCommonFunction::GetFirstPartType(const std::string& params) {
-    const std::string lower = Lower(params);
+    const std::string lower = MbcsLowered(params);
     const std::size_t hit = FindOutsideQuotes(lower, "type");
     if (hit == std::string::npos) return {};
     const std::size_t quote = lower.find('"', hit);
@@ -129,13 +126,13 @@ std::string CMailCommonFunction::GetTextCharset(const std::string& param) {
     std::string name, value;
     if (!SplitParameter(param, name, value) || !MbcsEqualNoCase(name, "charset")) return {};
     if (value.empty()) value = "us-ascii";
-    return StripQuotes(Lower(value));
+    return StripQuotes(MbcsLowered(value));
 }
 
 std::string CMailCommonFunction::GetFilename(const std::string& param) {
     std::string name, value;
     if (!SplitParameter(param, name, value) || !MbcsEqualNoCase(name, "name")) return {};
-    value = Lower(value);
+    value = MbcsLowered(value);
     value.erase(std::remove(value.begin(), value.end(), '"'), value.end());
     return value;
 }

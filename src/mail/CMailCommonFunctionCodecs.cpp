@@ -1,16 +1,16 @@
 // CMailCommonFunction: transfer encodings and character conversions.
+#include "mail/CMailCommonFunction.h"
+
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 
-#include "mail/CMailCommonFunction.h"
 #include "platform/CodePage.h"
+#include "platform/LocalFile.h"
 #include "platform/Prefault.h"
 
 namespace velkor {
@@ -109,18 +109,6 @@ std::string_view InclusiveRange(const std::string& src, int start, int end) {
 
 unsigned char UUEnc(unsigned v) { return static_cast<unsigned char>((v & 077) ? (v & 077) + 32 : 96); }
 unsigned UUDec(unsigned char c) { return (static_cast<unsigned>(c) - 32) & 63; }
-
-// The process's file-creation mask, read without changing it.
-mode_t CurrentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtol(line.c_str() + 6, nullptr, 8));
-    }
-    const mode_t mask = ::umask(0);  // no /proc: read it by setting it back at once
-    ::umask(mask);
-    return mask;
-}
 
 }  // namespace
 
@@ -349,11 +337,10 @@ std::string CMailCommonFunction::EncodeTextQuotedPrintable(const unsigned char* 
 }
 
 int CMailCommonFunction::EncodeUU(std::string path, std::string& out) {
-    std::FILE* f = std::fopen(path.c_str(), "r");
-    if (!f) return 0;
+    LocalFile file;
+    if (!file.OpenForReading(path)) return 0;
     unsigned mode = 0666 & ~static_cast<unsigned>(CurrentUmask());
-    struct stat st{};
-    if (::fstat(fileno(f), &st) == 0 && S_ISCHR(st.st_mode)) mode = st.st_mode & 0777;
+    if (const auto st = file.Mode(); st && S_ISCHR(*st)) mode = *st & 0777;
     // The name after the last separator ('\' as on the original systems, or '/').
     const std::size_t sep = path.find_last_of("\\/");
     const std::string name = sep == std::string::npos ? path : path.substr(sep + 1);
@@ -364,7 +351,8 @@ int CMailCommonFunction::EncodeUU(std::string path, std::string& out) {
     std::size_t n;
     do {
         std::memset(in, 0, sizeof in);
-        n = std::fread(in, 1, kUUMaxLineBytes, f);
+        const long got = file.ReadFull(reinterpret_cast<char*>(in), kUUMaxLineBytes);
+        n = got > 0 ? static_cast<std::size_t>(got) : 0;
         out += static_cast<char>(UUEnc(static_cast<unsigned>(n)));
         for (std::size_t i = 0; i < n; i += 3) {
             const unsigned b0 = in[i], b1 = in[i + 1], b2 = in[i + 2];
@@ -375,7 +363,6 @@ int CMailCommonFunction::EncodeUU(std::string path, std::string& out) {
         }
         out += '\n';
     } while (n > 0);
-    std::fclose(f);
     out += "end\n";
     return 1;
 }

@@ -1,33 +1,25 @@
 // CMailCommonFunction: encoded header words, addresses, dates, boundaries.
+#include "mail/CMailCommonFunction.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <memory>
 
-#include "mail/CMailCommonFunction.h"
 #include "platform/CodePage.h"
+#include "platform/Text.h"
 #include "platform/TimeZone.h"
 
 namespace velkor {
+
+using text::Trim;
+using text::TrimLeft;
+using text::TrimRight;
 
 std::int32_t CMailCommonFunction::m_nCount = 0;
 std::int32_t CMailCommonFunction::s_nCidCount = 45;
 
 namespace {
-
-constexpr const char* kBlanks = " \t\r\n";
-
-std::string TrimLeft(const std::string& s, const char* chars = kBlanks) {
-    const std::size_t first = s.find_first_not_of(chars);
-    return first == std::string::npos ? std::string() : s.substr(first);
-}
-
-std::string TrimRight(const std::string& s, const char* chars = kBlanks) {
-    const std::size_t last = s.find_last_not_of(chars);
-    return last == std::string::npos ? std::string() : s.substr(0, last + 1);
-}
-
-std::string Trim(const std::string& s) { return TrimLeft(TrimRight(s)); }
 
 std::string LocalTimeText(const char* format) {
     const std::time_t now = std::time(nullptr);

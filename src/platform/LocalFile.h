@@ -1,0 +1,79 @@
+// LocalFile: a file on the local disk for the transfers and codecs.
+//
+// Opened read-only, or for writing without truncation (created with mode
+// 0644 when missing), so a resumed download keeps the bytes
+// already there. Reads and writes retry after EINTR; WriteAll and ReadFull
+// move the whole count or fail. The descriptor is closed by Close() or
+// the destructor; the object can be moved, not copied.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velkor {
+
+class LocalFile {
+public:
+    LocalFile() = default;
+    ~LocalFile();
+    LocalFile(LocalFile&& other) noexcept;
+    LocalFile& operator=(LocalFile&& other) noexcept;
+    LocalFile(const LocalFile&) = delete;
+    LocalFile& operator=(const LocalFile&) = delete;
+
+    // False (and closed) when the file cannot be opened.
+    bool OpenForReading(const std::string& path);
+    bool OpenForWriting(const std::string& path);
+    bool IsOpen() const { return m_fd >= 0; }
+
+    // Moves the position; false when the file cannot be positioned there.
+    bool Seek(std::uint64_t offset);
+    // Up to n bytes at the position: the count, 0 at the end, -1 on error.
+    long Read(char* buffer, std::size_t n);
+    // Reads until n bytes or the end: the count, -1 on error.
+    long ReadFull(char* buffer, std::size_t n);
+    // n bytes at the position (false on any error, the disk full included).
+    bool WriteAll(const char* data, std::size_t n);
+    // Positioned forms that leave the position alone.
+    long ReadAt(std::uint64_t offset, char* buffer, std::size_t n);
+    bool WriteAt(std::uint64_t offset, const char* data, std::size_t n);
+
+    // The length in bytes, and the st_mode bits; nullopt when fstat fails.
+    std::optional<std::uint64_t> Size() const;
+    std::optional<mode_t> Mode() const;
+
+    // False when closing reports an error (data may not have reached the disk).
+    bool Close();
+
+private:
+    int m_fd = -1;
+};
+
+// Collects written pieces and hands them to the file in large writes, so a
+// transfer in small blocks does not cost a system call per block.
+class BufferedFileWriter {
+public:
+    static constexpr std::size_t kCapacity = 256 * 1024;
+
+    explicit BufferedFileWriter(LocalFile& file);
+    // False once a write to the file failed.
+    bool Append(const char* data, std::size_t n);
+    bool Flush();
+
+private:
+    LocalFile& m_file;
+    std::vector<char> m_buffer;
+};
+
+// The length of a file by path; nullopt when it does not exist or cannot be read.
+std::optional<std::uint64_t> LocalFileSize(const std::string& path);
+
+// The process's file-creation mask, read without changing it.
+mode_t CurrentUmask();
+
+}  // namespace velkor
