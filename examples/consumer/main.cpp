@@ -1,6 +1,7 @@
 // Listens on loopback, connects to itself and exchanges a line, using only the
 // installed headers and library.
 #include <velkor/velkor.h>
+#include <velkor/ftp/CFtp.h>
 
 #include <cstdio>
 #include <string>
@@ -25,5 +26,7 @@ int main() {
     char buf[8] = {};
     const int n = listener.Receive(buf, sizeof buf);
     std::printf("consumer received %d bytes: %.*s\n", n, n, buf);
+    // A single public header works on its own too.
+    std::printf("status 7: %s\n", velkor::FtpStatusText(velkor::kFtpStatusConnection));
     return n == 4 && std::string(buf, 4) == "ping" ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 // Velkor: Internet protocol clients for desktop applications.
-// Includes every class of the core library.
+// Includes every public class and function of the core library; each is
+// also reachable alone, e.g. <velkor/ftp/CFtp.h>.
 #pragma once
 
 #include "platform/LastError.h"
@@ -11,9 +12,9 @@
 #include "ftp/CFtpLink.h"
 #include "ftp/CFtpFile.h"
 #include "ftp/CFtp.h"
+#include "ftp/FtpCodes.h"
 #include "platform/CodePage.h"
 #include "platform/CXCommon.h"
-#include "platform/TimeZone.h"
 #include "mail/CRecipient.h"
 #include "mail/CMailCommonFunction.h"
 #include "irc/IRCMessageId.h"
@@ -28,4 +29,3 @@
 #include "platform/markup/CFDFSDoc.h"
 #include "web/CURL.h"
 #include "web/CHTMLDoc.h"
-#include "resources/StringTable.h"

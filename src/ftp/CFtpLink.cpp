@@ -64,7 +64,7 @@ int ReplyCode(const std::string& line) { return std::atoi(line.substr(0, 3).c_st
 
 }  // namespace
 
-CFtpLink::CFtpLink() = default;
+CFtpLink::CFtpLink() : m_controlReader(m_control.m_socket, kMaxReplyBytes) {}
 
 CFtpLink::~CFtpLink() {
     DiscardActiveListener();
@@ -101,6 +101,7 @@ void CFtpLink::Channel::Shut() {
 bool CFtpLink::ConnectControlChannel(const std::string& host, int& port) {
     if (m_control.m_bConnected) return true;
     if (!m_control.Open(host, port, kProxySocks5)) return false;
+    m_controlReader.Reset();
     m_control.m_bLost = false;
     return true;
 }
@@ -129,18 +130,23 @@ bool CFtpLink::ReadControlChannel(std::string& out, const int& size) {
         out = std::move(buf);
         return true;
     }
-    char buf[1023];
-    do {
-        const int n = sock.Receive(buf, sizeof buf);
-        if (n < 0) return failed();
-        if (n == 0) return false;
-        out.append(buf, static_cast<std::size_t>(n));
-        if (out.size() > kMaxReplyBytes) {
+    // Whole lines from the shared reader, each with its CR LF again.
+    std::vector<std::string> lines;
+    std::size_t received = 0;
+    switch (m_controlReader.ReadLines(lines, received)) {
+        case CLineReader::kOk: break;
+        case CLineReader::kFailed: return failed();
+        case CLineReader::kClosed: return false;
+        case CLineReader::kTooLong:
+        case CLineReader::kDeadline:
             // A line that never ends: give up on this connection.
             DisconnectControlChannel();
             return false;
-        }
-    } while (out.size() < 2 || out.compare(out.size() - 2, 2, "\r\n") != 0);
+    }
+    for (const std::string& line : lines) {
+        out += line;
+        out += "\r\n";
+    }
     return true;
 }
 

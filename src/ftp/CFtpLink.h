@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "FtpCodes.h"
+#include "../socket/CLineReader.h"
 #include "../socket/CVLKSocket.h"
 
 namespace velkor {
@@ -250,6 +251,8 @@ private:
     bool ExtendedCommand(const std::string& verb, std::string argument, bool replaceProtocol);
 
     std::unique_ptr<CSocket> m_pDataListener;
+    // Lines of the control connection (bounded by kMaxReplyBytes per line).
+    CLineReader m_controlReader;
 };
 
 }  // namespace velkor

@@ -1,0 +1,92 @@
+#include "socket/CLineReader.h"
+
+#include <time.h>
+
+#include <algorithm>
+
+namespace velkor {
+
+namespace {
+
+long MonotonicSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long>(ts.tv_sec);
+}
+
+}  // namespace
+
+CLineReader::CLineReader(CVLKSocket& socket, std::size_t maxLineBytes)
+    : m_socket(socket), m_nMaxLineBytes(maxLineBytes) {}
+
+bool CLineReader::TakeLines(std::vector<std::string>& lines, bool& tooLong) {
+    std::size_t start = 0;
+    for (std::size_t end; (end = m_buffer.find("\r\n", start)) != std::string::npos;
+         start = end + 2) {
+        if (end - start > m_nMaxLineBytes) {
+            tooLong = true;
+            return false;
+        }
+        lines.emplace_back(m_buffer, start, end - start);
+    }
+    if (start == 0) return false;
+    m_buffer.erase(0, start);
+    return true;
+}
+
+CLineReader::Result CLineReader::ReadLines(std::vector<std::string>& lines,
+                                           std::size_t& received) {
+    const std::size_t had = lines.size();
+    bool tooLong = false;
+    if (TakeLines(lines, tooLong)) return kOk;
+    if (tooLong) {
+        m_buffer.clear();
+        lines.resize(had);
+        return kTooLong;
+    }
+    const long started = MonotonicSeconds();
+    const unsigned int socketTimeout = m_socket.m_nTimeoutLength;
+    Result result = kOk;
+    char chunk[kReceiveBytes];
+    for (;;) {
+        if (m_nDeadline != 0) {
+            const long left = static_cast<long>(m_nDeadline) - (MonotonicSeconds() - started);
+            if (left <= 0) {
+                result = kDeadline;
+                break;
+            }
+            m_socket.SetTimeoutLength(
+                static_cast<unsigned int>(std::min<long>(left, static_cast<long>(socketTimeout))));
+        }
+        const int n = m_socket.Receive(chunk, sizeof chunk);
+        if (n < 0) {
+            result = kFailed;
+            break;
+        }
+        if (n == 0) {
+            result = kClosed;
+            break;
+        }
+        received += static_cast<std::size_t>(n);
+        // A CR at the end of the old bytes may pair with an LF at the start.
+        const std::size_t from = m_buffer.empty() ? 0 : m_buffer.size() - 1;
+        m_buffer.append(chunk, static_cast<std::size_t>(n));
+        if (m_buffer.find("\r\n", from) != std::string::npos) {
+            TakeLines(lines, tooLong);
+            if (tooLong || m_buffer.size() > m_nMaxLineBytes) result = kTooLong;
+            break;
+        }
+        if (m_buffer.size() > m_nMaxLineBytes) {
+            result = kTooLong;
+            break;
+        }
+    }
+    if (m_nDeadline != 0) m_socket.SetTimeoutLength(socketTimeout);
+    if (result == kTooLong) {
+        m_buffer.clear();
+        lines.resize(had);
+    }
+    return result;
+}
+
+}  // namespace velkor
