@@ -15,49 +15,6 @@ namespace {
 using namespace test;  // the scripted peer and FTP dialogue helpers
 using Lines = std::vector<std::string>;
 
-int Column(int code) {
-    for (int i = 0; i < CFtpLink::kCommandCount; ++i)
-        if (CFtpLink::nStatusList[i] == code) return i;
-    return -1;
-}
-
-TEST(FtpStatusTable, LabelsCodesAndInvariants) {
-    EXPECT_EQ(CFtpLink::strCommandTable[0], "Connect");
-    EXPECT_EQ(CFtpLink::strCommandTable[23], "RETR(W)");
-    EXPECT_EQ(CFtpLink::strCommandTable[41], "NOOP");
-    EXPECT_EQ(CFtpLink::nStatusList[0], 110);
-    EXPECT_EQ(CFtpLink::nStatusList[41], 602);
-    for (int row = 0; row < CFtpLink::kCommandCount; ++row) {
-        EXPECT_EQ(CFtpLink::nStatusTable[row][Column(600)], 7) << row;
-        EXPECT_EQ(CFtpLink::nStatusTable[row][Column(601)], 7) << row;
-        EXPECT_EQ(CFtpLink::nStatusTable[row][Column(602)], 2) << row;
-    }
-}
-
-struct Cell {
-    int row;
-    int code;
-    int status;
-};
-
-class FtpStatusCell : public ::testing::TestWithParam<Cell> {};
-
-TEST_P(FtpStatusCell, MatchesTheCommandRow) {
-    const Cell& c = GetParam();
-    EXPECT_EQ(CFtpLink::nStatusTable[c.row][Column(c.code)], c.status)
-        << CFtpLink::strCommandTable[c.row] << " " << c.code;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cells, FtpStatusCell,
-    ::testing::Values(Cell{0, 120, 3}, Cell{0, 421, 4}, Cell{0, 230, 0}, Cell{1, 120, 0},
-                      Cell{2, 331, 6}, Cell{2, 530, 5}, Cell{3, 503, 2}, Cell{3, 331, 0},
-                      Cell{5, 550, 2}, Cell{6, 200, 1}, Cell{12, 227, 1}, Cell{17, 350, 6},
-                      Cell{18, 150, 3}, Cell{18, 553, 2}, Cell{19, 110, 3}, Cell{19, 552, 2},
-                      Cell{23, 426, 4}, Cell{23, 551, 0}, Cell{25, 110, 0}, Cell{28, 550, 2},
-                      Cell{30, 350, 6}, Cell{30, 450, 4}, Cell{31, 503, 2}, Cell{35, 530, 0},
-                      Cell{36, 225, 1}, Cell{38, 213, 1}, Cell{40, 421, 0}, Cell{41, 500, 2}));
-
 // --- logon sequences ---
 
 struct LogonCase {

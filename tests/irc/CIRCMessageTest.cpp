@@ -387,24 +387,5 @@ TEST(ModeGrammar, ChannelModeReply) {
     EXPECT_TRUE(CIRCMessage(":s 324 me").GetRPLChannelModeParam().m_strChannel.empty());
 }
 
-TEST(ModeTable, LettersAndTypes) {
-    EXPECT_EQ(Mode::GetModeType('o'), Mode::MODE_OPERATOR);
-    EXPECT_EQ(Mode::GetModeType('O'), Mode::MODE_CREATOR);
-    EXPECT_EQ(Mode::GetModeType('I'), Mode::MODE_INVITATION);
-    EXPECT_EQ(Mode::GetModeType('i'), Mode::MODE_INVITEONLY);
-    EXPECT_EQ(Mode::GetModeType('\0'), Mode::MODE_NONE);
-    EXPECT_EQ(Mode::GetModeType('x'), Mode::MODE_NONE);
-    EXPECT_EQ(Mode::GetModeChar(9), '\0');
-    EXPECT_EQ(Mode::GetModeChar(19), '\0');
-    EXPECT_EQ(Mode::GetModeChar(18), 't');
-    EXPECT_EQ(Mode::IsDoubleFlag(8), 1);
-    EXPECT_EQ(Mode::IsDoubleFlag(9), 0);
-    EXPECT_EQ(Mode::IsSingleFlag(10), 1);
-    EXPECT_EQ(Mode::IsSingleFlag(9), 0);
-    EXPECT_TRUE(CIRCMessage::Initialize());
-    EXPECT_EQ(Mode::Initialize(), 1);
-    EXPECT_EQ(Mode::GetModeType('l'), Mode::MODE_LIMIT);  // unchanged by a second run
-}
-
 }  // namespace
 }  // namespace velkor

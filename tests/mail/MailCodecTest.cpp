@@ -102,27 +102,6 @@ TEST(Base64, OutputNeverPassesTheCapacity) {
     EXPECT_EQ(DecodeB64(enc, 3000).result, 1);
 }
 
-TEST(Base64, RoundTripsOverLengthsAndLineLengths) {
-    for (int lineLength : {0, 4, 5, 7, 64, 76}) {
-        for (std::size_t n = 0; n < 200; ++n) {
-            const std::string data = Random(n, static_cast<unsigned>(n * 31 + lineLength));
-            const std::string enc = B64(data, lineLength);
-            const Decoded d = DecodeB64(enc);
-            ASSERT_EQ(d.result, 1);
-            ASSERT_EQ(d.bytes, data) << "n=" << n << " L=" << lineLength;
-            if (lineLength) {
-                for (std::size_t pos = 0; (pos = enc.find("\r\n", pos)) != std::string::npos;
-                     pos += 2) {
-                    const std::size_t lineStart = enc.rfind("\r\n", pos ? pos - 1 : 0);
-                    const std::size_t width =
-                        lineStart == std::string::npos || lineStart >= pos ? pos : pos - lineStart - 2;
-                    ASSERT_EQ(width, static_cast<std::size_t>(lineLength));
-                }
-            }
-        }
-    }
-}
-
 TEST(QuotedPrintable, EncodingRules) {
     EXPECT_EQ(QP("a=b c"), "a=3Db=20c");
     EXPECT_EQ(QP("\r\n"), "=0D=0A");

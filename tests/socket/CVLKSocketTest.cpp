@@ -31,16 +31,6 @@ void ConnectTo(CVLKSocket& sock, const ScriptedPeer& peer) {
     ASSERT_EQ(sock.Connect("127.0.0.1", peer.Port()), 1);
 }
 
-TEST(CVLKSocket, DefaultsAndTimeoutSetter) {
-    CVLKSocket sock;
-    EXPECT_EQ(sock.m_nTimeoutLength, 30u);
-    EXPECT_EQ(sock.IsTimeout(), 0);
-    EXPECT_EQ(sock.IsProxyExisted(), 0);
-    sock.SetTimeoutLength(7);
-    sock.SetTimeoutLength(0);  // ignored
-    EXPECT_EQ(sock.m_nTimeoutLength, 7u);
-}
-
 TEST(CVLKSocket, WaitingDataIsReturnedAtOnceAndCloseGivesZero) {
     ScriptedPeer peer([](PeerConnection& c) {
         c.Write("hello");
