@@ -62,46 +62,49 @@ protected:
     static inline test::DanteServer* s_server = nullptr;
 };
 
-TEST_F(DanteProxy, Socks4Connect) {
+struct ConnectCase {
+    const char* name;
+    int type;
+    const char* host;  // for the proxy and the target
+    bool withUser;
+    const char* password;  // nullptr: the test user's own
+    int proxyError;        // 0: connects and echoes
+};
+
+class DanteConnect : public DanteProxy, public ::testing::WithParamInterface<ConnectCase> {};
+
+TEST_P(DanteConnect, ConnectsOrReportsTheProxyError) {
+    const ConnectCase& c = GetParam();
+    if (c.withUser && !s_server->UserReady())
+        GTEST_SKIP() << "cannot create the local test user (needs root)";
     ScriptedPeer echo(Echo());
     CVLKSocket sock;
     ASSERT_TRUE(sock.Create());
-    sock.SetProxy(1, "127.0.0.1", static_cast<int>(s_port), "", "", 0);
-    ASSERT_EQ(sock.Connect("127.0.0.1", echo.Port()), 1) << sock.GetLastProxyError();
-    RoundTrip(sock, "through socks4");
+    sock.SetProxy(c.type, c.host, static_cast<int>(s_port),
+                  c.withUser ? test::DanteServer::TestUser() : "",
+                  c.password ? c.password : test::DanteServer::TestPassword(), c.withUser ? 1 : 0);
+    const int connected = sock.Connect(c.host, echo.Port());
+    EXPECT_EQ(sock.GetLastProxyError(), c.proxyError);
+    if (c.proxyError != 0) {
+        EXPECT_EQ(connected, 0);
+        return;
+    }
+    ASSERT_EQ(connected, 1);
+    RoundTrip(sock, c.name);
     std::string addr;
     unsigned int port = 0;
     ASSERT_EQ(sock.GetProxyPeerName(addr, port), 1);
     EXPECT_EQ(port, echo.Port());
 }
 
-TEST_F(DanteProxy, Socks5ConnectWithoutAuthentication) {
-    ScriptedPeer echo(Echo());
-    CVLKSocket sock;
-    ASSERT_TRUE(sock.Create());
-    sock.SetProxy(2, "localhost", static_cast<int>(s_port), "", "", 0);
-    ASSERT_EQ(sock.Connect("localhost", echo.Port()), 1) << sock.GetLastProxyError();
-    RoundTrip(sock, "through socks5");
-}
-
-TEST_F(DanteProxy, Socks5ConnectWithUserAndPassword) {
-    if (!s_server->UserReady()) GTEST_SKIP() << "cannot create the local test user (needs root)";
-    ScriptedPeer echo(Echo());
-    CVLKSocket sock;
-    ASSERT_TRUE(sock.Create());
-    sock.SetProxy(2, "127.0.0.1", static_cast<int>(s_port), test::DanteServer::TestUser(), test::DanteServer::TestPassword(), 1);
-    ASSERT_EQ(sock.Connect("127.0.0.1", echo.Port()), 1) << sock.GetLastProxyError();
-    RoundTrip(sock, "authenticated");
-}
-
-TEST_F(DanteProxy, Socks5WrongPasswordIsError5) {
-    if (!s_server->UserReady()) GTEST_SKIP() << "cannot create the local test user (needs root)";
-    CVLKSocket sock;
-    ASSERT_TRUE(sock.Create());
-    sock.SetProxy(2, "127.0.0.1", static_cast<int>(s_port), test::DanteServer::TestUser(), "wrong", 1);
-    EXPECT_EQ(sock.Connect("127.0.0.1", 9), 0);
-    EXPECT_EQ(sock.GetLastProxyError(), 5);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DanteConnect,
+    ::testing::Values(ConnectCase{"Socks4", kProxySocks4, "127.0.0.1", false, "", 0},
+                      ConnectCase{"Socks5ByName", kProxySocks5, "localhost", false, "", 0},
+                      ConnectCase{"Socks5UserPassword", kProxySocks5, "127.0.0.1", true, nullptr, 0},
+                      ConnectCase{"Socks5WrongPassword", kProxySocks5, "127.0.0.1", true, "wrong",
+                                  kProxyAuthFailed}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Connects to the address the proxy listens on, sends a line and reads the
 // answer.

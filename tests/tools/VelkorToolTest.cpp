@@ -138,26 +138,6 @@ TEST(VelkorFtp, SessionAndExitCodes) {
     EXPECT_FALSE(fs::exists(server.Root() / "dir"));
 }
 
-TEST(VelkorFtp, ThroughASocksProxy) {
-    for (const std::string& why : {test::FtpServerUnavailable("pyftpdlib"), test::DanteUnavailable()})
-        if (!why.empty()) GTEST_SKIP() << why;
-    test::FtpServer server("pyftpdlib");
-    test::DanteServer dante;
-    ASSERT_TRUE(server.Start() && dante.Start());
-    std::ofstream(server.Root() / "p.txt") << "via proxy";
-    const std::string url = "ftp://" + std::string(test::FtpServer::TestUser()) + ":" +
-                            test::FtpServer::TestPassword() + "@127.0.0.1:" +
-                            std::to_string(server.Port());
-    const fs::path local = server.Root().parent_path() / "p.txt";
-    EXPECT_EQ(Velkor("ftp --socks 127.0.0.1:" + std::to_string(dante.Port()) + " get " + url +
-                     "/p.txt " + local.string()),
-              0);
-    EXPECT_EQ(ReadFile(local), "via proxy");
-    EXPECT_EQ(Velkor("ftp --socks 127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) +
-                     " ls " + url),
-              3);
-}
-
 TEST(VelkorFtp, ServerTextReachesTheTerminalWithoutControlBytes) {
     // Names and replies carrying terminal escape sequences (a window title
     // change, a screen clear).
