@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "FtpTestSupport.h"
@@ -62,46 +63,46 @@ INSTANTIATE_TEST_SUITE_P(
     Types, FtpLogon,
     ::testing::Values(
         LogonCase{"Direct331Then230", 0, 21, {"331 pw\r\n", "230 ok\r\n", kPwd},
-                  {"USER alice", "PASS pw", "PWD"}, true, 1},
-        LogonCase{"DirectUser230", 0, 21, {"230 ok\r\n", kPwd}, {"USER alice", "PWD"}, true, 1},
+                  {"USER alice", "PASS pw", "PWD"}, true, kFtpLoggedOn},
+        LogonCase{"DirectUser230", 0, 21, {"230 ok\r\n", kPwd}, {"USER alice", "PWD"}, true, kFtpLoggedOn},
         LogonCase{"DirectAccount", 0, 21, {"331 pw\r\n", "332 acct\r\n", "230 ok\r\n", kPwd},
-                  {"USER alice", "PASS pw", "ACCT acc", "PWD"}, true, 1},
+                  {"USER alice", "PASS pw", "ACCT acc", "PWD"}, true, kFtpLoggedOn},
         LogonCase{"DirectAccount3xxRefused", 0, 21,
                   {"331 pw\r\n", "332 acct\r\n", "332 again\r\n"},
-                  {"USER alice", "PASS pw", "ACCT acc"}, false, 3},
-        LogonCase{"DirectUser530", 0, 21, {"530 no\r\n"}, {"USER alice"}, false, 3},
+                  {"USER alice", "PASS pw", "ACCT acc"}, false, kFtpLoggedOff},
+        LogonCase{"DirectUser530", 0, 21, {"530 no\r\n"}, {"USER alice"}, false, kFtpLoggedOff},
         LogonCase{"SiteHost", 1, 21,
                   {"331 fw\r\n", "230 fw ok\r\n", "331 site\r\n", "331 pw\r\n", "230 ok\r\n",
                    kPwd},
                   {"USER fwu", "PASS fwp", "SITE ftp.example.org", "USER alice", "PASS pw",
                    "PWD"},
-                  true, 1},
+                  true, kFtpLoggedOn},
         LogonCase{"SiteHost2xxRefused", 1, 21, {"230 fw\r\n", "200 site\r\n"},
-                  {"USER fwu", "SITE ftp.example.org"}, false, 3},
+                  {"USER fwu", "SITE ftp.example.org"}, false, kFtpLoggedOff},
         LogonCase{"UserAtHostAfterFirewallLogon", 2, 2121,
                   {"331 fw\r\n", "230 fw ok\r\n", "331 pw\r\n", "230 ok\r\n", kPwd},
                   {"USER fwu", "PASS fwp", "USER alice@ftp.example.org:2121", "PASS pw", "PWD"},
-                  true, 1},
+                  true, kFtpLoggedOn},
         LogonCase{"ProxyOpenWithPort", 3, 2121,
                   {"220 connected\r\n", "331 pw\r\n", "230 ok\r\n", kPwd},
-                  {"OPEN ftp.example.org:2121", "USER alice", "PASS pw", "PWD"}, true, 1},
+                  {"OPEN ftp.example.org:2121", "USER alice", "PASS pw", "PWD"}, true, kFtpLoggedOn},
         LogonCase{"Transparent", 4, 21,
                   {"230 fw\r\n", "331 pw\r\n", "230 ok\r\n", kPwd},
-                  {"USER fwu", "USER alice", "PASS pw", "PWD"}, true, 1},
+                  {"USER fwu", "USER alice", "PASS pw", "PWD"}, true, kFtpLoggedOn},
         LogonCase{"UserAtHostNoFirewallLogon", 5, 21, {"331 pw\r\n", "230 ok\r\n", kPwd},
-                  {"USER alice@ftp.example.org", "PASS pw", "PWD"}, true, 1},
+                  {"USER alice@ftp.example.org", "PASS pw", "PWD"}, true, kFtpLoggedOn},
         LogonCase{"FirewallUserAtHost", 6, 21,
                   {"331 fw\r\n", "230 fw ok\r\n", "331 pw\r\n", "230 ok\r\n", kPwd},
                   {"USER fwu@ftp.example.org", "PASS fwp", "USER alice", "PASS pw", "PWD"},
-                  true, 1},
+                  true, kFtpLoggedOn},
         LogonCase{"UserAtHostFirewallUser", 7, 21, {"331 pw\r\n", "230 ok\r\n", kPwd},
-                  {"USER alice@ftp.example.org fwu", "PASS pw", "PWD"}, true, 1},
+                  {"USER alice@ftp.example.org fwu", "PASS pw", "PWD"}, true, kFtpLoggedOn},
         LogonCase{"UserAtHostFirewallUser2xxRefused", 7, 21, {"230 hm\r\n"},
-                  {"USER alice@ftp.example.org fwu"}, false, 3},
+                  {"USER alice@ftp.example.org fwu"}, false, kFtpLoggedOff},
         LogonCase{"UserAtFirewallAtHost", 8, 21, {"331 pw\r\n", "230 ok\r\n", kPwd},
-                  {"USER alice@fwu@ftp.example.org", "PASS pw@fwp", "PWD"}, true, 1},
+                  {"USER alice@fwu@ftp.example.org", "PASS pw@fwp", "PWD"}, true, kFtpLoggedOn},
         LogonCase{"PwdWithoutQuotes", 0, 21, {"230 ok\r\n", "257 /home/u\r\n"},
-                  {"USER alice", "PWD"}, false, 1}),
+                  {"USER alice", "PWD"}, false, kFtpLoggedOn}),
     [](const ::testing::TestParamInfo<LogonCase>& info) { return info.param.name; });
 
 TEST(FtpLogon, OutOfRangeTypeConnectsNowhere) {
@@ -116,26 +117,26 @@ TEST(FtpLogon, OutOfRangeTypeConnectsNowhere) {
     EXPECT_EQ(server.Accepted(), 0);
 }
 
+// Greetings: each server writes its greeting in the pieces given, then
+// serves the logon if the greeting is a welcome.
+struct GreetingCase {
+    const char* name;
+    std::vector<std::string> pieces;
+    bool loggedOn;
+    int status;  // of the greeting when refused
+};
 
+class FtpGreeting : public ::testing::TestWithParam<GreetingCase> {};
 
-TEST(FtpGreeting, Preliminary120Then220GoesThroughConnectW) {
-    Lines received;
-    ScriptedPeer server(FtpDialogue("120 wait a bit\r\n220 ready now\r\n", LoggedOn({}),
-                                    &received));
-    TestFtpLink ftp;
-    EXPECT_TRUE(LoginTo(ftp, server));
-}
-
-TEST(FtpGreeting, MultiLineGreetingSplitAcrossPackets) {
+TEST_P(FtpGreeting, IsReadWholeAndJudged) {
+    const GreetingCase& g = GetParam();
     Lines received;
     ScriptedPeer server([&](PeerConnection& c) {
-        c.Write("22");
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        c.Write("0-Welcome\r\n220-second");
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        c.Write(" line\r\n");
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        c.Write("220 ready\r\n");
+        for (const std::string& piece : g.pieces) {
+            c.Write(piece);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (!g.loggedOn) return;
         received.push_back(c.ReadLine());
         c.Write("230 ok\r\n");
         received.push_back(c.ReadLine());
@@ -143,21 +144,25 @@ TEST(FtpGreeting, MultiLineGreetingSplitAcrossPackets) {
         c.ReadToEnd();
     });
     TestFtpLink ftp;
-    ASSERT_TRUE(LoginTo(ftp, server));
-    // The greeting was consumed as one reply of three lines before USER.
-    EXPECT_EQ(received[0], "USER u");
-    EXPECT_TRUE(ftp.m_arrReplyQueue.empty());
+    ASSERT_EQ(LoginTo(ftp, server), g.loggedOn);
+    if (g.loggedOn) {
+        // The whole greeting was consumed before USER.
+        EXPECT_EQ(received, (Lines{"USER u", "PWD"}));
+        EXPECT_TRUE(ftp.m_arrReplyQueue.empty());
+    } else {
+        EXPECT_EQ(ftp.GetLastError(), g.status);
+        EXPECT_EQ(ftp.m_nLoginState, kFtpLoggedOff);
+    }
 }
 
-TEST(FtpGreeting, RefusingGreetingFailsTheLogin) {
-    Lines received;
-    ScriptedPeer server(FtpDialogue("421 too many users\r\n", {}, &received));
-    TestFtpLink ftp;
-    EXPECT_FALSE(LoginTo(ftp, server));
-    EXPECT_EQ(ftp.m_nLoginState, 3);
-    EXPECT_EQ(ftp.GetLastError(), 4);
-    EXPECT_TRUE(received.empty());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FtpGreeting,
+    ::testing::Values(
+        GreetingCase{"Preliminary120Then220", {"120 wait a bit\r\n220 ready now\r\n"}, true, 0},
+        GreetingCase{"MultiLineSplitAcrossPackets",
+                     {"22", "0-Welcome\r\n220-second", " line\r\n", "220 ready\r\n"}, true, 0},
+        GreetingCase{"Refusing421", {"421 too many users\r\n"}, false, kFtpStatusTransient}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --- replies ---
 
@@ -188,46 +193,62 @@ TEST(FtpReplies, EmptyQueueIs602AndRefusedForEveryCommand) {
     }
 }
 
-TEST(FtpReplies, ReplyWithoutCodeIsStatus8) {
-    Lines received;
-    ScriptedPeer server(FtpDialogue("220 hi\r\n", LoggedOn({"hello there\r\n"}), &received));
-    TestFtpLink ftp;
-    ASSERT_TRUE(LoginTo(ftp, server));
-    EXPECT_FALSE(ftp.Noop());
-    EXPECT_EQ(ftp.GetLastError(), 8);
-}
+// Servers that answer NOOP badly: with no code, with a line that never
+// ends, with more lines than the queue may hold, or not at all.
+struct HostileCase {
+    const char* name;
+    std::function<void(PeerConnection&)> answer;  // after reading NOOP
+    int status;
+    int state;
+};
 
-TEST(FtpReplies, EndlessReplyLineIsBoundedAndDropsTheConnection) {
-    ScriptedPeer server([](PeerConnection& c) {
+class FtpHostileReply : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(FtpHostileReply, FailsWithinItsBounds) {
+    const HostileCase& h = GetParam();
+    ScriptedPeer server([&](PeerConnection& c) {
         ServeLogon(c);
-        c.ReadLine();  // NOOP
-        c.Write("200 ");
-        const std::string chunk(64 << 10, 'x');
-        for (int i = 0; i < 40; ++i) c.Write(chunk);  // 2.5 MiB, no line end
+        c.ReadLine();
+        h.answer(c);
     });
     TestFtpLink ftp;
+    ftp.m_control.m_nTimeout = 1;
     ASSERT_TRUE(LoginTo(ftp, server));
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(ftp.Noop());
-    EXPECT_EQ(ftp.GetLastError(), 7);
-    EXPECT_EQ(ftp.m_nLoginState, 3);
-    EXPECT_TRUE(ftp.m_arrReplyQueue.empty());
+    EXPECT_EQ(ftp.GetLastError(), h.status);
+    EXPECT_EQ(ftp.m_nLoginState, h.state);
+    if (h.state == kFtpLoggedOff) {
+        EXPECT_TRUE(ftp.m_arrReplyQueue.empty());
+    }
+    // A silent server costs the time-out plus at most 1 s (room for a busy machine).
+    EXPECT_LE(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
-TEST(FtpReplies, OverlongReplyQueueIsBoundedAndDropsTheConnection) {
-    ScriptedPeer server([](PeerConnection& c) {
-        ServeLogon(c);
-        c.ReadLine();  // NOOP
-        std::string lines;
-        for (std::size_t i = 0; i <= CFtpLink::kMaxQueuedLines; ++i) lines += "200-x\r\n";
-        c.Write(lines + "200 end\r\n");  // under the byte bound, over the line bound
-        c.ReadToEnd();
-    });
-    TestFtpLink ftp;
-    ASSERT_TRUE(LoginTo(ftp, server));
-    EXPECT_FALSE(ftp.Noop());
-    EXPECT_EQ(ftp.GetLastError(), 7);
-    EXPECT_EQ(ftp.m_nLoginState, 3);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FtpHostileReply,
+    ::testing::Values(
+        HostileCase{"NoCode", [](PeerConnection& c) { c.Write("hello there\r\n"); },
+                    kFtpStatusUnknownReply, kFtpLoggedOn},
+        HostileCase{"EndlessLine",
+                    [](PeerConnection& c) {
+                        c.Write("200 ");
+                        const std::string chunk(64 << 10, 'x');
+                        for (int i = 0; i < 40 && c.Write(chunk); ++i) {}  // 2.5 MiB
+                    },
+                    kFtpStatusConnection, kFtpLoggedOff},
+        HostileCase{"MoreLinesThanTheQueueHolds",
+                    [](PeerConnection& c) {
+                        std::string lines;
+                        for (std::size_t i = 0; i <= CFtpLink::kMaxQueuedLines; ++i)
+                            lines += "200-x\r\n";
+                        c.Write(lines + "200 end\r\n");  // under the byte bound
+                        c.ReadToEnd();
+                    },
+                    kFtpStatusConnection, kFtpLoggedOff},
+        HostileCase{"Silent", [](PeerConnection& c) { c.ReadToEnd(); }, kFtpStatusConnection,
+                    kFtpLoggedOff}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FtpReplies, UnaskedLinesPilingUpAreBoundedAndDropTheConnection) {
     // Every reply comes with 900 KB of lines nobody asked for.
@@ -284,25 +305,6 @@ TEST(FtpReplies, DroppedConnectionLogsOnAgainByItself) {
     server.Join();
     EXPECT_EQ(received[0], (Lines{"USER u", "PWD", "NOOP"}));
     EXPECT_EQ(received[1], (Lines{"USER u", "PWD", "NOOP", "QUIT"}));
-}
-
-TEST(FtpReplies, SilentServerFailsWithStatus7AfterTheTimeout) {
-    ScriptedPeer server([](PeerConnection& c) {
-        ServeLogon(c);
-        c.ReadLine();
-        c.ReadToEnd();  // never answers
-    });
-    TestFtpLink ftp;
-    ftp.m_control.m_nTimeout = 1;
-    ASSERT_TRUE(LoginTo(ftp, server));
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(ftp.Noop());
-    const double elapsed =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_EQ(ftp.GetLastError(), 7);
-    EXPECT_EQ(ftp.m_nLoginState, 3);
-    EXPECT_GE(elapsed, 1.0);
-    EXPECT_LE(elapsed, 3.0);  // T plus at most 1 s, with room for a busy machine
 }
 
 // --- command wrappers ---

@@ -251,86 +251,79 @@ TEST(SocksProxy, TypeZeroKeepsTheStoredSettings) {
     EXPECT_EQ(sock.m_bProxyAuth, 1);
 }
 
-TEST(SocksProxy, Socks5BindReportsTheBoundAddressAndAcceptWaitsForTheSecondReply) {
+// BIND: Listen asks the proxy to listen (first reply: where), Accept waits
+// for the second reply (the peer came, or did not).
+struct BindCase {
+    const char* name;
+    int type;
+    bool proxyListening;     // false: nothing listens on the proxy port
+    std::vector<Step> steps;
+    int listen;
+    const char* boundAddr;   // when listen succeeds
+    int boundPort;           // host order
+    int accept;              // -1: Accept not called
+    std::size_t dataAfter;   // bytes received after a successful Accept
+    int proxyError;          // after the last call (4 set before)
     std::string sent;
-    ScriptedPeer proxy([&](PeerConnection& c) {
-        sent += c.Read(3);
-        c.Write(Bytes({5, 0}));
-        sent += c.Read(10);
-        c.Write(Bytes({5, 0, 0, 1, 127, 0, 0, 9, 0x12, 0x34}));
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        c.Write(Bytes({5, 0, 0, 1, 10, 0, 0, 1, 0, 20}) + "data from peer");
-        c.ReadToEnd();
-    });
+};
+
+class SocksBind : public ::testing::TestWithParam<BindCase> {};
+
+TEST_P(SocksBind, ListenAndAccept) {
+    const BindCase& c = GetParam();
+    std::string sent;
+    ScriptedPeer proxy(ProxyScript(c.steps, &sent));
     CVLKSocket sock;
     ASSERT_TRUE(sock.Create());
-    sock.SetProxy(2, "127.0.0.1", static_cast<int>(proxy.Port()), "", "", 0);
+    sock.m_nLastProxyError = kProxyOtherMethod;
+    const unsigned int port = c.proxyListening ? proxy.Port() : test::FreeLoopbackPort();
+    sock.SetProxy(c.type, "127.0.0.1", static_cast<int>(port), "", "", 0);
     std::uint32_t boundAddr = 0;
     int boundPort = -1;
-    ASSERT_EQ(sock.Listen(inet_addr("10.0.0.1"), boundAddr, boundPort), 1);
-    EXPECT_EQ(boundAddr, inet_addr("127.0.0.9"));
-    EXPECT_EQ(ntohs(static_cast<std::uint16_t>(boundPort)), 0x1234);
-    ASSERT_EQ(sock.Accept(), 1);
-    char buf[32];
-    EXPECT_EQ(sock.Receive(buf, sizeof buf), 14);
+    ASSERT_EQ(sock.Listen(inet_addr("10.0.0.1"), boundAddr, boundPort), c.listen);
+    if (c.listen == 1) {
+        EXPECT_EQ(boundAddr, inet_addr(c.boundAddr));
+        EXPECT_EQ(ntohs(static_cast<std::uint16_t>(boundPort)), c.boundPort);
+    } else {
+        EXPECT_EQ(boundPort, 0);
+    }
+    if (c.accept >= 0) {
+        EXPECT_EQ(sock.Accept(), c.accept);
+        char buf[32];
+        if (c.accept == 1) {
+            EXPECT_EQ(sock.Receive(buf, sizeof buf), static_cast<int>(c.dataAfter));
+        }
+    }
+    EXPECT_EQ(sock.GetLastProxyError(), c.proxyError);
     sock.Close();
-    proxy.Join();
-    EXPECT_EQ(sent, kGreeting + Bytes({5, 2, 0, 1, 10, 0, 0, 1, 0, 0}));
+    if (c.proxyListening) {
+        proxy.Join();
+        EXPECT_EQ(sent, c.sent);
+    }
 }
 
-TEST(SocksProxy, Socks4BindAndRejectedSecondReply) {
-    std::string sent;
-    ScriptedPeer proxy([&](PeerConnection& c) {
-        sent += c.Read(9);
-        c.Write(Bytes({0, 0x5A, 0x43, 0x21, 127, 0, 0, 1}));
-        c.Write(Bytes({0, 0x5B, 0, 0, 0, 0, 0, 0}));  // the peer never came
-        c.ReadToEnd();
-    });
-    CVLKSocket sock;
-    ASSERT_TRUE(sock.Create());
-    sock.SetProxy(1, "127.0.0.1", static_cast<int>(proxy.Port()), "", "", 0);
-    std::uint32_t boundAddr = 0;
-    int boundPort = -1;
-    ASSERT_EQ(sock.Listen(inet_addr("10.0.0.1"), boundAddr, boundPort), 1);
-    EXPECT_EQ(boundAddr, inet_addr("127.0.0.1"));
-    EXPECT_EQ(ntohs(static_cast<std::uint16_t>(boundPort)), 0x4321);
-    EXPECT_EQ(sock.Accept(), 0);
-    EXPECT_EQ(sock.GetLastProxyError(), 0);
-    sock.Close();
-    proxy.Join();
-    EXPECT_EQ(sent, Bytes({4, 2, 0, 0, 10, 0, 0, 1, 0}));
-}
-
-TEST(SocksProxy, BindConnectFailureCodesDifferBetweenVersions) {
-    const int closedPort = static_cast<int>(test::FreeLoopbackPort());
-    std::uint32_t boundAddr = 0;
-    int boundPort = -1;
-    CVLKSocket socks4;
-    ASSERT_TRUE(socks4.Create());
-    socks4.SetProxy(1, "127.0.0.1", closedPort, "", "", 0);
-    EXPECT_EQ(socks4.Listen(inet_addr("10.0.0.1"), boundAddr, boundPort), 0);
-    EXPECT_EQ(socks4.GetLastProxyError(), 2);
-
-    CVLKSocket socks5;
-    ASSERT_TRUE(socks5.Create());
-    socks5.SetProxy(2, "127.0.0.1", closedPort, "", "", 0);
-    EXPECT_EQ(socks5.Listen(inet_addr("10.0.0.1"), boundAddr, boundPort), 0);
-    EXPECT_EQ(socks5.GetLastProxyError(), 1);
-}
-
-TEST(SocksProxy, Socks4BindRejectionLeavesTheErrorCodeAsItWas) {
-    std::string sent;
-    ScriptedPeer proxy(ProxyScript({{9, Bytes({0, 0x5B, 0, 0, 0, 0, 0, 0})}}, &sent));
-    CVLKSocket sock;
-    ASSERT_TRUE(sock.Create());
-    sock.m_nLastProxyError = 4;
-    sock.SetProxy(1, "127.0.0.1", static_cast<int>(proxy.Port()), "", "", 0);
-    std::uint32_t boundAddr = 0;
-    int boundPort = -1;
-    EXPECT_EQ(sock.Listen(inet_addr("10.0.0.1"), boundAddr, boundPort), 0);
-    EXPECT_EQ(boundPort, 0);
-    EXPECT_EQ(sock.GetLastProxyError(), 4);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SocksBind,
+    ::testing::Values(
+        BindCase{"Socks5BoundThenPeerWithData", kProxySocks5, true,
+                 {{3, Bytes({5, 0})},
+                  {10, Bytes({5, 0, 0, 1, 127, 0, 0, 9, 0x12, 0x34})},
+                  {0, Bytes({5, 0, 0, 1, 10, 0, 0, 1, 0, 20}) + "data from peer", 300}},
+                 1, "127.0.0.9", 0x1234, 1, 14, kProxyOtherMethod,
+                 kGreeting + Bytes({5, 2, 0, 1, 10, 0, 0, 1, 0, 0})},
+        // The peer never came: the second reply refuses, the error code stays.
+        BindCase{"Socks4BoundThenRefused", kProxySocks4, true,
+                 {{9, Bytes({0, 0x5A, 0x43, 0x21, 127, 0, 0, 1}) + Bytes({0, 0x5B, 0, 0, 0, 0, 0, 0})}},
+                 1, "127.0.0.1", 0x4321, 0, 0, kProxyOtherMethod, Bytes({4, 2, 0, 0, 10, 0, 0, 1, 0})},
+        BindCase{"Socks4RefusedAtOnceKeepsTheErrorCode", kProxySocks4, true,
+                 {{9, Bytes({0, 0x5B, 0, 0, 0, 0, 0, 0})}}, 0, "", 0, -1, 0, kProxyOtherMethod,
+                 Bytes({4, 2, 0, 0, 10, 0, 0, 1, 0})},
+        // An unreachable proxy: SOCKS4's Listen says 2, SOCKS5's says 1.
+        BindCase{"Socks4ProxyUnreachable", kProxySocks4, false, {}, 0, "", 0, -1, 0,
+                 kProxyReplyBad, ""},
+        BindCase{"Socks5ProxyUnreachable", kProxySocks5, false, {}, 0, "", 0, -1, 0,
+                 kProxyConnectFailed, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace velkor
