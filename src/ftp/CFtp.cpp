@@ -104,12 +104,21 @@ void CFtp::FinishTransfer(int command) {
     if (!m_arrReplyQueue.empty()) CheckStatus();
 }
 
-bool CFtp::LimitCanStop(std::uint32_t transferred, std::uint32_t limit) {
+bool CFtp::LimitCanStop(std::uint64_t transferred, std::uint64_t limit) {
     return limit == 0 || (limit > transferred && (limit - transferred) % kBlockSize == 0);
 }
 
-CFtp::PumpEnd CFtp::PumpBlocks(Source& source, Sink& sink, std::uint32_t& transferred,
-                               std::uint32_t limit, std::uint32_t offset, std::uint32_t size) {
+std::uint32_t CFtp::Saturated32(std::uint64_t value) {
+    return value <= UINT32_MAX ? static_cast<std::uint32_t>(value) : UINT32_MAX;
+}
+
+std::uint32_t CFtp::Saturated32OrZero(std::uint64_t value) {
+    return value <= UINT32_MAX ? static_cast<std::uint32_t>(value) : 0;
+}
+
+CFtp::PumpEnd CFtp::PumpBlocks(Source& source, Sink& sink, std::uint64_t& transferred,
+                               std::uint32_t* transferred32, std::uint64_t limit,
+                               std::uint64_t offset, std::uint64_t size, bool exactSize) {
     // The source is read up to kReadAheadBytes at once and its bytes moved
     // on in blocks of kBlockSize, so the counters, the limit and the abort
     // flag work per block while the source is read in fewer calls. A block
@@ -119,10 +128,17 @@ CFtp::PumpEnd CFtp::PumpBlocks(Source& source, Sink& sink, std::uint32_t& transf
     std::unique_ptr<char[]> ahead(new char[kReadAheadBytes]);
     int aheadStart = 0, aheadEnd = 0;
     bool sourceEnded = false;
-    std::uint32_t moved = 0;
+    std::uint64_t moved = 0;
     PumpEnd end = PumpEnd::kDone;
     for (;;) {
-        if (size != 0 && offset + moved >= size) break;
+        if (size != 0 && offset + moved >= size) {
+            // With an exact size, anything more (a server that ignored REST
+            // and sent from the start) is an error.
+            char probe;
+            if (exactSize && (aheadStart < aheadEnd || (!sourceEnded && source.Read(&probe, 1) > 0)))
+                end = PumpEnd::kOverrun;
+            break;
+        }
         while (!sourceEnded && aheadEnd - aheadStart < kBlockSize) {
             // Keep the partial block and read more behind it.
             const int kept = aheadEnd - aheadStart;
@@ -135,16 +151,23 @@ CFtp::PumpEnd CFtp::PumpBlocks(Source& source, Sink& sink, std::uint32_t& transf
             else aheadEnd += n;
         }
         if (end == PumpEnd::kLocalFailed || aheadStart == aheadEnd) break;
-        const int n = std::min(kBlockSize, aheadEnd - aheadStart);
+        int n = std::min(kBlockSize, aheadEnd - aheadStart);
+        if (exactSize && size != 0 && offset + moved + static_cast<std::uint64_t>(n) > size) {
+            // The block crosses the expected end: keep what belongs to the file.
+            n = static_cast<int>(size - offset - moved);
+            end = PumpEnd::kOverrun;
+        }
         const char* data = ahead.get() + aheadStart;
         aheadStart += n;
-        transferred += static_cast<std::uint32_t>(n);
+        transferred += static_cast<std::uint64_t>(n);
+        if (transferred32) *transferred32 = Saturated32(transferred);
         const Sink::Result written = sink.Write(data, n);
         if (written == Sink::kLocalFailed) end = PumpEnd::kLocalFailed;
-        if (written != Sink::kTaken) break;
-        moved += static_cast<std::uint32_t>(n);
+        if (written != Sink::kTaken || end == PumpEnd::kOverrun) break;
+        moved += static_cast<std::uint64_t>(n);
         m_bTransferring = 1;
-        m_nTransferred = offset + moved;
+        m_nTransferred64 = offset + moved;
+        m_nTransferred = Saturated32(m_nTransferred64);
         if (limit != 0 && transferred == limit) break;
         if (m_bAbort == 1) {
             // The data connection is closed first: a server that reads its
@@ -156,12 +179,18 @@ CFtp::PumpEnd CFtp::PumpBlocks(Source& source, Sink& sink, std::uint32_t& transf
         }
     }
     if (!sink.Finish()) end = PumpEnd::kLocalFailed;
+    if (end == PumpEnd::kOverrun) {
+        m_nTransferred64 = size;
+        m_nTransferred = Saturated32(size);
+    }
     return end;
 }
 
 bool CFtp::TransferFile(const std::string& local, const std::string& remote,
-                        std::uint32_t& transferred, std::uint32_t limit, bool download,
-                        bool passive, std::uint32_t offset, std::uint32_t size) {
+                        std::uint64_t& transferred, std::uint32_t* transferred32,
+                        std::uint64_t limit, bool download, bool passive, std::uint64_t offset,
+                        std::uint64_t size) {
+    m_bDataOverrun = false;
     if (size != 0 && offset >= size) return true;
     std::string full, dir, name;
     if (!SplitPath(remote, full, dir, name)) return false;
@@ -200,16 +229,17 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
         FinishTransfer(completion);
         return false;
     }
-    m_nTransferred = offset;
+    m_nTransferred64 = offset;
+    m_nTransferred = Saturated32(offset);
     PumpEnd end;
     if (download) {
         ChannelSource source(m_data);
         FileSink sink(file);
-        end = PumpBlocks(source, sink, transferred, limit, offset, size);
+        end = PumpBlocks(source, sink, transferred, transferred32, limit, offset, size, true);
     } else {
         FileSource source(file);
         ChannelSink sink(m_data);
-        end = PumpBlocks(source, sink, transferred, limit, offset, size);
+        end = PumpBlocks(source, sink, transferred, transferred32, limit, offset, size, false);
     }
     const bool localFailed = end == PumpEnd::kLocalFailed || !file.Close();
     // Closing the data connection lets the server end the transfer, so that
@@ -223,13 +253,31 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
         if (transferred != limit) Abor();
         return transferred == limit;
     }
+    if (end == PumpEnd::kOverrun) {
+        m_bDataOverrun = true;
+        return false;
+    }
     return limit == 0 || transferred == limit;
 }
 
 std::uint32_t CFtp::Download(const std::string& remote, const std::string& local,
                              std::uint32_t& transferred, std::uint32_t limit,
                              std::uint32_t offset, std::uint32_t size, bool passive) {
-    if (TransferFile(local, remote, transferred, limit, true, passive, offset, size)) return 0;
+    std::uint64_t counter = transferred;
+    return DownloadResult(TransferFile(local, remote, counter, &transferred, limit, true, passive,
+                                       offset, size));
+}
+
+std::uint32_t CFtp::Download64(const std::string& remote, const std::string& local,
+                               std::uint64_t& transferred, std::uint64_t limit,
+                               std::uint64_t offset, std::uint64_t size, bool passive) {
+    return DownloadResult(TransferFile(local, remote, transferred, nullptr, limit, true, passive,
+                                       offset, size));
+}
+
+std::uint32_t CFtp::DownloadResult(bool transferred) const {
+    if (m_bDataOverrun) return kDownloadOtherFailure;
+    if (transferred) return 0;
     switch (m_nLastReply) {
         case 530: return kDownloadNotLoggedIn;
         case 550: return kDownloadUnavailable;
@@ -241,7 +289,18 @@ std::uint32_t CFtp::Download(const std::string& remote, const std::string& local
 std::uint32_t CFtp::Upload(const std::string& local, const std::string& remote,
                            std::uint32_t& transferred, std::uint32_t limit,
                            std::uint32_t offset, std::uint32_t size, bool passive) {
-    return TransferFile(local, remote, transferred, limit, false, passive, offset, size) ? 1 : 0;
+    std::uint64_t counter = transferred;
+    return TransferFile(local, remote, counter, &transferred, limit, false, passive, offset, size)
+               ? 1
+               : 0;
+}
+
+std::uint32_t CFtp::Upload64(const std::string& local, const std::string& remote,
+                             std::uint64_t& transferred, std::uint64_t limit,
+                             std::uint64_t offset, std::uint64_t size, bool passive) {
+    return TransferFile(local, remote, transferred, nullptr, limit, false, passive, offset, size)
+               ? 1
+               : 0;
 }
 
 bool CFtp::DeleteFileA(const std::string& path) {
@@ -260,6 +319,15 @@ bool CFtp::RemoveDir(const std::string& path) {
 }
 
 bool CFtp::Delete(const std::string& path) { return DeleteTree(path, 0); }
+
+bool CFtp::IsSafeEntryName(const std::string& name) {
+    if (name.empty() || name.front() == ' ' || name.back() == ' ') return false;
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '/' || c == '\\' || b < 0x20 || b == 0x7F) return false;
+    }
+    return true;
+}
 
 bool CFtp::DeleteTree(const std::string& path, int depth) {
     std::string full, dir, name;
@@ -287,9 +355,10 @@ bool CFtp::DeleteTree(const std::string& path, int depth) {
         entry.FreeStrings();
         if (entryName == "." || entryName == "..") continue;
         // A name with a separator in it ("..\\..\\x" is a valid Unix file
-        // name) would address a place outside this directory: refuse the
-        // whole tree rather than delete there.
-        if (entryName.find_first_of("/\\") != std::string::npos) return false;
+        // name) would address a place outside this directory, and so would
+        // ".. " on a server that trims its arguments: refuse the whole tree
+        // rather than delete there.
+        if (!IsSafeEntryName(entryName)) return false;
         const std::string child = text::JoinServerPath(full, entryName);
         // A link is removed itself; following it could reach outside the tree.
         if (!(link ? DeleteFileA(child) : DeleteTree(child, depth + 1))) return false;
@@ -321,20 +390,25 @@ bool CFtp::IsFileExisted(const std::string& path) {
 }
 
 std::uint32_t CFtp::GetFileLength(const std::string& path) {
+    return Saturated32OrZero(GetFileLength64(path));
+}
+
+std::uint64_t CFtp::GetFileLength64(const std::string& path) {
     if (Size(path)) {
         const std::string& line = m_arrLastMessage.empty() ? std::string() : m_arrLastMessage[0];
         const int at = GetFirstNumericPos(line, 3);
         if (at < 0 || 3 + at >= static_cast<int>(line.size())) return 0;
         const int count = GetNumericCount(line, 3 + at);
-        return static_cast<std::uint32_t>(
-            std::strtoull(line.substr(static_cast<std::size_t>(3 + at),
-                                      static_cast<std::size_t>(count))
-                              .c_str(),
-                          nullptr, 10));
+        // 20 digits or more do not fit: unknown rather than a wrapped value.
+        if (count > 19) return 0;
+        return std::strtoull(line.substr(static_cast<std::size_t>(3 + at),
+                                         static_cast<std::size_t>(count))
+                                 .c_str(),
+                             nullptr, 10);
     }
     if (!List(path) || m_arrListing.empty()) return 0;
     CFtpFile entry;
-    const std::uint32_t size = Parse_ls(m_arrListing[0].c_str(), &entry) ? entry.m_nSize : 0;
+    const std::uint64_t size = Parse_ls(m_arrListing[0].c_str(), &entry) ? entry.m_nSize64 : 0;
     entry.FreeStrings();
     return size;
 }

@@ -46,6 +46,11 @@ public:
     // in both files; size: total length when known (0: unknown). The local
     // file is never truncated. 0 on success; on failure 30 (530), 10 (550),
     // 12 (450), 0 (a 2xx reply) or 4294967295.
+    // With a known size, a download never writes past it: the block that
+    // crosses it is cut, and data beyond it (a server that accepted REST but
+    // sent from the start) fails with 4294967295 whatever the server's reply.
+    // The counters never wrap: past 4 GiB they stay at 4294967295 (use the
+    // 64-bit forms for such files).
     virtual std::uint32_t Download(const std::string& remote, const std::string& local,
                                    std::uint32_t& transferred, std::uint32_t limit,
                                    std::uint32_t offset, std::uint32_t size, bool passive);
@@ -53,21 +58,32 @@ public:
     virtual std::uint32_t Upload(const std::string& local, const std::string& remote,
                                  std::uint32_t& transferred, std::uint32_t limit,
                                  std::uint32_t offset, std::uint32_t size, bool passive);
+    // The same with 64-bit counter, limit, offset and size, for files of
+    // 4 GiB and more; m_nTransferred64 follows them while they run.
+    std::uint32_t Download64(const std::string& remote, const std::string& local,
+                             std::uint64_t& transferred, std::uint64_t limit,
+                             std::uint64_t offset, std::uint64_t size, bool passive);
+    std::uint32_t Upload64(const std::string& local, const std::string& remote,
+                           std::uint64_t& transferred, std::uint64_t limit,
+                           std::uint64_t offset, std::uint64_t size, bool passive);
     virtual bool DeleteFileA(const std::string& path);
     virtual bool CreateDir(const std::string& path);
     virtual bool RemoveDir(const std::string& path);
     // Deletes a file, or a directory with everything below it (symbolic
     // links are deleted, never followed). Stops with false, deleting
-    // nothing more, at an entry whose name holds '/' or '\' (such a name
-    // would address a place outside the tree) and below kMaxDeleteDepth.
+    // nothing more, at an entry whose name could address a place outside
+    // the tree (see IsSafeEntryName) and below kMaxDeleteDepth.
     virtual bool Delete(const std::string& path);
     // Renames within one directory; false without any command otherwise.
     virtual bool Rename(const std::string& from, const std::string& to);
     bool MoveFileA(const std::string& from, const std::string& to);
 
     bool IsFileExisted(const std::string& path);
-    // The length in bytes (SIZE, else the LIST line); 0 when unknown.
+    // The length in bytes (SIZE, else the LIST line); 0 when unknown, and
+    // also when it does not fit in 32 bits (never a wrapped value).
     std::uint32_t GetFileLength(const std::string& path);
+    // The same in 64 bits; 0 when unknown.
+    std::uint64_t GetFileLength64(const std::string& path);
     // The current directory relative to the login directory. Always true.
     bool GetCurrentDir(std::string& out);
     bool SetCurrentDir(const std::string& path);
@@ -83,22 +99,37 @@ public:
     // True when a transfer whose counter starts at transferred can meet
     // limit: the counter grows by whole blocks, and the limit stops a
     // transfer only when met exactly (0 never stops one).
-    static bool LimitCanStop(std::uint32_t transferred, std::uint32_t limit);
+    static bool LimitCanStop(std::uint64_t transferred, std::uint64_t limit);
+    // A 64-bit count in 32 bits: 4294967295 (or 0 for a size: "unknown")
+    // when it does not fit.
+    static std::uint32_t Saturated32(std::uint64_t value);
+    static std::uint32_t Saturated32OrZero(std::uint64_t value);
 
     class Source;
     class Sink;
 
 private:
-    enum class PumpEnd { kDone, kLocalFailed };
+    enum class PumpEnd { kDone, kLocalFailed, kOverrun };
     // Moves the source to the sink in blocks until the source ends, size is
     // reached, the limit is met or m_bAbort asks for ABOR (sent after the
     // current block); the one place of the block, limit and abort rules.
-    PumpEnd PumpBlocks(Source& source, Sink& sink, std::uint32_t& transferred,
-                       std::uint32_t limit, std::uint32_t offset, std::uint32_t size);
+    // transferred32, when given, mirrors transferred (saturated) block by
+    // block; exactSize makes data past a known size an overrun.
+    PumpEnd PumpBlocks(Source& source, Sink& sink, std::uint64_t& transferred,
+                       std::uint32_t* transferred32, std::uint64_t limit, std::uint64_t offset,
+                       std::uint64_t size, bool exactSize);
+    std::uint32_t DownloadResult(bool transferred) const;
     bool DeleteTree(const std::string& path, int depth);
+    // False for a listed name that Delete must not act on: one holding '/',
+    // '\' or a control byte, or with a leading or trailing blank (servers
+    // that trim arguments would read ".. " as "..").
+    static bool IsSafeEntryName(const std::string& name);
     bool TransferFile(const std::string& local, const std::string& remote,
-                      std::uint32_t& transferred, std::uint32_t limit, bool download,
-                      bool passive, std::uint32_t offset, std::uint32_t size);
+                      std::uint64_t& transferred, std::uint32_t* transferred32,
+                      std::uint64_t limit, bool download, bool passive, std::uint64_t offset,
+                      std::uint64_t size);
+    // The last download ended with data past its known size.
+    bool m_bDataOverrun = false;
     // Full path, directory and name of a path; false when one is empty.
     bool SplitPath(const std::string& path, std::string& full, std::string& dir,
                    std::string& name) const;

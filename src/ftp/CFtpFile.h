@@ -26,7 +26,8 @@ public:
     char* m_pszGroup = nullptr;       // or "unknown"
     char* m_pszPermission = nullptr;  // mode string, NetWare rights, or a made-up mode
     std::int32_t m_tModified = 0;     // seconds since 1970, local-time conversion
-    std::uint32_t m_nSize = 0;        // devices: (major << 16) | minor
+    std::uint32_t m_nSize = 0;        // devices: (major << 16) | minor; 0 when over 32 bits
+    std::uint64_t m_nSize64 = 0;      // the same, never cut to 32 bits
     std::uint8_t m_bDirectory = 0;
     std::uint8_t m_bExec = 0;
     std::uint8_t m_bLink = 0;

@@ -262,6 +262,16 @@ void CFtpLink::ClearAllMsg() {
 }
 
 bool CFtpLink::SendCommand(const std::string& line) {
+    // One command, one line: a CR, LF or NUL inside it (say, from a file
+    // name) would let the rest reach the server as a command of its own.
+    const std::size_t body = line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0
+                                 ? line.size() - 2
+                                 : line.size();
+    if (line.find_first_of(std::string("\r\n\0", 3)) < body) {
+        SetLastSocketError(WSAEINVAL);
+        m_nLastError = kFtpStatusRefused;
+        return false;
+    }
     const int command = m_nCommand;
     if (m_nLoginState == kFtpLoggedOff) {
         if (!ReLogin()) {

@@ -104,7 +104,8 @@ public:
 
     std::uint8_t m_bAbort = 0;
     std::uint8_t m_bTransferring = 0;
-    std::uint32_t m_nTransferred = 0;
+    std::uint32_t m_nTransferred = 0;    // stays at 4294967295 past 4 GiB
+    std::uint64_t m_nTransferred64 = 0;  // the same count, never cut
     std::string m_strHost;
     int m_nPort = 0;
     std::string m_strUser, m_strPassword, m_strAccount;
@@ -126,6 +127,9 @@ protected:
     // --- control connection and replies ---
     // Sends one line (the caller appends "\r\n"; a blank line sends nothing)
     // and reads its reply into the queue; logs on again first when needed.
+    // A line holding CR, LF or NUL before its end is refused before anything
+    // is sent (false, status 2, socket error 10022), so no argument of any
+    // command wrapper can smuggle in a second command.
     bool SendCommand(const std::string& line);
     // Consumes the oldest reply and judges it for m_nCommand; statuses 1 and
     // 6 are success.
@@ -156,6 +160,7 @@ protected:
     bool Allo(unsigned int size, unsigned int record);
     bool Rest(const std::string& marker);
     bool Rest(std::uint32_t offset);
+    bool Rest(std::uint64_t offset);
     bool Stor(const std::string& path);
     bool StorW();
     bool Stou();

@@ -56,6 +56,7 @@ bool CFtpLink::Mode(const std::string& mode) { return Command(kMode, "MODE " + m
 bool CFtpLink::Stru(const std::string& s) { return Command(kStru, "STRU " + s); }
 bool CFtpLink::Rest(const std::string& marker) { return Command(kRest, "REST " + marker); }
 bool CFtpLink::Rest(std::uint32_t offset) { return Rest(std::to_string(offset)); }
+bool CFtpLink::Rest(std::uint64_t offset) { return Rest(std::to_string(offset)); }
 bool CFtpLink::Stor(const std::string& path) {
     return CommandWithCompletion(kStor, "STOR " + NetPath(path));
 }

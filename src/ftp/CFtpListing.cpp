@@ -41,11 +41,18 @@ long ReadLong(char* p, char** end) {
     return static_cast<long>(v);
 }
 
-std::uint32_t ReadUnsigned(char* p, char** end = nullptr) {
+std::uint64_t ReadUnsigned(char* p, char** end = nullptr) {
     char* stop = nullptr;
     const unsigned long long v = std::strtoull(p, &stop, 10);
     if (end) *end = stop;
-    return static_cast<std::uint32_t>(v);
+    return v;
+}
+
+// Both sizes of an entry; a size over 32 bits is 0 ("unknown") in m_nSize,
+// never a wrapped value.
+void SetSize(CFtpFile* file, std::uint64_t size) {
+    file->m_nSize64 = size;
+    file->m_nSize = size <= UINT32_MAX ? static_cast<std::uint32_t>(size) : 0;
 }
 
 }  // namespace
@@ -134,7 +141,7 @@ bool CFtp::Parse_ls_eplf(char* line, CFtpFile* file) {
                 file->m_tModified = static_cast<std::int32_t>(ReadLong(fact + 1, nullptr));
                 break;
             case 's':
-                file->m_nSize = ReadUnsigned(fact + 1);
+                SetSize(file, ReadUnsigned(fact + 1));
                 break;
             default:
                 break;
@@ -161,7 +168,7 @@ bool CFtp::Parse_ls_nt(char* line, CFtpFile* file) {
         file->m_pszPermission = HeapCopy("drwxrwxrwx");
     } else {
         file->m_pszPermission = HeapCopy("-rw-rw-rw-");
-        file->m_nSize = ReadUnsigned(p);
+        SetSize(file, ReadUnsigned(p));
     }
     p = goto_next_token(p);
     if (!*p) return false;
@@ -177,7 +184,7 @@ bool CFtp::Parse_ls_novell(char* line, CFtpFile* file) {
     p = copy_token(&file->m_pszOwner, p);
     if (!p) return false;
     file->m_pszGroup = HeapCopy(kUnknown);
-    file->m_nSize = ReadUnsigned(p);
+    SetSize(file, ReadUnsigned(p));
     p = goto_next_token(p);
     const long t = parse_time(&p);
     if (t == 0) return false;
@@ -211,17 +218,17 @@ bool CFtp::Parse_ls_unix(char* line, int fieldCount, CFtpFile* file) {
     if (kind == 'b' || kind == 'u' || kind == 'c') {
         char* comma = std::strchr(p, ',');
         if (!comma) return false;
-        const std::uint32_t major = ReadUnsigned(p);
+        const auto major = static_cast<std::uint32_t>(ReadUnsigned(p));
         char* end = nullptr;
-        const std::uint32_t minor = ReadUnsigned(SkipBlanks(comma + 1), &end);
+        const auto minor = static_cast<std::uint32_t>(ReadUnsigned(SkipBlanks(comma + 1), &end));
         if (*end != ' ') return false;
-        file->m_nSize = (major << 16) | minor;
+        SetSize(file, (major << 16) | minor);
         p = end;
     } else {
         char* end = p;
         while (*end && !text::IsSpaceOrTab(*end)) ++end;
         if (*end != ' ' && *end != '\t') return false;
-        file->m_nSize = ReadUnsigned(p);
+        SetSize(file, ReadUnsigned(p));
         p = end;
     }
     p = SkipBlanks(p);

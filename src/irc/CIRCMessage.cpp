@@ -306,7 +306,9 @@ void CIRCMessage::CreateChannelModeMsg(const std::string& channel,
 }
 
 void CIRCMessage::CreateVLKNotifyBackMsg(const std::string& ownNick) {
-    if (IsCommandNotifyBackMsg()) m_strNick = ownNick;
+    // Cut like every other builder's text, so the line stays one line.
+    if (IsCommandNotifyBackMsg())
+        m_strNick = ownNick.substr(0, ownNick.find_first_of(std::string("\r\n\0", 3)));
 }
 
 }  // namespace velkor

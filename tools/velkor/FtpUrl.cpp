@@ -85,6 +85,14 @@ bool ParseFtpUrl(const std::string& text, FtpUrl& out, std::string& error) {
         return false;
     }
     if (out.path == "/") out.path.clear();
+    // A decoded CR or LF would end the command it goes into and start
+    // another one ("%0d%0aDELE x"); NUL would cut it.
+    for (const std::string* field : {&out.user, &out.password, &out.path}) {
+        if (field->find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+            error = "CR, LF or NUL in the address";
+            return false;
+        }
+    }
     return true;
 }
 
