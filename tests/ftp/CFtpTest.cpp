@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "FtpTestSupport.h"
+#include "platform/LastError.h"
 #include "platform/WaitHook.h"
 
 namespace velkor {
@@ -18,9 +19,6 @@ namespace {
 
 using namespace test;  // the scripted peer and FTP dialogue helpers
 using Lines = std::vector<std::string>;
-
-
-
 
 TEST(CFtpOps, CasesThatSendNothing) {
     Lines received;
@@ -50,17 +48,91 @@ TEST(CFtpOps, FileLengthFromSizeOrFromTheListing) {
     ScriptedPeer server(FtpDialogue(
         "220 hi\r\n",
         LoggedOn({"213 1234\r\n", "500 SIZE not understood\r\n", "200 ascii\r\n",
-                  PasvReply(data.Port()), "150 list\r\n226 done\r\n"}),
+                  PasvReply(data.Port()), "150 list\r\n226 done\r\n", "213 4294975488\r\n",
+                  "213 4294975488\r\n", "213 99999999999999999999999\r\n"}),
         &received));
     CFtp ftp;
     ASSERT_TRUE(LoginTo(ftp, server));
     ftp.m_strTransferType = "i";
     EXPECT_EQ(ftp.GetFileLength("/a.bin"), 1234u);
     EXPECT_EQ(ftp.GetFileLength("/b.bin"), 777u);
+    // Over 32 bits: unknown in the 32-bit form (never 8192), whole in the other.
+    EXPECT_EQ(ftp.GetFileLength("/c.bin"), 0u);
+    EXPECT_EQ(ftp.GetFileLength64("/c.bin"), 4294975488ull);
+    EXPECT_EQ(ftp.GetFileLength64("/d.bin"), 0u);
     ftp.Logout();
     server.Join();
     EXPECT_EQ(received, (Lines{"USER u", "PWD", "SIZE /a.bin", "SIZE /b.bin", "TYPE a", "PASV",
-                               "LIST /b.bin", "QUIT"}));
+                               "LIST /b.bin", "SIZE /c.bin", "SIZE /c.bin", "SIZE /d.bin",
+                               "QUIT"}));
+}
+
+// Names another user of the server may have made, which would address a
+// place outside the tree: "..\\..\\victim" is a valid Unix name, ".. " is
+// ".." to a server that trims arguments.
+class UnsafeName : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(UnsafeName, StopsARecursiveDeleteBeforeItActsOnIt) {
+    ScriptedPeer data([](PeerConnection& c) {
+        c.Write("-rw-r--r-- 1 u g 3 Jan 5 2003 a.txt\r\n-rw-r--r-- 1 u g 3 Jan 5 2003 " +
+                GetParam() + "\r\n");
+    });
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n",
+        LoggedOn({"250 ok\r\n", "257 \"/d\"\r\n", PasvReply(data.Port()),
+                  "150 list\r\n226 done\r\n", "550 not a dir\r\n", "250 deleted\r\n"}),
+        &received));
+    CFtp ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    EXPECT_FALSE(ftp.Delete("/d"));
+    ftp.Logout();
+    server.Join();
+    EXPECT_EQ(received, (Lines{"USER u", "PWD", "CWD /d", "PWD", "PASV", "LIST /d",
+                               "CWD /d/a.txt", "DELE a.txt", "QUIT"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, UnsafeName,
+                         ::testing::Values("..\\..\\victim", ".. ", "x ", "a\x1b[2J"));
+
+TEST(CFtpOps, ArgumentsWithLineBreaksAreRefusedBeforeSending) {
+    Lines received;
+    ScriptedPeer server(FtpDialogue("220 hi\r\n", LoggedOn({"200 ok\r\n"}), &received));
+    CFtp ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    for (const std::string& name : {std::string("f\r\nDELE important.txt"), std::string("f\nX"),
+                                    std::string("f\0X", 3)}) {
+        EXPECT_FALSE(ftp.DeleteFileA("/" + name));
+        EXPECT_EQ(GetLastSocketError(), WSAEINVAL);
+    }
+    EXPECT_TRUE(ftp.KeepAlive());  // the session is untouched
+    ftp.Logout();
+    server.Join();
+    EXPECT_EQ(received, (Lines{"USER u", "PWD", "NOOP", "QUIT"}));
+}
+
+TEST(CFtpOps, ResumeThatTheServerIgnoresNeverWritesPastTheSize) {
+    // REST is accepted, but the whole file comes from its first byte.
+    ScriptedPeer data([](PeerConnection& c) { c.Write(std::string(3 * CFtp::kBlockSize, 'B')); });
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n",
+        LoggedOn({"250 ok\r\n", "257 \"/pub\"\r\n", "200 binary\r\n", PasvReply(data.Port()),
+                  "350 restarting\r\n", "150 sending\r\n226 done\r\n"}),
+        &received));
+    const std::string local = testing::TempDir() + "velkor-rest-" + std::to_string(getpid());
+    std::ofstream(local, std::ios::binary) << std::string(1000, 'A');
+    CFtp ftp;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    std::uint64_t transferred = 0;
+    EXPECT_EQ(ftp.Download64("/pub/f.bin", local, transferred, 0, 1000, 3 * CFtp::kBlockSize, true),
+              CFtp::kDownloadOtherFailure);
+    std::ifstream in(local, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::remove(local.c_str());
+    EXPECT_EQ(bytes.size(), 3u * CFtp::kBlockSize);  // cut at the size, not beyond
+    EXPECT_EQ(bytes.substr(0, 1000), std::string(1000, 'A'));
+    EXPECT_EQ(ftp.m_nTransferred64, 3u * CFtp::kBlockSize);
 }
 
 TEST(CFtpOps, RecursiveDeleteFollowsTheListingOrder) {

@@ -41,7 +41,7 @@ struct FtpOptions {
     std::string url, second;
     bool resume = false;
     bool recursive = false;
-    std::uint32_t limit = 0;
+    std::uint64_t limit = 0;
 };
 
 // CFtp with the listing and the time-outs opened to the tool.
@@ -160,7 +160,8 @@ int RunList(FtpSession& ftp, const std::string& path) {
         CFtpFile f;
         if (CFtp::Parse_ls(line.c_str(), &f)) {
             const char kind = f.m_bDirectory ? 'd' : f.m_bLink ? 'l' : '-';
-            std::printf("%c %12u  %s  %s\n", kind, f.m_nSize, FormatTime(f.m_tModified).c_str(),
+            std::printf("%c %12llu  %s  %s\n", kind, static_cast<unsigned long long>(f.m_nSize64),
+                        FormatTime(f.m_tModified).c_str(),
                         Printable(f.m_pszName).c_str());
         } else {
             std::printf("%s\n", Printable(line).c_str());
@@ -184,12 +185,34 @@ void WithProgress(FtpSession& ftp, const std::string& label, std::uint64_t total
             // second one also gives up waiting for a server that stalls.
             if (g_interrupted >= 1) ftp.m_bAbort = 1;
             if (g_interrupted >= 2) CancelBlockingCall();
-            progress.Update(ftp.m_nTransferred);
+            progress.Update(ftp.m_nTransferred64);
         });
         transfer();
     }
     sigaction(SIGINT, &old, nullptr);
-    progress.Finish(ftp.m_nTransferred);
+    progress.Finish(ftp.m_nTransferred64);
+}
+
+// A new empty file beside path (same folder, so a rename replaces path),
+// with path's mode when it exists and a new file's mode otherwise. Empty
+// when none can be made.
+std::string CreateFileBeside(const std::string& path) {
+    std::string name = path + ".velkor-XXXXXX";
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) return {};
+    struct stat st{};
+    const mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777)
+                                                      : (0644 & ~CurrentUmask());
+    ::fchmod(fd, mode);
+    ::close(fd);
+    return name;
+}
+
+// After a transfer that moved its data: the completion reply must be a
+// 2xx; a 426 (the server aborted) or none at all means the data may be cut.
+int CheckCompletion(const char* what, const FtpSession& ftp) {
+    if (ftp.m_nLastReply / 100 == 2) return kExitOk;
+    return Fail(what, ftp, kExitTransfer);
 }
 
 int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote) {
@@ -198,40 +221,63 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote) {
         std::fprintf(stderr, "velkor ftp get: name the local file\n");
         return kExitUsage;
     }
-    const std::uint32_t size = ftp.GetFileLength(remote);
-    std::uint64_t have = 0;
-    std::uint32_t offset = 0;
+    const std::uint64_t size = ftp.GetFileLength64(remote);
+    std::uint64_t offset = 0;
+    // A fresh download goes into a new file beside the local one, which it
+    // replaces only when it succeeds (or is interrupted, to be resumed): a
+    // failed download leaves the user's file as it was.
+    std::string target = local;
+    std::string fresh;
     if (const auto localSize = o.resume ? LocalFileSize(local) : std::nullopt) {
-        have = *localSize;
-        offset = static_cast<std::uint32_t>(have);
+        offset = *localSize;
         if (size != 0 && offset >= size) {
-            std::printf("%s is already complete (%u bytes)\n", local.c_str(), size);
+            std::printf("%s is already complete (%llu bytes)\n", local.c_str(),
+                        static_cast<unsigned long long>(size));
             return kExitOk;
         }
-    } else if (FILE* f = std::fopen(local.c_str(), "wb")) {
-        std::fclose(f);  // a fresh download replaces the whole file
+    } else {
+        fresh = CreateFileBeside(local);
+        if (fresh.empty()) {
+            std::fprintf(stderr, "velkor ftp get: cannot create a file beside %s\n",
+                         local.c_str());
+            return kExitTransfer;
+        }
+        target = fresh;
     }
-    std::uint32_t transferred = 0;
+    std::uint64_t transferred = 0;
     std::uint32_t result = 0;
     WithProgress(ftp, "get " + FtpSession::NameOf(remote), size, offset, o.quiet, [&] {
-        result = ftp.Download(remote, local, transferred, o.limit, offset, size, !o.active);
+        result = ftp.Download64(remote, target, transferred, o.limit, offset, size, !o.active);
     });
+    int code = kExitOk;
     if (g_interrupted) {
-        std::fprintf(stderr, "velkor ftp: interrupted after %u bytes; go on with --resume\n",
-                     ftp.m_nTransferred);
-        return kExitInterrupted;
-    }
-    if (result != 0) {
-        return Fail("get", ftp, result == CFtp::kDownloadUnavailable   ? kExitNotFound
+        std::fprintf(stderr, "velkor ftp: interrupted after %llu bytes; go on with --resume\n",
+                     static_cast<unsigned long long>(ftp.m_nTransferred64));
+        code = kExitInterrupted;
+    } else if (result != 0) {
+        code = Fail("get", ftp, result == CFtp::kDownloadUnavailable   ? kExitNotFound
                                 : result == CFtp::kDownloadNotLoggedIn ? kExitConnect
                                                                        : kExitTransfer);
+    } else if (o.limit == 0) {
+        code = CheckCompletion("get", ftp);
+        if (code == kExitOk && size != 0 && ftp.m_nTransferred64 != size) {
+            std::fprintf(stderr, "velkor ftp: get ended early: %llu of %llu bytes\n",
+                         static_cast<unsigned long long>(ftp.m_nTransferred64),
+                         static_cast<unsigned long long>(size));
+            code = kExitTransfer;
+        }
     }
-    if (o.limit == 0 && size != 0 && ftp.m_nTransferred != size) {
-        std::fprintf(stderr, "velkor ftp: get ended early: %u of %u bytes\n", ftp.m_nTransferred,
-                     size);
-        return kExitTransfer;
+    if (!fresh.empty()) {
+        const bool keep = code == kExitOk || code == kExitInterrupted;
+        if (keep && std::rename(fresh.c_str(), local.c_str()) != 0) {
+            std::fprintf(stderr, "velkor ftp get: cannot replace %s\n", local.c_str());
+            code = kExitTransfer;
+        }
+        if (!keep) std::remove(fresh.c_str());
     }
-    std::printf("got %s: %u bytes%s\n", local.c_str(), transferred,
+    if (code != kExitOk) return code;
+    std::printf("got %s: %llu bytes%s\n", local.c_str(),
+                static_cast<unsigned long long>(transferred),
                 offset ? (" (resumed at " + std::to_string(offset) + ")").c_str() : "");
     return kExitOk;
 }
@@ -244,25 +290,27 @@ int RunPut(FtpSession& ftp, const FtpOptions& o, const std::string& local,
         std::fprintf(stderr, "velkor ftp put: cannot read %s\n", local.c_str());
         return kExitUsage;
     }
-    std::uint32_t offset = 0;
-    if (o.resume) offset = ftp.GetFileLength(remote);
+    std::uint64_t offset = 0;
+    if (o.resume) offset = ftp.GetFileLength64(remote);
     if (o.resume && offset >= size && size != 0) {
         std::printf("%s is already complete on the server\n", remote.c_str());
         return kExitOk;
     }
-    std::uint32_t transferred = 0;
+    std::uint64_t transferred = 0;
     std::uint32_t result = 0;
     WithProgress(ftp, "put " + FtpSession::NameOf(remote), size, offset, o.quiet, [&] {
-        result = ftp.Upload(local, remote, transferred, o.limit, offset,
-                            static_cast<std::uint32_t>(size), !o.active);
+        result = ftp.Upload64(local, remote, transferred, o.limit, offset, size, !o.active);
     });
     if (g_interrupted) {
-        std::fprintf(stderr, "velkor ftp: interrupted after %u bytes; go on with --resume\n",
-                     ftp.m_nTransferred);
+        std::fprintf(stderr, "velkor ftp: interrupted after %llu bytes; go on with --resume\n",
+                     static_cast<unsigned long long>(ftp.m_nTransferred64));
         return kExitInterrupted;
     }
     if (result != 1) return Fail("put", ftp, RefusalCode(ftp));
-    std::printf("put %s: %u bytes\n", remote.c_str(), transferred);
+    if (o.limit == 0) {
+        if (const int code = CheckCompletion("put", ftp); code != kExitOk) return code;
+    }
+    std::printf("put %s: %llu bytes\n", remote.c_str(), static_cast<unsigned long long>(transferred));
     return kExitOk;
 }
 
@@ -291,9 +339,9 @@ int Run(const std::string& command, const FtpOptions& o) {
     if (command == "get") return RunGet(*ftp, o, path);
     if (command == "put") return RunPut(*ftp, o, o.url, path);
     if (command == "size") {
-        const std::uint32_t size = ftp->GetFileLength(path);
+        const std::uint64_t size = ftp->GetFileLength64(path);
         if (size == 0 && !ftp->IsFileExisted(path)) return Fail("size", *ftp, kExitNotFound);
-        std::printf("%u\n", size);
+        std::printf("%llu\n", static_cast<unsigned long long>(size));
         return kExitOk;
     }
     bool ok = false;
