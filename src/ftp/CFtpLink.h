@@ -122,6 +122,10 @@ public:
     int m_nCommand = -1;
     int m_nLastError = 0;
     int m_nLastReply = 0;
+    // Passive mode connects to the host the 227 reply names (false, the
+    // default), or to the control connection's peer with the reply's port
+    // (true), so a hostile reply cannot send the data to another host.
+    bool m_bPassiveUsesControlPeer = false;
 
 protected:
     // --- control connection and replies ---
@@ -208,13 +212,19 @@ protected:
     bool Eprt(const std::string& argument);
     bool Epsv();
 
-    // Passive set-up: PASV, then connect to the address of its 227 reply.
+    // Passive set-up: PASV, then connect to the address of its 227 reply,
+    // or with m_bPassiveUsesControlPeer to the control connection's peer.
     bool SetupPassiveDataChannel();
     // Active set-up: listen next to the control connection and send PORT.
     bool SetupActiveDataChannel();
     // Active mode, after the preliminary reply: accept the server's data
-    // connection (within the data time-out) as the data channel.
+    // connection (within the data time-out) as the data channel. Only a
+    // peer with the control connection's peer address is taken; any other
+    // host that connects is closed and the wait goes on, so a third host
+    // cannot become the data of a download.
     bool AcceptActiveDataChannel();
+    // The control connection's peer address (through a proxy: its target).
+    bool ControlPeerAddress(std::string& address) const;
     // Drops the listening socket of active mode.
     void DiscardActiveListener();
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -89,12 +90,22 @@ bool CFtpLink::ParsePassiveReply(const std::string& line, std::string& host, int
     return true;
 }
 
+bool CFtpLink::ControlPeerAddress(std::string& address) const {
+    if (!m_control.m_bConnected) return false;
+    unsigned int port = 0;
+    const CVLKSocket& sock = m_control.m_socket;
+    // Through a proxy the server is the proxy's target, not the proxy.
+    return sock.IsProxyExisted() ? sock.GetProxyPeerName(address, port) != 0
+                                 : sock.GetPeerName(address, port);
+}
+
 bool CFtpLink::SetupPassiveDataChannel() {
     if (!Pasv()) return false;
     std::string host;
     int port = 0;
     if (m_arrLastMessage.empty() || !ParsePassiveReply(m_arrLastMessage.front(), host, port))
         return false;
+    if (m_bPassiveUsesControlPeer && !ControlPeerAddress(host)) return false;
     return ConnectDataChannel(host, port);
 }
 
@@ -126,8 +137,27 @@ bool CFtpLink::AcceptActiveDataChannel() {
     if (!m_pDataListener) return false;
     DisconnectDataChannel();
     CVLKSocket& sock = m_data.m_socket;
-    sock.Close();
-    const bool ok = m_pDataListener->AcceptWithin(sock, m_data.m_nTimeout) != 0;
+    std::string server;
+    const bool serverKnown = ControlPeerAddress(server);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(m_data.m_nTimeout);
+    bool ok = false;
+    for (;;) {
+        sock.Close();
+        const auto left = std::chrono::ceil<std::chrono::seconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0 || !m_pDataListener->AcceptWithin(sock, static_cast<unsigned int>(left)))
+            break;
+        std::string peer;
+        unsigned int peerPort = 0;
+        if (!serverKnown || (sock.GetPeerName(peer, peerPort) && peer == server)) {
+            ok = true;
+            break;
+        }
+        // Another host came first: its bytes are not the server's data.
+    }
+    if (!ok) sock.Close();
     DiscardActiveListener();
     if (!ok) return false;
     sock.SetTimeoutLength(m_data.m_nTimeout);

@@ -352,6 +352,8 @@ TEST_P(RealFtp, ThroughSocksProxySocks5ControlSocks4Data) {
     doc.m_nFtpPort = static_cast<int>(dante.Port());
     CPRDLDoc::Setthis(&doc);
     Session ftp;
+    // The data goes to the server's own address, handed to the proxy.
+    ftp.m_bPassiveUsesControlPeer = true;
     const bool loggedOn = Login(ftp);
     const bool listed = loggedOn && ftp.Nlst("");
     const int controlProxy = ftp.m_control.m_socket.IsProxyExisted();

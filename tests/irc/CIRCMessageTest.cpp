@@ -304,6 +304,10 @@ TEST(Builders, NotifyBackSetsTheOwnNickOnEchoesOnly) {
     m.CreateJoinMsg("#c", "");
     m.CreateVLKNotifyBackMsg("me");
     EXPECT_EQ(m.m_strNick, "");
+    // Like every builder's text, the nick ends at a line end: one line out.
+    m.CreatePrivateMsg("#c", "x");
+    m.CreateVLKNotifyBackMsg("me\r\nQUIT :owned");
+    EXPECT_EQ(m.AsString(), ":me PRIVMSG #c :x\r\n");
 }
 
 TEST(Records, FromReceivedLines) {

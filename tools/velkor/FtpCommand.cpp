@@ -32,6 +32,7 @@ void OnInterrupt(int) { g_interrupted = g_interrupted + 1; }
 struct FtpOptions {
     bool active = false;
     bool quiet = false;
+    bool pasvReplyAddress = false;
     unsigned int timeout = 30;
     int logonType = 0;
     std::string fwHost, fwUser, fwPassword, account;
@@ -128,6 +129,7 @@ std::unique_ptr<Session> Connect(const FtpOptions& o, const FtpUrl& url, int& ex
         CPRDLDoc::Setthis(&proxy);
     }
     ftp->SetTimeouts(o.timeout);
+    ftp->m_bPassiveUsesControlPeer = !o.pasvReplyAddress;
     if (!ftp->Login(url.host, url.port, url.user, url.password, o.account, o.fwHost, o.fwUser,
                     o.fwPassword, o.fwPort, o.logonType)) {
         if (ftp->GetLastMessage().empty()) {
@@ -368,6 +370,9 @@ void AddFtpCommand(CLI::App& app, int& exitCode) {
         "6 not found (550), 7 refused by the server, 130 interrupted.");
     ftp->add_flag("--active", o->active, "Active mode (PORT) instead of passive (PASV)");
     ftp->add_flag("-q,--quiet", o->quiet, "No progress bar");
+    ftp->add_flag("--pasv-use-reply-address", o->pasvReplyAddress,
+                  "Passive mode: connect to the host the server's 227 reply names\n"
+                  "(by default the server's own address, with the reply's port)");
     ftp->add_option("--timeout", o->timeout, "Seconds a server may stay silent")
         ->check(CLI::Range(1u, 3600u));
     ftp->add_option("--logon-type", o->logonType,
