@@ -162,6 +162,15 @@ bool CFtpLink::WriteControlChannel(const std::string& line) {
 // --- replies ---
 
 bool CFtpLink::ReadString() {
+    // A whole reply, however it trickles in, within kReplyDeadlineFactor
+    // times the time-out of one receive.
+    m_controlReader.SetDeadline(
+        CLineReader::Clock::now() +
+        std::chrono::seconds(kReplyDeadlineFactor * m_control.m_socket.m_nTimeoutLength));
+    struct ClearDeadline {
+        CLineReader& reader;
+        ~ClearDeadline() { reader.ClearDeadline(); }
+    } clear{m_controlReader};
     const std::size_t first = m_arrReplyQueue.size();
     std::size_t replyBytes = 0;
     // What the queue holds already, then each line as it is added.

@@ -64,6 +64,10 @@ public:
     static constexpr std::size_t kMaxQueuedBytes = 4u << 20;
     // Default time-out of both channels, in seconds.
     static constexpr unsigned int kChannelTimeout = 30;
+    // A whole reply (all its lines) must arrive within this many times the
+    // control connection's time-out, however slowly it trickles in; then
+    // the command fails like a receive that timed out (status 7).
+    static constexpr unsigned int kReplyDeadlineFactor = 2;
     // Time-out of the completion reply read after a transfer or listing.
     static constexpr unsigned int kDirectReadTimeout = 5;
     // How many protocol numbers of a 522 reply EPRT/EPSV try at most.

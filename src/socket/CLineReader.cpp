@@ -1,20 +1,10 @@
 #include "socket/CLineReader.h"
 
-#include <time.h>
-
 #include <algorithm>
 
+#include "platform/LastError.h"
+
 namespace velkor {
-
-namespace {
-
-long MonotonicSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long>(ts.tv_sec);
-}
-
-}  // namespace
 
 CLineReader::CLineReader(CVLKSocket& socket, std::size_t maxLineBytes)
     : m_socket(socket), m_nMaxLineBytes(maxLineBytes) {}
@@ -44,19 +34,22 @@ CLineReader::Result CLineReader::ReadLines(std::vector<std::string>& lines,
         lines.resize(had);
         return kTooLong;
     }
-    const long started = MonotonicSeconds();
     const unsigned int socketTimeout = m_socket.m_nTimeoutLength;
     Result result = kOk;
     char chunk[kReceiveBytes];
     for (;;) {
-        if (m_nDeadline != 0) {
-            const long left = static_cast<long>(m_nDeadline) - (MonotonicSeconds() - started);
+        if (m_deadline) {
+            const auto left =
+                std::chrono::ceil<std::chrono::seconds>(*m_deadline - Clock::now()).count();
             if (left <= 0) {
+                SetLastSocketError(WSAECONNABORTED);  // as a receive that timed out
                 result = kDeadline;
                 break;
             }
-            m_socket.SetTimeoutLength(
-                static_cast<unsigned int>(std::min<long>(left, static_cast<long>(socketTimeout))));
+            // The receive may not outlast the deadline (whole seconds, like
+            // the socket's own time-out).
+            m_socket.SetTimeoutLength(static_cast<unsigned int>(
+                std::min<long long>(left, static_cast<long long>(socketTimeout))));
         }
         const int n = m_socket.Receive(chunk, sizeof chunk);
         if (n < 0) {
@@ -81,7 +74,7 @@ CLineReader::Result CLineReader::ReadLines(std::vector<std::string>& lines,
             break;
         }
     }
-    if (m_nDeadline != 0) m_socket.SetTimeoutLength(socketTimeout);
+    if (m_deadline) m_socket.SetTimeoutLength(socketTimeout);
     if (result == kTooLong) {
         m_buffer.clear();
         lines.resize(had);

@@ -5,12 +5,14 @@
 // their CR LF; bytes after the last CR LF stay buffered for the next call,
 // so a reply split across packets, or two replies in one packet, read the
 // same. Nothing grows without bound: a line that does not end within
-// maxLineBytes fails with kTooLong. A deadline (whole seconds, 0: none)
-// bounds one ReadLines call as a whole, so a peer that trickles a byte per
-// time-out cannot hold the caller forever.
+// maxLineBytes fails with kTooLong. A deadline bounds the reading as a
+// whole (each receive still has the socket's time-out), so a peer that
+// trickles a byte per time-out cannot hold the caller forever.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,9 +38,11 @@ public:
     Result ReadLines(std::vector<std::string>& lines, std::size_t& received);
     // Forgets buffered bytes (call when the connection is opened anew).
     void Reset() { m_buffer.clear(); }
-    // Bounds each later ReadLines call; 0 (the default) relies on the
-    // socket's time-out per receive alone.
-    void SetDeadline(unsigned int seconds) { m_nDeadline = seconds; }
+    using Clock = std::chrono::steady_clock;
+    // ReadLines calls give up with kDeadline once this point has passed;
+    // without one (the default) only the socket's time-out per receive holds.
+    void SetDeadline(Clock::time_point deadline) { m_deadline = deadline; }
+    void ClearDeadline() { m_deadline.reset(); }
     bool HasBufferedBytes() const { return !m_buffer.empty(); }
 
     // Bytes received at most per receive call.
@@ -51,7 +55,7 @@ private:
 
     CVLKSocket& m_socket;
     std::size_t m_nMaxLineBytes;
-    unsigned int m_nDeadline = 0;
+    std::optional<Clock::time_point> m_deadline;
     std::string m_buffer;
 };
 

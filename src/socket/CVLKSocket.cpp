@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -22,6 +23,8 @@ constexpr std::uint8_t kMethodUserPassword = 0x02;
 constexpr std::uint8_t kMethodNoneAcceptable = 0xFF;
 constexpr std::uint8_t kUserPasswordVersion = 0x01;
 constexpr std::uint8_t kAddressTypeIPv4 = 0x01;
+constexpr std::uint8_t kAddressTypeName = 0x03;
+constexpr std::uint8_t kAddressTypeIPv6 = 0x04;
 constexpr std::uint8_t kSocks5Succeeded = 0x00;      // reply field of a request
 constexpr std::uint8_t kUserPasswordAccepted = 0x00;  // status of the authentication
 
@@ -109,8 +112,8 @@ int CVLKSocket::Accept() {
         return Receive(reply, sizeof reply) == 8 && reply[1] == kSocks4Granted ? 1 : 0;
     }
     if (m_nProxyType != kProxyNone) {
-        std::uint8_t reply[10];
-        return Receive(reply, sizeof reply) == 10 && reply[1] == kSocks5Succeeded ? 1 : 0;
+        Socks5Reply reply;
+        return ReceiveSocks5Reply(reply) > 0 && reply[1] == kSocks5Succeeded ? 1 : 0;
     }
     CVLKSocket accepted;
     if (!CSocket::Accept(accepted)) return 0;
@@ -130,8 +133,33 @@ void CVLKSocket::SetProxy(int type, const std::string& host, int port, const std
     m_bProxyAuth = auth;
 }
 
+bool CVLKSocket::TimedConnect(const sockaddr* addr, int len) {
+    m_nTimeOut = 0;
+    if (ConnectNow(addr, len)) return true;
+    if (GetLastSocketError() != WSAEWOULDBLOCK) return false;
+    const long start = WholeSecondsNow();
+    for (;;) {
+        switch (WaitForEvent(FD_CONNECT)) {
+            case WaitResult::Cancelled: return false;
+            case WaitResult::Ready: return TakeConnectResult();
+            case WaitResult::PeriodPassed: break;
+        }
+        if (WholeSecondsNow() - start > static_cast<long>(m_nTimeoutLength)) {
+            SetLastSocketError(WSAETIMEDOUT);
+            return false;
+        }
+    }
+}
+
+bool CVLKSocket::TimedConnect(const char* host, unsigned int port) {
+    std::uint32_t addr = 0;
+    if (!ResolveIPv4Host(host, addr)) return false;
+    const sockaddr_in sin = MakeIPv4Address(addr, port);
+    return TimedConnect(reinterpret_cast<const sockaddr*>(&sin), static_cast<int>(sizeof sin));
+}
+
 int CVLKSocket::Connect(const char* host, unsigned int port) {
-    if (m_nProxyType == kProxyNone) return CSocket::Connect(host, port) ? 1 : 0;
+    if (m_nProxyType == kProxyNone) return TimedConnect(host, port) ? 1 : 0;
     std::uint32_t addr = 0;
     if (!ResolveIPv4Host(host, addr)) return 0;
     const sockaddr_in sin = MakeIPv4Address(addr, port);
@@ -139,7 +167,7 @@ int CVLKSocket::Connect(const char* host, unsigned int port) {
 }
 
 bool CVLKSocket::ConnectToProxy() {
-    return CSocket::Connect(m_strProxyHost.c_str(), static_cast<unsigned int>(m_nProxyPort));
+    return TimedConnect(m_strProxyHost.c_str(), static_cast<unsigned int>(m_nProxyPort));
 }
 
 bool CVLKSocket::OpenProxyConnection() {
@@ -174,12 +202,27 @@ int CVLKSocket::Socks4Exchange(std::uint8_t command, std::uint16_t portNet,
 }
 
 int CVLKSocket::Socks5Exchange(std::uint8_t command, std::uint32_t addrNet,
-                               std::uint16_t portNet, std::uint8_t (&reply)[10]) {
+                               std::uint16_t portNet, Socks5Reply& reply) {
     std::uint8_t request[10] = {kSocks5Version, command, 0x00, kAddressTypeIPv4};
     std::memcpy(request + 4, &addrNet, 4);
     std::memcpy(request + 8, &portNet, 2);
     if (!SendAll(request, sizeof request)) return -1;
-    return Receive(reply, sizeof reply);
+    return ReceiveSocks5Reply(reply);
+}
+
+int CVLKSocket::ReceiveSocks5Reply(Socks5Reply& reply) {
+    // Looked at first, then taken to its exact length: a reply carrying a
+    // name (ATYP 3) or an IPv6 address (ATYP 4) is longer than ten bytes,
+    // and the bytes behind the reply are the application's.
+    const int seen = Receive(reply, static_cast<int>(sizeof reply), MSG_PEEK);
+    if (seen <= 0) return -1;
+    int length = 10;
+    if (seen >= 5 && reply[3] == kAddressTypeName) length = 4 + 1 + reply[4] + 2;
+    if (seen >= 4 && reply[3] == kAddressTypeIPv6) length = 4 + 16 + 2;
+    // Still one receive per reply: one that came in pieces counts as short.
+    const int take = std::min(seen, length);
+    const int got = Receive(reply, take);
+    return got == length ? length : -1;
 }
 
 int CVLKSocket::Socks5Negotiate() {
@@ -226,7 +269,7 @@ int CVLKSocket::Socks5Negotiate() {
 }
 
 int CVLKSocket::Connect(const sockaddr* addr, int len) {
-    if (m_nProxyType == kProxyNone) return CSocket::Connect(addr, len) ? 1 : 0;
+    if (m_nProxyType == kProxyNone) return TimedConnect(addr, len) ? 1 : 0;
     if (!addr || len < static_cast<int>(sizeof(sockaddr_in)) || addr->sa_family != AF_INET) {
         SetLastSocketError(WSAEINVAL);
         return 0;
@@ -246,8 +289,8 @@ int CVLKSocket::Connect(const sockaddr* addr, int len) {
         return 1;
     }
     if (!Socks5Negotiate()) return 0;
-    std::uint8_t reply[10];
-    if (Socks5Exchange(kSocksConnect, target->sin_addr.s_addr, target->sin_port, reply) != 10 ||
+    Socks5Reply reply;
+    if (Socks5Exchange(kSocksConnect, target->sin_addr.s_addr, target->sin_port, reply) <= 0 ||
         reply[1] != kSocks5Succeeded) {
         m_nLastProxyError = kProxyReplyBad;
         return 0;
@@ -274,14 +317,16 @@ int CVLKSocket::Listen(std::uint32_t addr, std::uint32_t& boundAddr, int& boundP
     }
     if (!OpenProxyConnection()) return 0;
     if (!Socks5Negotiate()) return 0;
-    std::uint8_t reply[10];
-    if (Socks5Exchange(kSocksBind, addr, 0, reply) != 10 || reply[1] != kSocks5Succeeded) {
+    Socks5Reply reply;
+    const int length = Socks5Exchange(kSocksBind, addr, 0, reply);
+    if (length <= 0 || reply[1] != kSocks5Succeeded) {
         m_nLastProxyError = kProxyReplyBad;
         return 0;
     }
+    // The port ends the reply; the address is known only in IPv4 form.
     std::uint16_t port = 0;
-    std::memcpy(&boundAddr, reply + 4, 4);
-    std::memcpy(&port, reply + 8, 2);
+    if (reply[3] == kAddressTypeIPv4) std::memcpy(&boundAddr, reply + 4, 4);
+    std::memcpy(&port, reply + length - 2, 2);
     boundPort = port;
     return 1;
 }

@@ -22,7 +22,9 @@
 //      before anything is sent, last error 10022)
 //   6  SOCKS5: the proxy demands user/password but authentication is off
 // Each proxy reply must arrive within one receive; a reply split in two
-// counts as short.
+// counts as short. A SOCKS5 reply is taken to its exact length whatever
+// its address type (an IPv4 address, a name or an IPv6 address), so the
+// bytes behind it stay the application's.
 #pragma once
 
 #include <cstdint>
@@ -70,6 +72,8 @@ public:
     int Send(const void* buf, int len, int flags = 0) override;
 
     // Connects to an IPv4 socket address, through the proxy when one is set.
+    // Every connect (to the target or to the proxy) gives up like a receive:
+    // after the time-out, within the same whole-second window, with 10060.
     virtual int Connect(const sockaddr* addr, int len);
     // Connects to a host given by name or dotted address. With a proxy set
     // the name is resolved here (10022 when it does not resolve, before any
@@ -125,6 +129,8 @@ protected:
 
 private:
     int TimedAttempt(void* buf, int len, int flags, long event, bool write);
+    bool TimedConnect(const sockaddr* addr, int len);
+    bool TimedConnect(const char* host, unsigned int port);
 
     bool ConnectToProxy();
     // Refuses over-long credentials (error 5), then connects to the proxy
@@ -135,8 +141,14 @@ private:
     int Socks5Negotiate();
     int Socks4Exchange(std::uint8_t command, std::uint16_t portNet, std::uint32_t addrNet,
                        std::uint8_t (&reply)[8]);
+    // The longest SOCKS5 reply: head, a 255-byte name with its length, port.
+    static constexpr int kMaxSocks5ReplyBytes = 4 + 1 + 255 + 2;
+    using Socks5Reply = std::uint8_t[kMaxSocks5ReplyBytes];
     int Socks5Exchange(std::uint8_t command, std::uint32_t addrNet, std::uint16_t portNet,
-                       std::uint8_t (&reply)[10]);
+                       Socks5Reply& reply);
+    // One SOCKS5 reply taken to its exact length (whatever its address
+    // type): the length, or -1 when it failed or came short.
+    int ReceiveSocks5Reply(Socks5Reply& reply);
 };
 
 }  // namespace velkor

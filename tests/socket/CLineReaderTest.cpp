@@ -75,7 +75,7 @@ TEST(CLineReader, DeadlineEndsAPeerThatTricklesWithinEachTimeout) {
     sock.SetTimeoutLength(3);
     ASSERT_EQ(sock.Connect("127.0.0.1", peer.Port()), 1);
     CLineReader reader(sock, 1 << 20);
-    reader.SetDeadline(1);
+    reader.SetDeadline(CLineReader::Clock::now() + std::chrono::seconds(1));
     Lines lines;
     std::size_t received = 0;
     const auto start = std::chrono::steady_clock::now();

@@ -141,6 +141,37 @@ TEST(CVLKSocket, ReentryFromTheWaitHookIsRefusedWith10036) {
     EXPECT_EQ(sock.IsTimeout(), 0);
 }
 
+TEST(CVLKSocket, ConnectToAPeerThatDropsSynsEndsWithinTheTimeout) {
+    // A listener that never accepts, with its queue full: the kernel drops
+    // further SYNs, as a filtering firewall would.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sin{};
+    sin.sin_family = AF_INET;
+    sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof sin;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&sin), len), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&sin), &len), 0);
+    std::vector<int> fillers;
+    for (int i = 0; i < 4; ++i) {
+        fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        ::connect(fillers.back(), reinterpret_cast<sockaddr*>(&sin), len);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    CVLKSocket sock;
+    ASSERT_TRUE(sock.Create());
+    sock.SetTimeoutLength(1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(sock.Connect("127.0.0.1", ntohs(sin.sin_port)), 0);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(GetLastSocketError(), WSAETIMEDOUT);
+    EXPECT_GE(elapsed, 1.0);
+    EXPECT_LE(elapsed, 2.8);  // T plus at most 1 s, with room for a busy machine
+    for (int fd : fillers) ::close(fd);
+    ::close(listener);
+}
+
 // A plain client that connects to a port and exchanges one line.
 std::thread ClientThread(unsigned int port, std::string* reply) {
     return std::thread([port, reply] {

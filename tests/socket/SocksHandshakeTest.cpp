@@ -125,6 +125,28 @@ INSTANTIATE_TEST_SUITE_P(
                       kGreeting}),
     [](const ::testing::TestParamInfo<HandshakeCase>& info) { return info.param.name; });
 
+// A CONNECT reply may name the bound address as IPv4, as a name (ATYP 3)
+// or as IPv6 (ATYP 4): taken whole, so the bytes behind it stay data.
+class Socks5ReplyAddress : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Socks5ReplyAddress, IsTakenWholeAndTheDataBehindItStays) {
+    std::string sent;
+    ScriptedPeer proxy(ProxyScript({{3, Bytes({5, 0})}, {10, GetParam() + "greeting"}}, &sent));
+    CVLKSocket sock;
+    ASSERT_TRUE(sock.Create());
+    sock.SetProxy(kProxySocks5, "127.0.0.1", static_cast<int>(proxy.Port()), "", "", 0);
+    ASSERT_EQ(sock.Connect("10.0.0.1", 21), 1) << sock.GetLastProxyError();
+    char buf[64];
+    const int n = sock.Receive(buf, sizeof buf);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(std::string(buf, static_cast<std::size_t>(n)), "greeting");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, Socks5ReplyAddress,
+    ::testing::Values(kSocks5Ok, Bytes({5, 0, 0, 3, 9}) + "localhost" + Bytes({0, 21}),
+                      Bytes({5, 0, 0, 4}) + std::string(16, '\0') + Bytes({0, 21})));
+
 TEST(SocksProxy, SilentProxyFailsTheStepAfterTheTimeout) {
     std::string sent;
     ScriptedPeer proxy(ProxyScript({{3, Bytes({5, 0}), 3000}}, &sent));
