@@ -128,6 +128,32 @@ std::optional<std::uint64_t> LocalFileSize(const std::string& path) {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, mode_t mode) {
+    std::string temp = path + ".XXXXXX";
+    // mkostemp opens with O_CREAT|O_EXCL (which never follows a link).
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fchmod(fd, mode) == 0;
+    std::size_t done = 0;
+    while (ok && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else done += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+}
+
+bool OwnedByUserOrMissing(const std::string& path) {
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    return st.st_uid == ::geteuid();
+}
+
 mode_t CurrentUmask() {
     std::ifstream status("/proc/self/status");
     std::string line;

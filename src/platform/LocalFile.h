@@ -76,4 +76,14 @@ std::optional<std::uint64_t> LocalFileSize(const std::string& path);
 // The process's file-creation mask, read without changing it.
 mode_t CurrentUmask();
 
+// Replaces path with bytes so that readers see the old file or the whole
+// new one, never a part: a new file of a unique name is made beside it
+// (created exclusively, so a link planted there is never followed and no
+// other writer shares it) with the given mode, written, synced and renamed
+// over path. False (and path untouched) when any step fails.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, mode_t mode);
+
+// True when path does not exist or belongs to the calling user.
+bool OwnedByUserOrMissing(const std::string& path);
+
 }  // namespace velkor

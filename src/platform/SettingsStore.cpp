@@ -1,6 +1,7 @@
 #include "platform/SettingsStore.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,8 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+
+#include "platform/LocalFile.h"
 
 namespace velkor {
 
@@ -63,8 +66,16 @@ std::string CSettingsStore::Location() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     std::string base = xdg && *xdg ? xdg : "";
     if (base.empty()) {
+        // Never a shared folder: $HOME, else the user's home from the
+        // password database, else no location at all.
         const char* home = std::getenv("HOME");
-        base = std::string(home && *home ? home : "/tmp") + "/.config";
+        std::string dir = home && *home ? home : "";
+        if (dir.empty()) {
+            if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir && *pw->pw_dir)
+                dir = pw->pw_dir;
+        }
+        if (dir.empty()) return {};
+        base = dir + "/.config";
     }
     return base + "/velkor/internet-settings";
 }
@@ -73,6 +84,7 @@ bool CSettingsStore::Open() {
     m_values.clear();
     m_bChanged = false;
     const std::string path = Location();
+    if (!UsablePath(path)) return false;
     struct stat st{};
     if (::stat(path.c_str(), &st) != 0) return true;  // no file: a key without values
     if (static_cast<std::size_t>(st.st_size) > kMaxFileBytes) return true;
@@ -133,9 +145,17 @@ void CSettingsStore::SetText(const std::string& name, const std::string& value) 
     m_bChanged = true;
 }
 
+bool CSettingsStore::UsablePath(const std::string& path) {
+    if (path.empty()) return false;
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+    return OwnedByUserOrMissing(dir) && OwnedByUserOrMissing(path);
+}
+
 bool CSettingsStore::Close() {
     if (!m_bChanged) return true;
     const std::string path = Location();
+    if (path.empty()) return false;
     const std::size_t slash = path.rfind('/');
     if (slash != std::string::npos && slash > 0) MakeDirs(path.substr(0, slash));
     std::ostringstream text;
@@ -144,18 +164,7 @@ bool CSettingsStore::Close() {
                                                  : "text:" + Escape(v.text))
              << '\n';
     }
-    const std::string bytes = text.str();
-    const std::string temp = path + ".tmp";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    ::fchmod(fd, 0600);
-    const bool written = ::write(fd, bytes.data(), bytes.size()) ==
-                         static_cast<ssize_t>(bytes.size());
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
+    if (!UsablePath(path) || !WriteFileAtomically(path, text.str(), 0600)) return false;
     m_bChanged = false;
     return true;
 }

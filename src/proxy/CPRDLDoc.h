@@ -16,6 +16,11 @@
 // Getthis(), and a null pointer means "no proxy". The FTP control connection
 // goes through the ftp entry with SOCKS5, the FTP data connection with
 // SOCKS4, each only while m_bEnable is set and the host is not empty.
+//
+// The proxy password (m_strLogonPass) is stored as it is, in clear text:
+// Encrypt/Decrypt do nothing unless a subclass makes them. Its only
+// protection is the file's mode: the document is saved with mode 0600
+// (readable by its owner alone), replaced whole or not at all.
 #pragma once
 
 #include <string>
@@ -66,6 +71,7 @@ public:
         "<?xml version=\"1.1\" encoding=\"gb2312\"?><prdl ver=\"1.0\"><proxy></proxy></prdl>";
 
 protected:
+    unsigned int FileMode() const override { return 0600; }
     // Used by the setup dialog and by InitPrdlDoc.
     int InitProxyConfig(int first, int end);
     // Writes the fields into the "proxy" element, saves, and mirrors them

@@ -5,8 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <pwd.h>
+
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace velkor {
 namespace {
@@ -94,6 +98,80 @@ TEST_F(Settings, DefaultLocationFollowsXdgConfigHome) {
     EXPECT_EQ(CSettingsStore::Location(), "/some/where/velkor/internet-settings");
     if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
     else ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(Settings, ALinkPlantedBesideTheFileIsNeverFollowed) {
+    // Another user plants the name the store once wrote through.
+    fs::create_directories(m_file.parent_path());
+    const fs::path victim = m_dir / "victim";
+    std::ofstream(victim) << "keep";
+    fs::permissions(victim, fs::perms::owner_read | fs::perms::owner_write |
+                                fs::perms::group_read | fs::perms::others_read);
+    fs::create_symlink(victim, m_file.string() + ".tmp");
+    CSettingsStore store;
+    ASSERT_TRUE(store.Open());
+    store.SetText("ProxyServer", "h:1");
+    ASSERT_TRUE(store.Close());
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+    EXPECT_EQ(fs::status(victim).permissions() & fs::perms::others_read, fs::perms::others_read);
+}
+
+TEST_F(Settings, ConcurrentWritersNeverMix) {
+    // Each writer stores two equal values; a reader must never see them differ.
+    std::atomic<bool> stop{false};
+    std::atomic<int> mixed{0}, reads{0};
+    const auto writer = [&](const std::string& value) {
+        for (int i = 0; i < 300; ++i) {
+            CSettingsStore store;
+            store.Open();
+            store.SetText("a", value);
+            store.SetText("b", value);
+            store.Close();
+        }
+    };
+    std::thread reader([&] {
+        while (!stop) {
+            CSettingsStore store;
+            std::string a, b;
+            if (store.Open() && store.QueryText("a", a) && store.QueryText("b", b)) {
+                ++reads;
+                if (a != b) ++mixed;
+            }
+        }
+    });
+    std::thread one(writer, std::string(150, '1')), two(writer, std::string(250, '2'));
+    one.join();
+    two.join();
+    stop = true;
+    reader.join();
+    EXPECT_GT(reads.load(), 0);
+    EXPECT_EQ(mixed.load(), 0);
+}
+
+TEST_F(Settings, NoSharedFolderWithoutHomeAndAFileOfAnotherUserIsRefused) {
+    CSettingsStore::SetLocation("");
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const std::string xdg = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+    ::unsetenv("HOME");
+    ::unsetenv("XDG_CONFIG_HOME");
+    const std::string location = CSettingsStore::Location();
+    if (!home.empty()) ::setenv("HOME", home.c_str(), 1);
+    if (!xdg.empty()) ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
+    EXPECT_EQ(location, std::string(::getpwuid(::geteuid())->pw_dir) +
+                            "/.config/velkor/internet-settings");
+
+    CSettingsStore::SetLocation(m_file.string());
+    WriteRaw("ProxyEnable=number:1\n");
+    if (::geteuid() != 0) GTEST_SKIP() << "giving the file to another user needs root";
+    ASSERT_EQ(::chown(m_file.c_str(), 65534, 65534), 0);
+    CSettingsStore store;
+    EXPECT_FALSE(store.Open());
+    store.SetNumber("ProxyEnable", 0);
+    EXPECT_FALSE(store.Close());
+    ASSERT_EQ(::chown(m_file.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chown(m_file.parent_path().c_str(), 65534, 65534), 0);  // the folder, too
+    EXPECT_FALSE(store.Open());
 }
 
 }  // namespace

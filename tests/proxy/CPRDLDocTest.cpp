@@ -2,7 +2,11 @@
 #include "proxy/CPRDLDoc.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -191,6 +195,39 @@ TEST_F(ProxyDoc, RegistrationAndUnregistration) {
         EXPECT_EQ(CPRDLDoc::Getthis(), &doc);
     }
     EXPECT_EQ(CPRDLDoc::Getthis(), nullptr);
+}
+
+TEST_F(ProxyDoc, SavedPrivateAndWholeOrNotAtAll) {
+    TestDoc doc;
+    const std::string path = (m_dir / "proxy.xml").string();
+    ASSERT_EQ(doc.NewXMLDoc(path), 1);
+    ASSERT_EQ(doc.InitPrdlDoc(), 1);
+    doc.m_strLogonPass = "secret";
+    doc.Update();
+    struct stat st{};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);  // the password is in clear text
+    const std::string saved = [&] {
+        std::ifstream in(path);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+    // A save that fails after 60 bytes (the disk full, a file size limit).
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 60;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    doc.m_strHttpHost = std::string(200, 'h');
+    const int result = doc.SaveXMLDoc();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(result, 0);
+    std::ifstream in(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), saved);
+    CPRDLDoc loaded;
+    EXPECT_EQ(loaded.LoadXMLDoc(path), 1);
+    EXPECT_EQ(loaded.InitPrdlDoc(), 1);
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
 #include "platform/markup/CXMLDoc.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <fstream>
 #include <sstream>
+
+#include "platform/LocalFile.h"
 
 namespace velkor {
 
@@ -41,17 +39,8 @@ int CXMLDoc::LoadXMLDoc(const std::string& path) {
     return SetXml(Decrypt(text.str()));
 }
 
-bool CXMLDoc::WriteFile(const std::string& path, const std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return ::close(fd) == 0 && done == bytes.size();
+bool CXMLDoc::WriteFile(const std::string& path, const std::string& bytes) const {
+    return WriteFileAtomically(path, bytes, static_cast<mode_t>(FileMode()));
 }
 
 int CXMLDoc::SaveXMLDoc() {

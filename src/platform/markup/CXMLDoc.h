@@ -20,7 +20,9 @@ public:
     virtual int NewXMLDoc(const std::string& path);
     // Reads the document from its file; 1, or 0 when it cannot be read.
     virtual int LoadXMLDoc(const std::string& path);
-    // Writes the document to its file; 1, or 0 (also when it has none).
+    // Writes the document to its file; 1, or 0 (also when it has none). The
+    // file is replaced whole or not at all (a save that fails part-way
+    // leaves the old file), with the mode FileMode() gives.
     int SaveXMLDoc();
     // Writes the document to another file; 1 or 0.
     virtual int SaveXmlToFile(const std::string& path);
@@ -35,8 +37,10 @@ public:
     static CRTTIInfo classCXMLDoc;
 
 protected:
-    // Writes bytes to a file (created or truncated, mode 0644); true on success.
-    static bool WriteFile(const std::string& path, const std::string& bytes);
+    // The mode a saved file gets: 0644; documents holding secrets say 0600.
+    virtual unsigned int FileMode() const { return 0644; }
+    // Replaces a file with bytes atomically; true on success.
+    bool WriteFile(const std::string& path, const std::string& bytes) const;
 
     std::string m_strPath;
 };
