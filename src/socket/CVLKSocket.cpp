@@ -50,6 +50,17 @@ const char* ProxyErrorText(int code) {
     }
 }
 
+CVLKSocket::HandshakeScope::HandshakeScope(CVLKSocket& socket) : m_socket(socket) {
+    m_socket.m_nHandshakeEnd =
+        WholeSecondsNow() + static_cast<long>(kSocksHandshakeFactor * m_socket.m_nTimeoutLength);
+}
+
+CVLKSocket::HandshakeScope::~HandshakeScope() { m_socket.m_nHandshakeEnd = 0; }
+
+bool CVLKSocket::HandshakeOver() const {
+    return m_nHandshakeEnd != 0 && WholeSecondsNow() > m_nHandshakeEnd;
+}
+
 int CVLKSocket::Accept(CAsyncSocket& connected, sockaddr* addr, int* len) {
     return CSocket::Accept(connected, addr, len);
 }
@@ -66,7 +77,7 @@ int CVLKSocket::TimedAttempt(void* buf, int len, int flags, long event, bool wri
         if (n != SOCKET_ERROR) return n;
         if (GetLastSocketError() != WSAEWOULDBLOCK) return SOCKET_ERROR;
         if (!PumpMessages(event)) return SOCKET_ERROR;
-        if (WholeSecondsNow() - start > static_cast<long>(m_nTimeoutLength)) {
+        if (WholeSecondsNow() - start > static_cast<long>(m_nTimeoutLength) || HandshakeOver()) {
             m_bTimedOut = 1;
             SetLastSocketError(WSAECONNABORTED);
             return SOCKET_ERROR;
@@ -144,7 +155,7 @@ bool CVLKSocket::TimedConnect(const sockaddr* addr, int len) {
             case WaitResult::Ready: return TakeConnectResult();
             case WaitResult::PeriodPassed: break;
         }
-        if (WholeSecondsNow() - start > static_cast<long>(m_nTimeoutLength)) {
+        if (WholeSecondsNow() - start > static_cast<long>(m_nTimeoutLength) || HandshakeOver()) {
             SetLastSocketError(WSAETIMEDOUT);
             return false;
         }
@@ -274,6 +285,7 @@ int CVLKSocket::Connect(const sockaddr* addr, int len) {
         SetLastSocketError(WSAEINVAL);
         return 0;
     }
+    HandshakeScope handshake(*this);
     if (!OpenProxyConnection()) return 0;
     const auto* target = reinterpret_cast<const sockaddr_in*>(addr);
     m_nTargetPort = target->sin_port;
@@ -300,6 +312,7 @@ int CVLKSocket::Connect(const sockaddr* addr, int len) {
 
 int CVLKSocket::Listen(std::uint32_t addr, std::uint32_t& boundAddr, int& boundPort) {
     boundPort = 0;
+    HandshakeScope handshake(*this);
     if (m_nProxyType == kProxySocks4) {
         if (!ConnectToProxy()) {
             m_nLastProxyError = kProxyReplyBad;

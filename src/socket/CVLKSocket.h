@@ -53,6 +53,11 @@ inline constexpr int kProxyAuthNotAllowed = 6;
 // A short sentence for a GetLastProxyError code.
 const char* ProxyErrorText(int code);
 
+// A whole proxy handshake (connecting to the proxy and every exchange)
+// must end within this many times the time-out, however slowly each step
+// answers; then it fails like a receive that timed out.
+inline constexpr unsigned int kSocksHandshakeFactor = 2;
+
 // Default time-out of one receive or one send chunk, in seconds.
 inline constexpr unsigned int kDefaultSocketTimeout = 30;
 
@@ -128,6 +133,18 @@ protected:
     virtual int SendChunk(const void* buf, int len, int flags);
 
 private:
+    // Sets the handshake deadline for its lifetime.
+    class HandshakeScope {
+    public:
+        explicit HandshakeScope(CVLKSocket& socket);
+        ~HandshakeScope();
+
+    private:
+        CVLKSocket& m_socket;
+    };
+    bool HandshakeOver() const;
+    long m_nHandshakeEnd = 0;  // whole monotonic seconds; 0: no handshake under way
+
     int TimedAttempt(void* buf, int len, int flags, long event, bool write);
     bool TimedConnect(const sockaddr* addr, int len);
     bool TimedConnect(const char* host, unsigned int port);

@@ -147,6 +147,25 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(kSocks5Ok, Bytes({5, 0, 0, 3, 9}) + "localhost" + Bytes({0, 21}),
                       Bytes({5, 0, 0, 4}) + std::string(16, '\0') + Bytes({0, 21})));
 
+TEST(SocksProxy, StepsJustWithinTheTimeoutEndAtTheHandshakeDeadline) {
+    // Each answer comes just before the 3 s time-out; all three would take 8.4 s.
+    std::string sent;
+    ScriptedPeer proxy(ProxyScript(
+        {{4, Bytes({5, 2}), 2800}, {14, Bytes({1, 0}), 2800}, {10, kSocks5Ok, 2800}}, &sent));
+    CVLKSocket sock;
+    ASSERT_TRUE(sock.Create());
+    sock.SetTimeoutLength(3);
+    sock.SetProxy(kProxySocks5, "127.0.0.1", static_cast<int>(proxy.Port()), "user1", "secret", 1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(sock.Connect("10.0.0.1", 21), 0);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(sock.GetLastProxyError(), kProxyReplyBad);
+    EXPECT_EQ(GetLastSocketError(), WSAECONNABORTED);
+    // Twice the time-out, plus at most 1 s of whole-second rounding.
+    EXPECT_LT(elapsed, 8.0);
+}
+
 TEST(SocksProxy, SilentProxyFailsTheStepAfterTheTimeout) {
     std::string sent;
     ScriptedPeer proxy(ProxyScript({{3, Bytes({5, 0}), 3000}}, &sent));
