@@ -394,7 +394,10 @@ std::uint32_t CFtp::GetFileLength(const std::string& path) {
 }
 
 std::uint64_t CFtp::GetFileLength64(const std::string& path) {
-    if (Size(path)) {
+    // Sizes are asked in binary type: some servers refuse SIZE in ASCII
+    // (ProFTPD: "550 SIZE not allowed in ASCII mode"), and the transfers
+    // that use them are binary anyway.
+    if (Type("I") && Size(path)) {
         const std::string& line = m_arrLastMessage.empty() ? std::string() : m_arrLastMessage[0];
         const int at = GetFirstNumericPos(line, 3);
         if (at < 0 || 3 + at >= static_cast<int>(line.size())) return 0;

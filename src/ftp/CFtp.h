@@ -79,8 +79,9 @@ public:
     bool MoveFileA(const std::string& from, const std::string& to);
 
     bool IsFileExisted(const std::string& path);
-    // The length in bytes (SIZE, else the LIST line); 0 when unknown, and
-    // also when it does not fit in 32 bits (never a wrapped value).
+    // The length in bytes (SIZE in binary type, else the LIST line); 0 when
+    // unknown, and also when it does not fit in 32 bits (never a wrapped
+    // value).
     std::uint32_t GetFileLength(const std::string& path);
     // The same in 64 bits; 0 when unknown.
     std::uint64_t GetFileLength64(const std::string& path);

@@ -198,10 +198,15 @@ bool CFtpLink::ReadString() {
     const std::string& head = m_arrReplyQueue[first];
     if (head.size() < 4 || head[3] != '-') return true;
     const std::string prefix = head.substr(0, 3) + ' ';
-    while (!StartsWithPrefix(m_arrReplyQueue.back(), prefix)) {
-        if (!readAndSplit()) return false;
+    // The end line may be anywhere in what came (a server may send the
+    // preliminary reply and the completion after it in one piece): look at
+    // every line once, in order.
+    for (std::size_t next = first + 1;; ++next) {
+        while (next >= m_arrReplyQueue.size()) {
+            if (!readAndSplit()) return false;
+        }
+        if (StartsWithPrefix(m_arrReplyQueue[next], prefix)) return true;
     }
-    return true;
 }
 
 int CFtpLink::GetLastMsg() {

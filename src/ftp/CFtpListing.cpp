@@ -48,6 +48,12 @@ std::uint64_t ReadUnsigned(char* p, char** end = nullptr) {
     return v;
 }
 
+// A time as a 32-bit time: -1 (the failure value) for one it cannot hold,
+// never a wrapped value.
+long Time32(std::time_t t) {
+    return t < INT32_MIN || t > INT32_MAX ? -1 : static_cast<long>(t);
+}
+
 // Both sizes of an entry; a size over 32 bits is 0 ("unknown") in m_nSize,
 // never a wrapped value.
 void SetSize(CFtpFile* file, std::uint64_t size) {
@@ -93,7 +99,7 @@ long CFtp::parse_time(char** pp) {
         if (half && *half == 'P' && tm.tm_hour != 12) tm.tm_hour += 12;
         if (half && *half == 'A' && tm.tm_hour == 12) tm.tm_hour = 0;
         *pp = minutes;
-        return static_cast<long>(std::mktime(&tm));
+        return Time32(std::mktime(&tm));
     }
     // Unix: Mon dd (yyyy | hh:mm)
     for (int m = 0; m < 12; ++m) {
@@ -124,7 +130,7 @@ long CFtp::parse_time(char** pp) {
             --tm.tm_year;
     }
     *pp = q;
-    return static_cast<long>(std::mktime(&tm));
+    return Time32(std::mktime(&tm));
 }
 
 bool CFtp::Parse_ls_eplf(char* line, CFtpFile* file) {
@@ -138,7 +144,7 @@ bool CFtp::Parse_ls_eplf(char* line, CFtpFile* file) {
                 file->m_pszPermission[0] = 'd';
                 break;
             case 'm':
-                file->m_tModified = static_cast<std::int32_t>(ReadLong(fact + 1, nullptr));
+                file->m_tModified = static_cast<std::int32_t>(Time32(ReadLong(fact + 1, nullptr)));
                 break;
             case 's':
                 SetSize(file, ReadUnsigned(fact + 1));

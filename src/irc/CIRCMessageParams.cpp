@@ -33,7 +33,9 @@ void ReadModeTokens(const std::vector<std::string>& params, std::size_t first,
             const Mode::CHANNEL_MODETYPE type = Mode::GetModeType(c);
             if (type == Mode::MODE_NONE) continue;
             std::string value;
-            if (takesValue(type)) {
+            // Removing the limit takes no value: servers send "-l" alone
+            // (RFC 2811), so a value there would belong to the next letter.
+            if (takesValue(type) && !(type == Mode::MODE_LIMIT && !add)) {
                 const std::size_t at = i + consumed + 1;
                 if (at < params.size()) value = params[at];
                 ++consumed;

@@ -63,7 +63,9 @@ int CMailCommonFunction::DecodeHeaderItem(std::string text, std::string& decoded
         std::uint32_t n = static_cast<std::uint32_t>(word.size());
         buffer.assign(word.size() + 1, 0);
         if (letter == "B") {
-            if (!DecodeTextBase64(word, buffer.data(), n)) n = 0;
+            // A word that fails part-way keeps what was decoded before the
+            // bad digit (the buffer past it is still zero).
+            DecodeTextBase64(word, buffer.data(), n);
         } else if (letter == "Q") {
             DecodeTextQuotedPrintable(word, buffer.data(), n);
         } else {

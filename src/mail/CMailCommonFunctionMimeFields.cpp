@@ -211,14 +211,14 @@ int CMailCommonFunction::SplitString(const std::string& text, std::vector<std::s
     lines.clear();
     const std::size_t len = text.size();
     std::size_t pos = start < 0 ? 0 : static_cast<std::size_t>(start);
-    const std::size_t stop = (end < 0 || static_cast<std::size_t>(end) > len)
-                                 ? len
-                                 : static_cast<std::size_t>(end);
+    // -1 is the length; an end past the text is kept as given (the last,
+    // empty line after a final CR LF counts).
+    const std::size_t stop = end < 0 ? len : static_cast<std::size_t>(end);
     if (pos >= stop) return 1;
     for (;;) {
-        const std::size_t eol = text.find("\r\n", pos);
+        const std::size_t eol = pos >= len ? std::string::npos : text.find("\r\n", pos);
         if (eol == std::string::npos) {
-            lines.push_back(text.substr(pos));
+            lines.push_back(pos >= len ? std::string() : text.substr(pos));
             return 1;
         }
         std::string line = text.substr(pos, eol - pos);

@@ -183,6 +183,20 @@ TEST(FtpReplies, MultiLineReplyIsOneMessage) {
     EXPECT_TRUE(ftp.Noop());
 }
 
+TEST(FtpReplies, MultiLinePreliminaryAndCompletionInOnePiece) {
+    // Pure-FTPd often sends all three lines in one write.
+    Lines received;
+    ScriptedPeer server(FtpDialogue(
+        "220 hi\r\n", LoggedOn({"150-Accepted data connection\r\n150 4097 bytes\r\n226 ok\r\n"}),
+        &received));
+    TestFtpLink ftp;
+    ftp.m_control.m_nTimeout = 1;
+    ASSERT_TRUE(LoginTo(ftp, server));
+    EXPECT_TRUE(ftp.Retr("a.bin"));
+    EXPECT_EQ(ftp.m_nLastReply, 226);
+    EXPECT_TRUE(ftp.m_arrReplyQueue.empty());
+}
+
 TEST(FtpReplies, EmptyQueueIs602AndRefusedForEveryCommand) {
     TestFtpLink ftp;
     for (int command = 0; command < CFtpLink::kCommandCount; ++command) {

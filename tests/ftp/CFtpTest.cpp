@@ -51,8 +51,9 @@ TEST(CFtpOps, FileLengthFromSizeOrFromTheListing) {
     ScriptedPeer server(FtpDialogue(
         "220 hi\r\n",
         LoggedOn({"213 1234\r\n", "500 SIZE not understood\r\n", "200 ascii\r\n",
-                  PasvReply(data.Port()), "150 list\r\n226 done\r\n", "213 4294975488\r\n",
-                  "213 4294975488\r\n", "213 99999999999999999999999\r\n"}),
+                  PasvReply(data.Port()), "150 list\r\n226 done\r\n", "200 binary\r\n",
+                  "213 4294975488\r\n", "213 4294975488\r\n",
+                  "213 99999999999999999999999\r\n"}),
         &received));
     CFtp ftp;
     ASSERT_TRUE(LoginTo(ftp, server));
@@ -66,8 +67,8 @@ TEST(CFtpOps, FileLengthFromSizeOrFromTheListing) {
     ftp.Logout();
     server.Join();
     EXPECT_EQ(received, (Lines{"USER u", "PWD", "SIZE /a.bin", "SIZE /b.bin", "TYPE a", "PASV",
-                               "LIST /b.bin", "SIZE /c.bin", "SIZE /c.bin", "SIZE /d.bin",
-                               "QUIT"}));
+                               "LIST /b.bin", "TYPE i", "SIZE /c.bin", "SIZE /c.bin",
+                               "SIZE /d.bin", "QUIT"}));
 }
 
 // Names another user of the server may have made, which would address a

@@ -87,6 +87,13 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"MsDosFileMidnight", "02-18-98  12:10AM  1234 a b.txt",
                   {"a b.txt", "unknown", "unknown", "-rw-rw-rw-", Local(1998, 2, 18, 0, 10), 1234,
                    0, 0, 0, 0}},
+        // Dates a 32-bit time cannot hold: the failure value, never a wrapped one.
+        ParseCase{"UnixYear2100", "-rw-r--r-- 1 u g 5 Jan 5 2100 f",
+                  {"f", "u", "g", "-rw-r--r--", -1, 5, 0, 0, 0, 0}},
+        ParseCase{"UnixYear1901", "-rw-r--r-- 1 u g 5 Jan 5 1901 f",
+                  {"f", "u", "g", "-rw-r--r--", -1, 5, 0, 0, 0, 0}},
+        ParseCase{"MsDosYear1900", "01-05-00  12:00PM  5 x",
+                  {"x", "unknown", "unknown", "-rw-rw-rw-", -1, 5, 0, 0, 0, 0}},
         ParseCase{"MsDosNoon", "02-18-98  12:10PM  1 n",
                   {"n", "unknown", "unknown", "-rw-rw-rw-", Local(1998, 2, 18, 12, 10), 1, 0, 0, 0,
                    0}},

@@ -357,6 +357,11 @@ TEST(ModeGrammar, Commands) {
     EXPECT_EQ(r.m_removeList, (Changes{{Mode::MODE_OPERATOR, "ann"}}));
     EXPECT_EQ(r.m_addList, (Changes{{Mode::MODE_VOICE, "bob"}}));
 
+    // "-l" takes no value (InspIRCd, ircd-hybrid): "nick" belongs to "+v".
+    r = CIRCMessage(":s MODE #c -l+v nick").GetChannelModeParam();
+    EXPECT_EQ(r.m_removeList, (Changes{{Mode::MODE_LIMIT, ""}}));
+    EXPECT_EQ(r.m_addList, (Changes{{Mode::MODE_VOICE, "nick"}}));
+
     // The sign starts again as "+" with every token.
     r = CIRCMessage("MODE #c -o ann v bob").GetChannelModeParam();
     EXPECT_EQ(r.m_removeList, (Changes{{Mode::MODE_OPERATOR, "ann"}}));

@@ -36,7 +36,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // Two words with a blank between: joined; Q keeps '_' as it is.
                       WordCase{"=?utf-8?B?aGVs?= =?utf-8?Q?lo_there?=", "hello_there", "utf-8"},
                       // A word without its closing "?=": decoded to the end.
-                      WordCase{"=?x?B?TWFu", "Man", "x"}));
+                      WordCase{"=?x?B?TWFu", "Man", "x"},
+                      // A word that fails part-way keeps what came before the bad digit.
+                      WordCase{"=?x?B?TWFu*?=", "Man", "x"},
+                      WordCase{"a =?x?B?TWFu ?= b", "a Man b", "x"}));
 
 TEST(HeaderWords, EncodingChunksOnCharacterBoundaries) {
     std::string out;

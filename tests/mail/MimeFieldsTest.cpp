@@ -105,6 +105,11 @@ TEST(HeaderLines, UnfoldsAndSplits) {
     std::vector<std::string> lines{"stale"};
     Mail::SplitString("Subject: Hello\r\n\tWorld\r\nTo: a@x.org\r\n\r\nbody", lines);
     EXPECT_EQ(lines, (std::vector<std::string>{"Subject: HelloWorld", "To: a@x.org", "", "body"}));
+    // An end past the text is kept: the line after a final CR LF counts.
+    Mail::SplitString("a\r\n", lines, 0, 5);
+    EXPECT_EQ(lines, (std::vector<std::string>{"a", ""}));
+    Mail::SplitString("", lines, 0, 2);
+    EXPECT_EQ(lines, (std::vector<std::string>{""}));
     std::string name, value;
     EXPECT_EQ(Mail::SplitLine("Subject  :   Hi there", name, value), 1);
     EXPECT_EQ(name, "Subject");

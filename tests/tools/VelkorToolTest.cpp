@@ -267,16 +267,16 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // SIZE and LIST refused (size unknown), then RETR refused.
         LyingCase{"MissingFile", "get",
-                  {"550 no\r\n", "PASV", "550 no\r\n", "200 binary\r\n", "PASV",
-                   "550 no such file\r\n"},
+                  {"200 binary\r\n", "550 no\r\n", "200 ascii\r\n", "PASV", "550 no\r\n",
+                   "200 binary\r\n", "PASV", "550 no such file\r\n"},
                   1, "", 6, "550 no such file"},
         LyingCase{"AbortedWithUnknownSize", "get",
-                  {"550 no\r\n", "PASV", "550 no\r\n", "200 binary\r\n", "PASV",
-                   "150 sending\r\n426 transfer aborted\r\n"},
+                  {"200 binary\r\n", "550 no\r\n", "200 ascii\r\n", "PASV", "550 no\r\n",
+                   "200 binary\r\n", "PASV", "150 sending\r\n426 transfer aborted\r\n"},
                   1, std::string(50000, 'B'), 5, "426 transfer aborted"},
         // REST accepted, but the file comes from its first byte.
         LyingCase{"RestIgnored", "get --resume",
-                  {"213 12288\r\n", "200 binary\r\n", "PASV", "350 restarting\r\n",
+                  {"200 binary\r\n", "213 12288\r\n", "PASV", "350 restarting\r\n",
                    "150 sending\r\n226 done\r\n"},
                   0, std::string(12288, 'B'), 5, "get failed"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -321,7 +321,7 @@ TEST(VelkorFtp, CtrlCAbortsATransferCleanly) {
     std::vector<std::string> received;
     test::ScriptedPeer server(test::FtpDialogue(
         "220 hi\r\n",
-        test::LoggedOn({"213 " + std::to_string(kSize) + "\r\n", "200 binary\r\n",
+        test::LoggedOn({"200 binary\r\n", "213 " + std::to_string(kSize) + "\r\n",
                         test::PasvReply(data.Port()), "150 sending\r\n",
                         "426 aborted\r\n226 abort done\r\n"}),
         &received));
@@ -360,7 +360,7 @@ TEST(VelkorFtp, CtrlCAbortsATransferCleanly) {
     EXPECT_LT(size, kSize);
     server.Join();
     fs::remove(local);
-    EXPECT_EQ(received, (std::vector<std::string>{"USER u", "PWD", "SIZE /big.bin", "TYPE i",
+    EXPECT_EQ(received, (std::vector<std::string>{"USER u", "PWD", "TYPE i", "SIZE /big.bin",
                                                  "PASV", "RETR big.bin", "ABOR", "QUIT"}));
 }
 
