@@ -365,7 +365,10 @@ bool CFtpLink::Login(const std::string& host, int port, const std::string& user,
         return false;
     }
     if (!RunLogonSequence(hostText)) {
+        // The refusal stays readable (GetLastMessage) after the close.
+        std::vector<std::string> refusal = std::move(m_arrLastMessage);
         Close();
+        m_arrLastMessage = std::move(refusal);
         m_nLoginState = kFtpLoggedOff;
         return false;
     }

@@ -80,7 +80,9 @@ public:
 
     // Connects and logs on; true when logged on and the home directory is
     // known. logonType 0 is direct; 1-8 go through the firewall fwHost:fwPort.
-    // A connection left from an earlier logon is closed first.
+    // A connection left from an earlier logon is closed first. When the
+    // server refuses the logon, its refusal stays in m_arrLastMessage after
+    // the connection is closed.
     bool Login(const std::string& host, int port, const std::string& user,
                const std::string& password, const std::string& account,
                const std::string& fwHost, const std::string& fwUser,

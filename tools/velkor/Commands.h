@@ -15,6 +15,7 @@ enum ExitCode : int {
     kExitTransfer = 5,  // sending or receiving failed
     kExitNotFound = 6,  // the server has no such file or directory
     kExitRefused = 7,   // the server refused the command
+    kExitLogon = 8,     // the server refused the logon (user, password or account)
     kExitInterrupted = 130,
 };
 

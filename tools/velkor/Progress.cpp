@@ -1,5 +1,6 @@
 #include "Progress.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace velkor::tool {
@@ -55,6 +56,9 @@ std::string Progress::Format(const std::string& label, std::uint64_t done, std::
 }
 
 void Progress::Draw(std::uint64_t done) {
+    // Before the transfer has set its counter to the resume offset, the
+    // count may still be below it: show the offset, never a negative span.
+    done = std::max(done, m_start);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - m_begin).count();
     const double rate = seconds > 0 ? static_cast<double>(done - m_start) / seconds : 0;
