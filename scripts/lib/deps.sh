@@ -6,7 +6,14 @@ VELKOR_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   dante-server passwd python3 python3-pyftpdlib vsftpd sharutils coreutils ngircd
   clang libclang-rt-14-dev bc curl
+  # what the unpacked ProFTPD needs at run time
+  libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3
 )
+
+# FTP servers whose packages conflict with the installed vsftpd: unpacked,
+# never installed, and run from private configs by tests/peers/.
+VELKOR_UNPACKED_PEERS=(proftpd-core pure-ftpd)
+VELKOR_PEERS_DIR=/opt/velkor-peers
 
 velkor_ensure_packages() {
   local missing=()
@@ -33,6 +40,23 @@ velkor_ensure_packages() {
   local rc=$?
   [ -n "$created" ] && $sudo rm -f "$policy"
   return $rc
+}
+
+velkor_unpack_peers() {
+  [ -x "$VELKOR_PEERS_DIR/usr/sbin/proftpd" ] && [ -x "$VELKOR_PEERS_DIR/usr/sbin/pure-ftpd" ] &&
+    return 0
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  local tmp
+  tmp=$(mktemp -d)
+  chmod 755 "$tmp"  # apt downloads as its own user
+  (cd "$tmp" && apt-get download "${VELKOR_UNPACKED_PEERS[@]}" >/dev/null 2>&1) || {
+    $sudo apt-get update -qq && (cd "$tmp" && apt-get download "${VELKOR_UNPACKED_PEERS[@]}" >/dev/null)
+  }
+  $sudo mkdir -p "$VELKOR_PEERS_DIR"
+  local deb
+  for deb in "$tmp"/*.deb; do $sudo dpkg-deb -x "$deb" "$VELKOR_PEERS_DIR"; done
+  rm -rf "$tmp"
 }
 
 # A free TCP port on 127.0.0.1 right now.

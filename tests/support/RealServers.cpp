@@ -44,6 +44,10 @@ std::string FtpServerUnavailable(const std::string& kind) {
     if (kind == "pyftpdlib") {
         if (!HaveCommand("/usr/bin/python3 -c 'import pyftpdlib' >/dev/null 2>&1"))
             return "python3-pyftpdlib is not installed";
+    } else if (kind == "proftpd" || kind == "pure-ftpd") {
+        if (!HaveCommand("test -x /opt/velkor-peers/usr/sbin/" + kind))
+            return kind + " is not unpacked under /opt/velkor-peers (scripts/test does it)";
+        if (::geteuid() != 0) return kind + " needs root (system test user)";
     } else if (kind == "vsftpd") {
         if (!HaveCommand("test -x /usr/sbin/vsftpd")) return "vsftpd is not installed";
         if (::geteuid() != 0) return "vsftpd needs root (system test user, PAM file)";
@@ -94,11 +98,16 @@ bool FtpServer::Start() {
     std::filesystem::create_directories(Root());
     m_port = FreeLoopbackPort();
     bool started;
-    if (m_kind == "vsftpd") {
-        if (RunCommand({PeersDir() + "/ensure-user.sh", TestUser(), TestPassword()}) != 0)
-            return false;
-        started = m_process.Start({PeersDir() + "/vsftpd.sh", std::to_string(m_port),
+    if (m_kind != "pyftpdlib" &&
+        RunCommand({PeersDir() + "/ensure-user.sh", TestUser(), TestPassword()}) != 0)
+        return false;
+    if (m_kind == "vsftpd" || m_kind == "proftpd") {
+        started = m_process.Start({PeersDir() + "/" + m_kind + ".sh", std::to_string(m_port),
                                    Root().string(), TestUser(), (m_dir / "conf").string()});
+    } else if (m_kind == "pure-ftpd") {
+        started = m_process.Start({PeersDir() + "/pure-ftpd.sh", std::to_string(m_port),
+                                   Root().string(), TestUser(), TestPassword(),
+                                   (m_dir / "conf").string()});
     } else {
         started = m_process.Start({PeersDir() + "/pyftpdlib.sh", std::to_string(m_port),
                                    Root().string(), TestUser(), TestPassword(),
@@ -108,7 +117,7 @@ bool FtpServer::Start() {
 }
 
 void FtpServer::GiveToServer(const std::filesystem::path& path) const {
-    if (m_kind == "vsftpd") RunCommand({"chown", "-R", TestUser(), path.string()});
+    if (m_kind != "pyftpdlib") RunCommand({"chown", "-R", TestUser(), path.string()});
 }
 
 }  // namespace velkor::test

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -223,8 +224,13 @@ TEST_P(BeyondFourGiB, SizeAndResumedGetAndPut) {
     EXPECT_TRUE(SameTail(local / "up.bin", server.Root() / "up.bin", kResumeAt - 8));
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, BeyondFourGiB, ::testing::Values("pyftpdlib", "vsftpd"),
-                         [](const auto& info) { return info.param; });
+INSTANTIATE_TEST_SUITE_P(Servers, BeyondFourGiB,
+                         ::testing::Values("pyftpdlib", "vsftpd", "proftpd", "pure-ftpd"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 // Servers that fail a download or lie about it: the tool reports the
 // failure (naming the server's reply) and the local file keeps what it held.
