@@ -340,7 +340,19 @@ bool CFtp::DeleteTree(const std::string& path, int depth) {
     if (depth >= kMaxDeleteDepth) return false;
     if (!Cwd(full)) return Cwd(dir) && Dele(name);
 
-    if (!List(full)) return false;
+    if (!List(full) || !DeleteEntries(full, depth)) return false;
+    if (!Cdup()) return false;
+    if (Rmd(full)) return true;
+    // Not empty: the listing may have hidden dot files (ProFTPD, vsftpd).
+    // List again with them ("LIST -a" from inside the directory, which
+    // servers without the option never see) and delete what is left.
+    if (!Cwd(full) || !ReadListing("-a", "LIST", ftp_label::kList, true) ||
+        !DeleteEntries(full, depth) || !Cdup())
+        return false;
+    return Rmd(full);
+}
+
+bool CFtp::DeleteEntries(const std::string& full, int depth) {
     // Taken, not copied: the deletes below list their own directories.
     const std::vector<std::string> listing = std::move(m_arrListing);
     m_arrListing.clear();
@@ -363,8 +375,7 @@ bool CFtp::DeleteTree(const std::string& path, int depth) {
         // A link is removed itself; following it could reach outside the tree.
         if (!(link ? DeleteFileA(child) : DeleteTree(child, depth + 1))) return false;
     }
-    if (!Cdup()) return false;
-    return Rmd(full);
+    return true;
 }
 
 bool CFtp::Rename(const std::string& from, const std::string& to) {

@@ -72,7 +72,10 @@ public:
     // Deletes a file, or a directory with everything below it (symbolic
     // links are deleted, never followed). Stops with false, deleting
     // nothing more, at an entry whose name could address a place outside
-    // the tree (see IsSafeEntryName) and below kMaxDeleteDepth.
+    // the tree (see IsSafeEntryName) and below kMaxDeleteDepth. When the
+    // directory is still not empty after its listing (servers whose LIST
+    // hides dot files), it is listed once more with "LIST -a" from inside
+    // and the rest is deleted the same way.
     virtual bool Delete(const std::string& path);
     // Renames within one directory; false without any command otherwise.
     virtual bool Rename(const std::string& from, const std::string& to);
@@ -121,6 +124,8 @@ private:
                        std::uint64_t size, bool exactSize);
     std::uint32_t DownloadResult(bool transferred) const;
     bool DeleteTree(const std::string& path, int depth);
+    // Deletes every entry of m_arrListing (a listing of full).
+    bool DeleteEntries(const std::string& full, int depth);
     // False for a listed name that Delete must not act on: one holding '/',
     // '\' or a control byte, or with a leading or trailing blank (servers
     // that trim arguments would read ".. " as "..").

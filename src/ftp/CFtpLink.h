@@ -212,9 +212,13 @@ protected:
     bool WriteDataChannel(char* buffer, int& size);
     // A listing into m_arrListing, a line per entry. A line over
     // kMaxListingLineBytes or a listing over kMaxListingBytes fails with
-    // status 7 and drops the connection.
+    // status 7 and drops the connection. List changes into a directory whose
+    // path holds a blank and lists it without an argument (servers that
+    // split the argument at blanks would list something else).
     bool List(const std::string& path);
     bool Nlst(const std::string& path);
+    // The listing of `verb path` (path may also carry options, as "-a").
+    bool ReadListing(const std::string& path, const char* verb, int command, bool ascii);
     bool Eprt(const std::string& argument);
     bool Epsv();
 
@@ -268,7 +272,6 @@ private:
     bool UpdateCurrentDir();
     bool RunLogonSequence(const std::string& hostText);
     bool SendLogonStep(int step, const std::string& hostText);
-    bool ReadListing(const std::string& path, const char* verb, int command, bool ascii);
     bool ExtendedCommand(const std::string& verb, std::string argument, bool replaceProtocol);
 
     std::unique_ptr<CSocket> m_pDataListener;

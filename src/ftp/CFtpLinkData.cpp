@@ -167,7 +167,14 @@ bool CFtpLink::AcceptActiveDataChannel() {
 
 void CFtpLink::DiscardActiveListener() { m_pDataListener.reset(); }
 
-bool CFtpLink::List(const std::string& path) { return ReadListing(path, "LIST", ftp_label::kList, true); }
+bool CFtpLink::List(const std::string& path) {
+    // Some servers split the LIST argument at blanks (Pure-FTPd): a
+    // directory whose path holds one is listed from inside it, as curl
+    // does; a file's path (CWD fails) is listed as it is.
+    if (path.find(' ') != std::string::npos && Cwd(path))
+        return ReadListing("", "LIST", ftp_label::kList, true);
+    return ReadListing(path, "LIST", ftp_label::kList, true);
+}
 
 bool CFtpLink::Nlst(const std::string& path) { return ReadListing(path, "NLST", ftp_label::kNlst, false); }
 

@@ -226,7 +226,15 @@ TEST_P(RealFtp, TreeOperations) {
     WriteFile(m_server->Root() / "tree/a.txt", "a");
     WriteFile(m_server->Root() / "tree/sub/b c.txt", "bc");
     WriteFile(m_server->Root() / "tree/sub/deeper/d.txt", "d");
+    WriteFile(m_server->Root() / "tree/sub/.hidden", "h");  // ProFTPD's and vsftpd's LIST hide it
+    fs::create_directories(m_server->Root() / "tree/with blank");
+    WriteFile(m_server->Root() / "tree/with blank/x y.txt", "xy");
     m_server->GiveToServer(m_server->Root() / "tree");
+
+    // Pure-FTPd splits a LIST argument at blanks: listed from inside.
+    ASSERT_TRUE(m_ftp.List(Remote("tree/with blank")));
+    ASSERT_EQ(m_ftp.m_arrListing.size(), 1u);
+    EXPECT_TRUE(m_ftp.m_arrListing[0].ends_with(" x y.txt")) << m_ftp.m_arrListing[0];
 
     EXPECT_TRUE(m_ftp.IsFileExisted(Remote("tree")));
     // A file is looked for by its exact name among the NLST lines of its

@@ -275,7 +275,17 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote) {
         code = Fail("get", ftp, result == CFtp::kDownloadUnavailable   ? kExitNotFound
                                 : result == CFtp::kDownloadNotLoggedIn ? kExitConnect
                                                                        : kExitTransfer);
-    } else if (o.limit == 0) {
+    } else if (o.limit != 0) {
+        // A limit stops the transfer (the server may then answer 426), so
+        // the count alone tells: the limit, or the whole rest of the file.
+        const std::uint64_t expected = size == 0 ? transferred : std::min(o.limit, size - offset);
+        if (transferred != expected) {
+            std::fprintf(stderr, "velkor ftp: get ended early: %llu of %llu bytes\n",
+                         static_cast<unsigned long long>(transferred),
+                         static_cast<unsigned long long>(expected));
+            code = kExitTransfer;
+        }
+    } else {
         code = CheckCompletion("get", ftp);
         if (code == kExitOk && size != 0 && ftp.m_nTransferred64 != size) {
             std::fprintf(stderr, "velkor ftp: get ended early: %llu of %llu bytes\n",
@@ -398,7 +408,9 @@ void AddFtpCommand(CLI::App& app, int& exitCode) {
         "directory; begin it with // for an absolute server path.\n"
         "Exit codes: 0 done, 2 usage, 3 connection failed, 5 transfer failed,\n"
         "6 not found, 7 refused by the server, 8 logon refused, 130 interrupted.");
-    ftp->add_flag("--active", o->active, "Active mode (PORT) instead of passive (PASV)");
+    ftp->add_flag("--active", o->active,
+                  "Active mode (PORT) instead of passive (PASV) for get and put;\n"
+                  "listings (ls, rm -r) always use passive mode");
     ftp->add_flag("-q,--quiet", o->quiet, "No progress bar");
     ftp->add_flag("--pasv-use-reply-address", o->pasvReplyAddress,
                   "Passive mode: connect to the host the server's 227 reply names\n"
