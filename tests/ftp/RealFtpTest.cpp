@@ -145,6 +145,22 @@ TEST_P(RealFtp, UploadAndDownloadAreByteIdentical) {
     }
 }
 
+// Replies stay in step over many transfers (Pure-FTPd sends a multi-line
+// preliminary reply and the completion in one piece now and then).
+TEST_P(RealFtp, TwoHundredGetsInOneSession) {
+    const std::string data = RandomBytes(4097, 5);
+    PutOnServer("small.bin", data);
+    const fs::path back = m_local / "small-back.bin";
+    for (int i = 0; i < 200; ++i) {
+        fs::remove(back);
+        std::uint32_t down = 0;
+        ASSERT_EQ(m_ftp.Download(Remote("small.bin"), back.string(), down, 0, 0, 0, Passive()), 0u)
+            << i << ": " << m_ftp.GetLastMessage();
+        ASSERT_EQ(down, 4097u) << i;
+    }
+    EXPECT_EQ(ReadFile(back), data);
+}
+
 TEST_P(RealFtp, ResumeFromSeveralOffsets) {
     const std::string data = RandomBytes(200000, 7);
     PutOnServer("resume.bin", data);
