@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "FtpTestSupport.h"
+#include "TestFiles.h"
 #include "platform/LastError.h"
 #include "platform/WaitHook.h"
 
@@ -163,10 +164,6 @@ bool ConnectTo(int fd, unsigned int port) {
     return ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
 }
 
-std::string ReadLocal(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-}
 
 TEST(CFtpOps, ActiveModeTakesTheDataConnectionOnlyFromTheServer) {
     ScriptedPeer server([](PeerConnection& c) {
@@ -198,7 +195,7 @@ TEST(CFtpOps, ActiveModeTakesTheDataConnectionOnlyFromTheServer) {
     ASSERT_TRUE(LoginTo(ftp, server));
     std::uint32_t transferred = 0;
     EXPECT_EQ(ftp.Download("/f.bin", local, transferred, 0, 0, 0, false), 0u);
-    EXPECT_EQ(ReadLocal(local), "good data");
+    EXPECT_EQ(test::ReadWholeFile(local), "good data");
     std::remove(local.c_str());
 }
 

@@ -16,6 +16,7 @@
 #include <set>
 
 #include "RealServers.h"
+#include "TestFiles.h"
 #include "ftp/CFtp.h"
 #include "platform/Text.h"
 #include "proxy/CPRDLDoc.h"
@@ -26,21 +27,9 @@ namespace {
 using test::FtpServer;
 namespace fs = std::filesystem;
 
-std::string RandomBytes(std::size_t n, unsigned seed) {
-    std::string s(n, '\0');
-    std::mt19937 rng(seed);
-    for (auto& c : s) c = static_cast<char>(rng());
-    return s;
-}
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& p, const std::string& data) {
-    std::ofstream(p, std::ios::binary | std::ios::trunc) << data;
-}
+using test::RandomBytes;
+const auto& ReadFile = test::ReadWholeFile;
+const auto& WriteFile = test::WriteWholeFile;
 
 // CFtp with the listing and data-channel steps opened to the tests.
 class Session : public CFtp {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 
+#include "TestFiles.h"
 #include "mail/CMailCommonFunction.h"
 
 namespace velkor {
@@ -47,12 +48,7 @@ protected:
     fs::path m_dir;
 };
 
-std::string Random(std::size_t n, unsigned seed) {
-    std::string s(n, '\0');
-    std::mt19937 rng(seed);
-    for (auto& c : s) c = static_cast<char>(rng());
-    return s;
-}
+const auto& Random = test::RandomBytes;
 
 const unsigned char* Bytes(const std::string& s) {
     return reinterpret_cast<const unsigned char*>(s.data());

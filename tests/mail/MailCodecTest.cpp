@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "TestFiles.h"
 #include "mail/CMailCommonFunction.h"
 
 namespace velkor {
@@ -12,12 +13,7 @@ namespace {
 
 using Mail = CMailCommonFunction;
 
-std::string Random(std::size_t n, unsigned seed) {
-    std::string s(n, '\0');
-    std::mt19937 rng(seed);
-    for (auto& c : s) c = static_cast<char>(rng());
-    return s;
-}
+const auto& Random = test::RandomBytes;
 
 std::string B64(const std::string& data, int lineLength = 0) {
     const std::uint32_t len = static_cast<std::uint32_t>(data.size());

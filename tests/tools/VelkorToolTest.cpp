@@ -17,6 +17,7 @@
 #include "FtpUrl.h"
 #include "Progress.h"
 #include "RealServers.h"
+#include "TestFiles.h"
 
 namespace velkor::tool {
 namespace {
@@ -99,10 +100,7 @@ std::string VelkorOutput(const std::string& args) {
     return out;
 }
 
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+const auto& ReadFile = test::ReadWholeFile;
 
 TEST(VelkorFtp, SessionAndExitCodes) {
     const std::string why = test::FtpServerUnavailable("pyftpdlib");
@@ -111,9 +109,7 @@ TEST(VelkorFtp, SessionAndExitCodes) {
     ASSERT_TRUE(server.Start());
     const fs::path local = server.Root().parent_path() / "local";
     fs::create_directories(local);
-    std::string data(300000, '\0');
-    std::mt19937 rng(1);
-    for (auto& c : data) c = static_cast<char>(rng());
+    const std::string data = test::RandomBytes(300000, 1);
     std::ofstream(local / "src.bin", std::ios::binary) << data;
     const std::string url = "ftp://" + std::string(test::FtpServer::TestUser()) + ":" +
                             test::FtpServer::TestPassword() + "@127.0.0.1:" +
@@ -359,6 +355,35 @@ TEST(VelkorFtp, ResumedProgressStartsAtTheOffset) {
     EXPECT_NE(out.find("40960 bytes (resumed at 40960)"), std::string::npos) << out;
 }
 
+// Runs `velkor ftp -q get url local`, waits until the new file beside
+// local holds at least `bytes` (the tool's Ctrl-C handler is in place by
+// then, however slowly it started), sends SIGINT and returns the exit status
+// (-1 when it did not exit normally or nothing arrived in 20 s).
+int GetInterruptedOnceDataCame(const std::string& url, const fs::path& local,
+                               std::uintmax_t bytes) {
+    std::vector<std::string> args = {VELKOR_TOOL, "ftp", "-q", "get", url, local.string()};
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, VELKOR_TOOL, nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto arrived = [&] {
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(local.parent_path(), ec))
+            if (e.path().filename().string().rfind(local.filename().string() + ".velkor-", 0) == 0 &&
+                fs::file_size(e.path(), ec) >= bytes)
+                return true;
+        return false;
+    };
+    while (!arrived() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ::kill(pid, SIGINT);
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
 TEST(VelkorFtp, CtrlCAfterTheWholeFileCameInterruptsNothing) {
     test::ScriptedPeer data([](test::PeerConnection& c) { c.Write(std::string(8192, 'd')); });
     test::ScriptedPeer server([&](test::PeerConnection& c) {
@@ -378,30 +403,7 @@ TEST(VelkorFtp, CtrlCAfterTheWholeFileCameInterruptsNothing) {
     const fs::path local = fs::temp_directory_path() / ("velkor-late-" + std::to_string(getpid()));
     fs::remove(local);
     const std::string url = "ftp://u:p@127.0.0.1:" + std::to_string(server.Port()) + "/f.bin";
-    std::vector<std::string> args = {VELKOR_TOOL, "ftp", "-q", "get", url, local.string()};
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, VELKOR_TOOL, nullptr, nullptr, argv.data(), environ), 0);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    const auto complete = [&] {
-        std::error_code ec;
-        for (const auto& e : fs::directory_iterator(local.parent_path(), ec))
-            if (e.path().filename().string().rfind(local.filename().string() + ".velkor-", 0) == 0 &&
-                fs::file_size(e.path(), ec) == 8192)
-                return true;
-        return false;
-    };
-    while (!complete()) {
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ::kill(pid, SIGINT);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(GetInterruptedOnceDataCame(url, local, 8192), 0);
     EXPECT_EQ(ReadFile(local), std::string(8192, 'd'));
     fs::remove(local);
 }
@@ -426,33 +428,7 @@ TEST(VelkorFtp, CtrlCAbortsATransferCleanly) {
     const fs::path local = fs::temp_directory_path() / ("velkor-int-" + std::to_string(getpid()));
     fs::remove(local);
     const std::string url = "ftp://u:p@127.0.0.1:" + std::to_string(server.Port()) + "/big.bin";
-    std::vector<std::string> args = {VELKOR_TOOL, "ftp", "-q", "get", url, local.string()};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, VELKOR_TOOL, nullptr, nullptr, argv.data(), environ), 0);
-    // The handler is in place before the download starts: wait until data
-    // has arrived in the new file beside the local one, however slowly the
-    // tool started.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    const auto arrived = [&] {
-        std::error_code ec;
-        for (const auto& e : fs::directory_iterator(local.parent_path(), ec))
-            if (e.path().filename().string().rfind(local.filename().string() + ".velkor-", 0) == 0 &&
-                fs::file_size(e.path(), ec) >= 4096)
-                return true;
-        return false;
-    };
-    while (!arrived()) {
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ::kill(pid, SIGINT);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(GetInterruptedOnceDataCame(url, local, 4096), 130);
     const auto size = fs::file_size(local);
     EXPECT_GT(size, 0u);
     EXPECT_LT(size, kSize);
