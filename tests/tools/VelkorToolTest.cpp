@@ -4,9 +4,11 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 
 #include <signal.h>
@@ -355,12 +357,11 @@ TEST(VelkorFtp, ResumedProgressStartsAtTheOffset) {
     EXPECT_NE(out.find("40960 bytes (resumed at 40960)"), std::string::npos) << out;
 }
 
-// Runs `velkor ftp -q get url local`, waits until the new file beside
-// local holds at least `bytes` (the tool's Ctrl-C handler is in place by
-// then, however slowly it started), sends SIGINT and returns the exit status
-// (-1 when it did not exit normally or nothing arrived in 20 s).
-int GetInterruptedOnceDataCame(const std::string& url, const fs::path& local,
-                               std::uintmax_t bytes) {
+// Runs `velkor ftp -q get url local`, waits until ready() (at most 20 s),
+// sends SIGINT `presses` times and returns the exit status (-1 when the
+// tool did not exit normally).
+int GetInterrupted(const std::string& url, const fs::path& local,
+                   const std::function<bool()>& ready, int presses = 1) {
     std::vector<std::string> args = {VELKOR_TOOL, "ftp", "-q", "get", url, local.string()};
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
@@ -368,20 +369,52 @@ int GetInterruptedOnceDataCame(const std::string& url, const fs::path& local,
     pid_t pid = -1;
     if (posix_spawn(&pid, VELKOR_TOOL, nullptr, nullptr, argv.data(), environ) != 0) return -1;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    const auto arrived = [&] {
+    while (!ready() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < presses; ++i) {
+        ::kill(pid, SIGINT);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+// The same, interrupted once the new file beside local holds `bytes` (the
+// tool's Ctrl-C handler is in place by then, however slowly it started).
+int GetInterruptedOnceDataCame(const std::string& url, const fs::path& local,
+                               std::uintmax_t bytes) {
+    return GetInterrupted(url, local, [&] {
         std::error_code ec;
         for (const auto& e : fs::directory_iterator(local.parent_path(), ec))
             if (e.path().filename().string().rfind(local.filename().string() + ".velkor-", 0) == 0 &&
                 fs::file_size(e.path(), ec) >= bytes)
                 return true;
         return false;
-    };
-    while (!arrived() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ::kill(pid, SIGINT);
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+    });
+}
+
+TEST(VelkorFtp, CtrlCBeforeAnyDataKeepsTheLocalFile) {
+    // The server opens the transfer and then sends nothing: the second
+    // Ctrl-C gives up the wait.
+    std::atomic<bool> retrieving{false};
+    test::ScriptedPeer data([](test::PeerConnection& c) { c.ReadToEnd(); });
+    test::ScriptedPeer server([&](test::PeerConnection& c) {
+        test::ServeLogon(c);
+        for (const std::string& reply : {std::string("200 binary\r\n"), std::string("213 9\r\n"),
+                                         test::PasvReply(data.Port()), std::string("150 go\r\n")}) {
+            c.ReadLine();
+            c.Write(reply);
+        }
+        retrieving = true;
+        c.ReadToEnd();
+    });
+    const fs::path local = fs::temp_directory_path() / ("velkor-keep-" + std::to_string(getpid()));
+    test::WriteWholeFile(local, "precious");
+    const std::string url = "ftp://u:p@127.0.0.1:" + std::to_string(server.Port()) + "/f.bin";
+    EXPECT_EQ(GetInterrupted(url, local, [&] { return retrieving.load(); }, 2), 130);
+    EXPECT_EQ(ReadFile(local), "precious");
+    fs::remove(local);
 }
 
 TEST(VelkorFtp, CtrlCAfterTheWholeFileCameInterruptsNothing) {

@@ -295,7 +295,9 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote) {
         }
     }
     if (!fresh.empty()) {
-        const bool keep = code == kExitOk || code == kExitInterrupted;
+        // An interrupted download replaces the file only when data came
+        // (to go on with --resume); before that, the old file stays.
+        const bool keep = code == kExitOk || (code == kExitInterrupted && transferred > 0);
         if (keep && std::rename(fresh.c_str(), local.c_str()) != 0) {
             std::fprintf(stderr, "velkor ftp get: cannot replace %s\n", local.c_str());
             code = kExitTransfer;
