@@ -242,6 +242,7 @@ TEST_P(PassiveReplyHost, DecidesWhereTheUploadGoes) {
     }
     otherHost.join();
     ::close(other);
+    if (useControlPeer) data.Join();  // its script has read the whole upload
     std::remove(local.c_str());
     EXPECT_EQ(atServer, useControlPeer ? "payload" : "");
     EXPECT_EQ(atOtherHost, useControlPeer ? "" : "payload");
