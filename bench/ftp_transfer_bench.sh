@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Downloads and uploads a 256 MiB file over loopback from pyftpdlib and from
-# vsftpd, with `velkor ftp` and with curl in the same run, and prints the
+# Downloads and uploads a 256 MiB file over loopback from pyftpdlib, vsftpd,
+# ProFTPD and Pure-FTPd, with `velkor ftp` and with curl in the same run, and prints the
 # wall-time and CPU (user+sys) ratios velkor / curl (best of REPEAT runs).
 #   bench/ftp_transfer_bench.sh [SIZE_MIB] [REPEAT]
 # VELKOR_BIN=path measures another build of the tool (e.g. an older one).
-# vsftpd needs root (a system test user); without it only pyftpdlib runs.
+# The other servers need root (a system test user); without it only
+# pyftpdlib runs. ProFTPD and Pure-FTPd are unpacked as scripts/test does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/deps.sh
 velkor_ensure_packages
+[ "$(id -u)" -eq 0 ] && velkor_unpack_peers
 size_mib=${1:-256}
 repeat=${2:-3}
 
@@ -64,9 +66,12 @@ run_server() {
   root=$work/$kind-root
   mkdir -p "$root"
   cp "$work/src.bin" "$root/file.bin"
-  if [ "$kind" = vsftpd ]; then
+  if [ "$kind" = vsftpd ] || [ "$kind" = proftpd ]; then
     tests/peers/ensure-user.sh "$user" "$pass" >/dev/null 2>&1
-    tests/peers/vsftpd.sh "$port" "$root" "$user" "$work/$kind-conf" >/dev/null 2>&1 &
+    tests/peers/$kind.sh "$port" "$root" "$user" "$work/$kind-conf" >/dev/null 2>&1 &
+  elif [ "$kind" = pure-ftpd ]; then
+    tests/peers/ensure-user.sh "$user" "$pass" >/dev/null 2>&1
+    tests/peers/pure-ftpd.sh "$port" "$root" "$user" "$pass" "$work/$kind-conf" >/dev/null 2>&1 &
   else
     tests/peers/pyftpdlib.sh "$port" "$root" "$user" "$pass" >/dev/null 2>&1 &
   fi
@@ -99,4 +104,8 @@ report() {
 
 echo "file: $size_mib MiB, best of $repeat runs each"
 run_server pyftpdlib
-if [ "$(id -u)" -eq 0 ]; then run_server vsftpd; else echo "vsftpd skipped (needs root)"; fi
+if [ "$(id -u)" -eq 0 ]; then
+  for kind in vsftpd proftpd pure-ftpd; do run_server "$kind"; done
+else
+  echo "vsftpd, ProFTPD and Pure-FTPd skipped (need root)"
+fi
