@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/LastError.h"
 #include "platform/LocalFile.h"
 #include "platform/Text.h"
 
@@ -31,6 +32,9 @@ public:
     enum Result { kTaken, kChannelFailed, kLocalFailed };
     virtual ~Sink() = default;
     virtual Result Write(const char* data, int size) = 0;
+    // Takes what it can of several blocks without waiting: the bytes taken
+    // (0 when it would have to wait or cannot), -1 when the channel failed.
+    virtual int WriteWithoutWaiting(const char*, int) { return 0; }
     // After the last block: false when the local file failed.
     virtual bool Finish() { return true; }
 };
@@ -56,6 +60,12 @@ public:
         return m_channel.m_bConnected && m_channel.m_socket.Send(data, size) == size
                    ? kTaken
                    : kChannelFailed;
+    }
+    int WriteWithoutWaiting(const char* data, int size) override {
+        if (!m_channel.m_bConnected) return -1;
+        const int n = m_channel.m_socket.SendNow(data, size);
+        if (n >= 0) return n;
+        return GetLastSocketError() == WSAEWOULDBLOCK ? 0 : -1;
     }
 
 private:
@@ -151,6 +161,42 @@ CFtp::PumpEnd CFtp::PumpBlocks(Source& source, Sink& sink, std::uint64_t& transf
             else aheadEnd += n;
         }
         if (end == PumpEnd::kLocalFailed || aheadStart == aheadEnd) break;
+        // Without a limit or an abort to meet, the blocks the kernel takes at
+        // once go in one call (no wait can come between them, so the wait
+        // hook sees the same per-block counts); the block at which it would
+        // have to wait goes the usual way below.
+        if (!exactSize && limit == 0 && m_bAbort == 0 && aheadEnd - aheadStart >= 2 * kBlockSize) {
+            int whole = (aheadEnd - aheadStart) / kBlockSize * kBlockSize;
+            if (size != 0) {
+                // Up to the block that crosses the size (it goes whole, as always).
+                const std::uint64_t left = size - offset - moved;
+                const std::uint64_t blocks = (left + kBlockSize - 1) / kBlockSize;
+                whole = static_cast<int>(std::min<std::uint64_t>(whole, blocks * kBlockSize));
+            }
+            const int taken = sink.WriteWithoutWaiting(ahead.get() + aheadStart, whole);
+            if (taken < 0) break;
+            // A block the kernel took in part is finished with a blocking send.
+            const int part = taken % kBlockSize;
+            if (part != 0 && sink.Write(ahead.get() + aheadStart + taken, kBlockSize - part) !=
+                                 Sink::kTaken)
+                break;
+            const int moving = part != 0 ? taken - part + kBlockSize : taken;
+            aheadStart += moving;
+            transferred += static_cast<std::uint64_t>(moving);
+            if (transferred32) *transferred32 = Saturated32(transferred);
+            moved += static_cast<std::uint64_t>(moving);
+            if (moving > 0) {
+                m_bTransferring = 1;
+                m_nTransferred64 = offset + moved;
+                m_nTransferred = Saturated32(m_nTransferred64);
+                if (m_bAbort == 1) {
+                    DisconnectDataChannel();
+                    Abor();
+                    break;
+                }
+                continue;
+            }
+        }
         int n = std::min(kBlockSize, aheadEnd - aheadStart);
         if (exactSize && size != 0 && offset + moved + static_cast<std::uint64_t>(n) > size) {
             // The block crosses the expected end: keep what belongs to the file.
