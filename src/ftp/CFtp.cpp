@@ -126,6 +126,11 @@ std::uint32_t CFtp::Saturated32OrZero(std::uint64_t value) {
     return value <= UINT32_MAX ? static_cast<std::uint32_t>(value) : 0;
 }
 
+void CFtp::SetTransferred(std::uint64_t count) {
+    m_nTransferred64 = count;
+    m_nTransferred = Saturated32(count);
+}
+
 CFtp::PumpEnd CFtp::PumpBlocks(Source& source, Sink& sink, std::uint64_t& transferred,
                                std::uint32_t* transferred32, std::uint64_t limit,
                                std::uint64_t offset, std::uint64_t size, bool exactSize) {
@@ -140,6 +145,26 @@ CFtp::PumpEnd CFtp::PumpBlocks(Source& source, Sink& sink, std::uint64_t& transf
     bool sourceEnded = false;
     std::uint64_t moved = 0;
     PumpEnd end = PumpEnd::kDone;
+    // The caller's counter grows as bytes are handed on; the progress the
+    // wait hook reads, once they were taken.
+    const auto handOn = [&](int n) {
+        transferred += static_cast<std::uint64_t>(n);
+        if (transferred32) *transferred32 = Saturated32(transferred);
+    };
+    const auto taken = [&](int n) {
+        moved += static_cast<std::uint64_t>(n);
+        m_bTransferring = 1;
+        SetTransferred(offset + moved);
+    };
+    // The data connection is closed before ABOR: a server that reads its
+    // control connection only between transfers (vsftpd) would otherwise
+    // never see the ABOR while it waits to send more data.
+    const auto abortAsked = [this] {
+        if (m_bAbort != 1) return false;
+        DisconnectDataChannel();
+        Abor();
+        return true;
+    };
     for (;;) {
         if (size != 0 && offset + moved >= size) {
             // With an exact size, anything more (a server that ignored REST
@@ -173,27 +198,19 @@ CFtp::PumpEnd CFtp::PumpBlocks(Source& source, Sink& sink, std::uint64_t& transf
                 const std::uint64_t blocks = (left + kBlockSize - 1) / kBlockSize;
                 whole = static_cast<int>(std::min<std::uint64_t>(whole, blocks * kBlockSize));
             }
-            const int taken = sink.WriteWithoutWaiting(ahead.get() + aheadStart, whole);
-            if (taken < 0) break;
+            const int accepted = sink.WriteWithoutWaiting(ahead.get() + aheadStart, whole);
+            if (accepted < 0) break;
             // A block the kernel took in part is finished with a blocking send.
-            const int part = taken % kBlockSize;
-            if (part != 0 && sink.Write(ahead.get() + aheadStart + taken, kBlockSize - part) !=
+            const int part = accepted % kBlockSize;
+            if (part != 0 && sink.Write(ahead.get() + aheadStart + accepted, kBlockSize - part) !=
                                  Sink::kTaken)
                 break;
-            const int moving = part != 0 ? taken - part + kBlockSize : taken;
-            aheadStart += moving;
-            transferred += static_cast<std::uint64_t>(moving);
-            if (transferred32) *transferred32 = Saturated32(transferred);
-            moved += static_cast<std::uint64_t>(moving);
+            const int moving = part != 0 ? accepted - part + kBlockSize : accepted;
             if (moving > 0) {
-                m_bTransferring = 1;
-                m_nTransferred64 = offset + moved;
-                m_nTransferred = Saturated32(m_nTransferred64);
-                if (m_bAbort == 1) {
-                    DisconnectDataChannel();
-                    Abor();
-                    break;
-                }
+                aheadStart += moving;
+                handOn(moving);
+                taken(moving);
+                if (abortAsked()) break;
                 continue;
             }
         }
@@ -205,30 +222,16 @@ CFtp::PumpEnd CFtp::PumpBlocks(Source& source, Sink& sink, std::uint64_t& transf
         }
         const char* data = ahead.get() + aheadStart;
         aheadStart += n;
-        transferred += static_cast<std::uint64_t>(n);
-        if (transferred32) *transferred32 = Saturated32(transferred);
+        handOn(n);
         const Sink::Result written = sink.Write(data, n);
         if (written == Sink::kLocalFailed) end = PumpEnd::kLocalFailed;
         if (written != Sink::kTaken || end == PumpEnd::kOverrun) break;
-        moved += static_cast<std::uint64_t>(n);
-        m_bTransferring = 1;
-        m_nTransferred64 = offset + moved;
-        m_nTransferred = Saturated32(m_nTransferred64);
+        taken(n);
         if (limit != 0 && transferred == limit) break;
-        if (m_bAbort == 1) {
-            // The data connection is closed first: a server that reads its
-            // control connection only between transfers (vsftpd) would
-            // otherwise never see the ABOR while it waits to send more data.
-            DisconnectDataChannel();
-            Abor();
-            break;
-        }
+        if (abortAsked()) break;
     }
     if (!sink.Finish()) end = PumpEnd::kLocalFailed;
-    if (end == PumpEnd::kOverrun) {
-        m_nTransferred64 = size;
-        m_nTransferred = Saturated32(size);
-    }
+    if (end == PumpEnd::kOverrun) SetTransferred(size);
     return end;
 }
 
@@ -275,8 +278,7 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
         FinishTransfer(completion);
         return false;
     }
-    m_nTransferred64 = offset;
-    m_nTransferred = Saturated32(offset);
+    SetTransferred(offset);
     PumpEnd end;
     if (download) {
         ChannelSource source(m_data);

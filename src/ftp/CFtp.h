@@ -123,6 +123,8 @@ private:
                        std::uint32_t* transferred32, std::uint64_t limit, std::uint64_t offset,
                        std::uint64_t size, bool exactSize);
     std::uint32_t DownloadResult(bool transferred) const;
+    // Sets m_nTransferred64 and its 32-bit form together.
+    void SetTransferred(std::uint64_t count);
     bool DeleteTree(const std::string& path, int depth);
     // Deletes every entry of m_arrListing (a listing of full).
     bool DeleteEntries(const std::string& full, int depth);

@@ -100,6 +100,10 @@ std::optional<mode_t> LocalFile::Mode() const {
     return st.st_mode;
 }
 
+bool LocalFile::SetMode(mode_t mode) { return m_fd >= 0 && ::fchmod(m_fd, mode) == 0; }
+
+bool LocalFile::Sync() { return m_fd >= 0 && ::fsync(m_fd) == 0; }
+
 bool LocalFile::Close() {
     const bool ok = m_fd < 0 || ::close(m_fd) == 0;
     m_fd = -1;
@@ -131,18 +135,10 @@ std::optional<std::uint64_t> LocalFileSize(const std::string& path) {
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, mode_t mode) {
     std::string temp = path + ".XXXXXX";
     // mkostemp opens with O_CREAT|O_EXCL (which never follows a link).
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::fchmod(fd, mode) == 0;
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
+    LocalFile file(::mkostemp(temp.data(), O_CLOEXEC));
+    if (!file.IsOpen()) return false;
+    bool ok = file.SetMode(mode) && file.WriteAll(bytes.data(), bytes.size()) && file.Sync();
+    ok = file.Close() && ok;
     ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) ::unlink(temp.c_str());
     return ok;

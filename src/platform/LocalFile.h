@@ -20,6 +20,8 @@ namespace velkor {
 class LocalFile {
 public:
     LocalFile() = default;
+    // Takes an open descriptor (or -1) over.
+    explicit LocalFile(int fd) : m_fd(fd) {}
     ~LocalFile();
     LocalFile(LocalFile&& other) noexcept;
     LocalFile& operator=(LocalFile&& other) noexcept;
@@ -46,6 +48,10 @@ public:
     // The length in bytes, and the st_mode bits; nullopt when fstat fails.
     std::optional<std::uint64_t> Size() const;
     std::optional<mode_t> Mode() const;
+
+    // Sets the mode bits; waits until the written data is on the disk.
+    bool SetMode(mode_t mode);
+    bool Sync();
 
     // False when closing reports an error (data may not have reached the disk).
     bool Close();

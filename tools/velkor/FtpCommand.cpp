@@ -211,14 +211,17 @@ void WithProgress(FtpSession& ftp, const std::string& label, std::uint64_t total
 // when none can be made.
 std::string CreateFileBeside(const std::string& path) {
     std::string name = path + ".velkor-XXXXXX";
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) return {};
+    LocalFile file(::mkstemp(name.data()));
+    if (!file.IsOpen()) return {};
     struct stat st{};
-    const mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777)
-                                                      : (0644 & ~CurrentUmask());
-    ::fchmod(fd, mode);
-    ::close(fd);
+    file.SetMode(::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0644 & ~CurrentUmask()));
     return name;
+}
+
+int ReportInterrupted(const FtpSession& ftp) {
+    std::fprintf(stderr, "velkor ftp: interrupted after %llu bytes; go on with --resume\n",
+                 static_cast<unsigned long long>(ftp.m_nTransferred64));
+    return kExitInterrupted;
 }
 
 // After a transfer that moved its data: the completion reply must be a
@@ -268,9 +271,7 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote) {
     const bool complete = result == 0 && ftp.m_nLastReply / 100 == 2 && size != 0 &&
                           ftp.m_nTransferred64 == size;
     if (g_interrupted && !complete) {
-        std::fprintf(stderr, "velkor ftp: interrupted after %llu bytes; go on with --resume\n",
-                     static_cast<unsigned long long>(ftp.m_nTransferred64));
-        code = kExitInterrupted;
+        code = ReportInterrupted(ftp);
     } else if (result != 0) {
         code = Fail("get", ftp, result == CFtp::kDownloadUnavailable   ? kExitNotFound
                                 : result == CFtp::kDownloadNotLoggedIn ? kExitConnect
@@ -330,11 +331,7 @@ int RunPut(FtpSession& ftp, const FtpOptions& o, const std::string& local,
     WithProgress(ftp, "put " + FtpSession::NameOf(remote), size, offset, o.quiet, [&] {
         result = ftp.Upload64(local, remote, transferred, o.limit, offset, size, !o.active);
     });
-    if (g_interrupted) {
-        std::fprintf(stderr, "velkor ftp: interrupted after %llu bytes; go on with --resume\n",
-                     static_cast<unsigned long long>(ftp.m_nTransferred64));
-        return kExitInterrupted;
-    }
+    if (g_interrupted) return ReportInterrupted(ftp);
     if (result != 1) return Fail("put", ftp, RefusalCode(ftp));
     if (o.limit == 0) {
         if (const int code = CheckCompletion("put", ftp); code != kExitOk) return code;
