@@ -52,6 +52,10 @@ public:
                               const std::uint32_t& len, const int& lineLength);
     static std::string EncodeTextBase64(const unsigned char* data, const std::uint32_t& len,
                                         const int& lineLength);
+    // The same base64 text appended to `out` (composing a large part
+    // without an extra copy of its encoded form).
+    static void AppendTextBase64(std::string& out, const unsigned char* data, std::uint32_t len,
+                                 int lineLength);
     static std::string EncodeTextQuotedPrintable(const unsigned char* data,
                                                  const std::uint32_t& len, const int& lineLength);
     // A file as a UU block ("begin mode name\n" ... "end\n", LF line ends).
@@ -79,10 +83,20 @@ public:
 
     // --- header words, addresses, dates ---
     static int DecodeHeaderItem(std::string text, std::string& decoded, std::string& charset);
+    // Text holding any 8-bit byte becomes encoded words of at most 40 bytes
+    // each, joined by "\r\n\t"; other text is kept. Beyond the older rule
+    // (only the code page's lead bytes, cut at 39 or 40 bytes): Latin and
+    // UTF-8 text is encoded too, and UTF-8 words hold whole characters.
     static int EncodeHeaderItem(std::string text, std::string& encoded, std::string letter,
                                 std::string charset);
+    // Decoded header bytes of a UTF-8, UTF-7 or ISO-2022-JP word in the
+    // active code page (Shift_JIS for ISO-2022-JP); other charsets as they are.
+    static std::string DecodedToActivePage(const std::string& decoded, const std::string& charset);
     static int AnalyseMailAddress(const std::string& text, CRecipient& recipient);
     static int AnalyseMailAddressString(const std::string& text, CRecipientArray& list);
+    // "\"Name\" <address>"; a name that needs encoded words is written
+    // without quotes (an encoded word inside quotes is not decoded by
+    // readers).
     static std::string ComposeMailAddress(const CRecipient& recipient);
     static std::string ComposeMailAddress(const CRecipientArray& list);
     // "Fri, 4 Dec 2026 01:22:42 +0800" -> "2026-12-04 01:22:42".
@@ -97,10 +111,20 @@ public:
                                 std::string& params);
     static int ParseContentDisposition(const std::string& value, std::string& disposition,
                                        std::string& fileName, std::string& charset);
+    // Reads "filename=" (encoded words allowed) and, beyond the older
+    // format, the RFC 2231 form "filename*=charset'lang'%XX..." (bytes and
+    // charset as written).
     static std::string GetMultipartBoundary(const std::string& params);
     static std::string GetFirstPartType(const std::string& params);
     static std::string GetTextCharset(const std::string& param);
+    // The "name" parameter in lower case without quotes; an RFC 2231
+    // "name*=charset''%XX" value is decoded and kept as written.
     static std::string GetFilename(const std::string& param);
+    // A file-name parameter for a composed header: `param="name"` for 7-bit
+    // names, else the RFC 2231 form `param*=charset''%XX...` that readers
+    // decode (an encoded word inside quotes is not valid).
+    static std::string ComposeFileNameParameter(const std::string& param, const std::string& name,
+                                                const std::string& charset);
     static int GetRelatedInfo(const std::string& params, std::string& type, std::string& start,
                               std::string& startInfo);
     static int SplitMultipart(const std::string& text, std::uint32_t start, std::uint32_t end,

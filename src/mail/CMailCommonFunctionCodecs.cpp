@@ -219,13 +219,20 @@ std::string CMailCommonFunction::Encode(const std::string& encoding, const unsig
 
 std::string CMailCommonFunction::EncodeTextBase64(const unsigned char* data,
                                                   const std::uint32_t& len, const int& lineLength) {
-    if (!data || len == 0) return {};
+    std::string out;
+    AppendTextBase64(out, data, len, lineLength);
+    return out;
+}
+
+void CMailCommonFunction::AppendTextBase64(std::string& out, const unsigned char* data,
+                                           std::uint32_t len, int lineLength) {
+    if (!data || len == 0) return;
     const std::size_t L = static_cast<std::size_t>(lineLength < 0 ? -lineLength : lineLength);
     const std::size_t chars = (static_cast<std::size_t>(len) + 2) / 3 * 4;
     const std::size_t breaks = L ? chars / L : 0;
-    std::string out;
-    out.reserve(chars + 2 * breaks);
-    PrefaultForWrite(out.data(), chars + 2 * breaks);
+    const std::size_t had = out.size();
+    if (out.capacity() < had + chars + 2 * breaks) out.reserve(had + chars + 2 * breaks);
+    PrefaultForWrite(out.data() + had, chars + 2 * breaks);
     // Characters are made in a small local block and appended to the
     // reserved string: the big output is written once, never zero-filled.
     constexpr std::size_t kBlock = 16 * 1024;
@@ -300,7 +307,6 @@ std::string CMailCommonFunction::EncodeTextBase64(const unsigned char* data,
         put('=');
     }
     out.append(block, b);
-    return out;
 }
 
 std::string CMailCommonFunction::EncodeTextQuotedPrintable(const unsigned char* data,

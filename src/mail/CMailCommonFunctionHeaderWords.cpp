@@ -87,9 +87,11 @@ int CMailCommonFunction::DecodeHeaderItem(std::string text, std::string& decoded
 
 int CMailCommonFunction::EncodeHeaderItem(std::string text, std::string& encoded,
                                           std::string letter, std::string charset) {
-    bool anyLead = false;
-    for (char c : text) anyLead |= IsLeadByte(static_cast<unsigned char>(c));
-    if (!anyLead) {
+    // Any 8-bit byte needs an encoded word: raw 8-bit header text is refused
+    // by readers, whatever the code page.
+    bool eightBit = false;
+    for (char c : text) eightBit |= static_cast<unsigned char>(c) >= 0x80;
+    if (!eightBit) {
         encoded = text;
         return 1;
     }
@@ -97,13 +99,18 @@ int CMailCommonFunction::EncodeHeaderItem(std::string text, std::string& encoded
     if (letter != "B" && letter != "b" && letter != "Q" && letter != "q") letter = "B";
     const bool base64 = letter == "B" || letter == "b";
     const int noBreaks = 0;
+    const bool utf8 = MbcsEqualNoCase(charset, "utf-8");
     std::size_t pos = 0;
     bool first = true;
     while (pos < text.size()) {
         const std::size_t left = text.size() - pos;
         std::size_t take;
         if (left <= 40) take = left;
-        else take = IsLeadByte(static_cast<unsigned char>(text[pos + 38])) ? 40 : 39;
+        else if (utf8) {
+            // A word holds whole characters: never cut before a continuation byte.
+            take = 40;
+            while (take > 1 && (static_cast<unsigned char>(text[pos + take]) & 0xC0) == 0x80) --take;
+        } else take = IsLeadByte(static_cast<unsigned char>(text[pos + 38])) ? 40 : 39;
         const auto* chunk = reinterpret_cast<const unsigned char*>(text.data() + pos);
         const std::uint32_t n = static_cast<std::uint32_t>(take);
         const std::string body = base64 ? EncodeTextBase64(chunk, n, noBreaks)
@@ -116,21 +123,26 @@ int CMailCommonFunction::EncodeHeaderItem(std::string text, std::string& encoded
     return 1;
 }
 
-int CMailCommonFunction::AnalyseMailAddress(const std::string& text, CRecipient& recipient) {
-    std::string decoded, charset;
-    DecodeHeaderItem(Trim(text), decoded, charset);
-    const auto toActive = [&decoded](bool utf7) {
+std::string CMailCommonFunction::DecodedToActivePage(const std::string& decoded,
+                                                     const std::string& charset) {
+    const bool utf8 = MbcsEqualNoCase(charset, "utf-8");
+    if (utf8 || MbcsEqualNoCase(charset, "utf-7")) {
         std::vector<char16_t> wide(decoded.size() + 1);
         std::uint32_t units = static_cast<std::uint32_t>(decoded.size());
         const auto* bytes = reinterpret_cast<const unsigned char*>(decoded.data());
         const std::uint32_t len = static_cast<std::uint32_t>(decoded.size());
-        if (utf7) UTF7ToUnicode(bytes, len, wide.data(), units);
-        else UTF8ToUnicode(bytes, len, wide.data(), units);
-        decoded = Utf16ToActive(wide.data(), units);
-    };
-    if (MbcsEqualNoCase(charset, "utf-8")) toActive(false);
-    else if (MbcsEqualNoCase(charset, "utf-7")) toActive(true);
-    else if (MbcsEqualNoCase(charset, "iso-2022-jp")) decoded = ISO2022ToSJIS(decoded);
+        if (utf8) UTF8ToUnicode(bytes, len, wide.data(), units);
+        else UTF7ToUnicode(bytes, len, wide.data(), units);
+        return Utf16ToActive(wide.data(), units);
+    }
+    if (MbcsEqualNoCase(charset, "iso-2022-jp")) return ISO2022ToSJIS(decoded);
+    return decoded;
+}
+
+int CMailCommonFunction::AnalyseMailAddress(const std::string& text, CRecipient& recipient) {
+    std::string decoded, charset;
+    DecodeHeaderItem(Trim(text), decoded, charset);
+    decoded = DecodedToActivePage(decoded, charset);
 
     const std::size_t lt = decoded.find('<');
     if (lt == std::string::npos) {
@@ -170,7 +182,7 @@ std::string CMailCommonFunction::ComposeMailAddress(const CRecipient& recipient)
     if (!recipient.m_strName.empty()) {
         std::string name;
         EncodeHeaderItem(recipient.m_strName, name, "B", recipient.m_strCharset);
-        text = "\"" + name + "\"";
+        text = name == recipient.m_strName ? "\"" + name + "\"" : name;
     }
     if (!recipient.m_strAddress.empty()) text += " <" + recipient.m_strAddress + ">";
     return text;

@@ -2,6 +2,8 @@
 #include "mail/CMailCommonFunction.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 
 #include "platform/CodePage.h"
 #include "platform/Text.h"
@@ -63,7 +65,58 @@ bool SplitParameter(const std::string& param, std::string& name, std::string& va
     return true;
 }
 
+// The bytes of an RFC 2231 value "charset'language'%XX...", and its charset.
+std::string DecodeExtendedValue(const std::string& value, std::string& charset) {
+    std::string text = StripQuotes(value);
+    const std::size_t first = text.find('\'');
+    const std::size_t second = first == std::string::npos ? first : text.find('\'', first + 1);
+    if (second == std::string::npos) {
+        charset.clear();
+    } else {
+        charset = text.substr(0, first);
+        text.erase(0, second + 1);
+    }
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto hex = [](char c) {
+            return c >= '0' && c <= '9' ? c - '0'
+                   : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                   : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                          : -1;
+        };
+        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+            out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 }  // namespace
+
+std::string CMailCommonFunction::ComposeFileNameParameter(const std::string& param,
+                                                          const std::string& name,
+                                                          const std::string& charset) {
+    bool plain = true;
+    for (char c : name) plain &= static_cast<unsigned char>(c) < 0x80 && c != '"' && c != '\\';
+    if (plain) return param + "=\"" + name + "\"";
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string out = param + "*=" + (charset.empty() ? "utf-8" : charset) + "''";
+    for (char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (std::isalnum(b) || std::strchr("!#$&+-.^_`|~", c)) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        }
+    }
+    return out;
+}
 
 int CMailCommonFunction::ParseContentType(const std::string& value, std::string& type,
                                           std::string& subtype, std::string& params) {
@@ -86,8 +139,13 @@ int CMailCommonFunction::ParseContentDisposition(const std::string& value,
     SplitAtSemicolon(value, disposition, params);
     MbcsMakeLower(disposition);
     std::string name, raw;
-    if (SplitParameter(params, name, raw) && MbcsEqualNoCase(name, "filename")) {
+    if (!SplitParameter(params, name, raw)) return 0;
+    if (MbcsEqualNoCase(name, "filename")) {
         DecodeHeaderItem(StripQuotes(raw), fileName, charset);
+        return 1;
+    }
+    if (MbcsEqualNoCase(name, "filename*")) {
+        fileName = DecodeExtendedValue(raw, charset);
         return 1;
     }
     return 0;
@@ -131,7 +189,12 @@ std::string CMailCommonFunction::GetTextCharset(const std::string& param) {
 
 std::string CMailCommonFunction::GetFilename(const std::string& param) {
     std::string name, value;
-    if (!SplitParameter(param, name, value) || !MbcsEqualNoCase(name, "name")) return {};
+    if (!SplitParameter(param, name, value)) return {};
+    if (MbcsEqualNoCase(name, "name*")) {
+        std::string charset;
+        return DecodeExtendedValue(value, charset);
+    }
+    if (!MbcsEqualNoCase(name, "name")) return {};
     value = MbcsLowered(value);
     value.erase(std::remove(value.begin(), value.end(), '"'), value.end());
     return value;

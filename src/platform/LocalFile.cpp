@@ -162,4 +162,17 @@ mode_t CurrentUmask() {
     return mask;
 }
 
+bool ReadRegularFile(const std::string& path, std::string& bytes, std::uint64_t maxBytes) {
+    // Asked before opening too: opening a pipe would wait for a writer.
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    LocalFile file;
+    if (!file.OpenForReading(path)) return false;
+    if (::fstat(file.Descriptor(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uint64_t>(st.st_size) > maxBytes)
+        return false;
+    bytes.resize(static_cast<std::size_t>(st.st_size));
+    return file.ReadFull(bytes.data(), bytes.size()) == static_cast<long>(bytes.size());
+}
+
 }  // namespace velkor

@@ -32,6 +32,7 @@ public:
     bool OpenForReading(const std::string& path);
     bool OpenForWriting(const std::string& path);
     bool IsOpen() const { return m_fd >= 0; }
+    int Descriptor() const { return m_fd; }
 
     // Moves the position; false when the file cannot be positioned there.
     bool Seek(std::uint64_t offset);
@@ -78,6 +79,10 @@ private:
 
 // The length of a file by path; nullopt when it does not exist or cannot be read.
 std::optional<std::uint64_t> LocalFileSize(const std::string& path);
+
+// The whole of a regular file (not a device, pipe or directory) of at most
+// maxBytes; false when it is missing, of another kind, larger or unreadable.
+bool ReadRegularFile(const std::string& path, std::string& bytes, std::uint64_t maxBytes);
 
 // The process's file-creation mask, read without changing it.
 mode_t CurrentUmask();

@@ -124,7 +124,7 @@ TEST(AddressList, SplitsAndComposes) {
     EXPECT_EQ(Mail::ComposeMailAddress(CRecipient{"a@x.org", "Ann", ""}), "\"Ann\" <a@x.org>");
     EXPECT_EQ(Mail::ComposeMailAddress(CRecipient{"a@x.org", "", ""}), " <a@x.org>");
     EXPECT_EQ(Mail::ComposeMailAddress(CRecipient{"z@x.org", "\xD6\xD0", "GB2312"}),
-              "\"=?GB2312?B?1tA=?=\" <z@x.org>");
+              "=?GB2312?B?1tA=?= <z@x.org>");
     EXPECT_EQ(Mail::ComposeMailAddress(CRecipientArray{{"a@x.org", "Ann", ""},
                                                        {"", "", ""},
                                                        {"b@x.org", "", ""}}),
@@ -167,12 +167,23 @@ TEST(FileNames, UnsafeCharactersReplacedDoubleByteKept) {
     EXPECT_EQ(Mail::VerifyFileName("\x81\x5C/x"), "\x81\x5C_x");
 }
 
-TEST(CodePage, LeadBytesFollowTheActiveCodePage) {
+TEST(CodePage, EightBitTextIsEncodedInEveryCodePageAndUtf8WordsHoldWholeCharacters) {
     EXPECT_TRUE(IsLeadByte(0x81));
     SetActiveCodePage(kCodePageUtf8);
+    EXPECT_FALSE(IsLeadByte(0xD6));
     std::string out;
-    Mail::EncodeHeaderItem("\xD6\xD0", out, "B", "x");  // no lead bytes now
-    EXPECT_EQ(out, "\xD6\xD0");
+    Mail::EncodeHeaderItem("\xD6\xD0", out, "B", "x");
+    EXPECT_EQ(out, "=?x?B?1tA=?=");
+    // "a" and 27 two-byte characters: 40 bytes would end inside a
+    // character, so the first word carries 39.
+    std::string text = "a";
+    for (int i = 0; i < 27; ++i) text += "\xC3\xA9";
+    Mail::EncodeHeaderItem(text, out, "B", "utf-8");
+    std::string decoded, charset;
+    Mail::DecodeHeaderItem(out.substr(0, out.find("\r\n")), decoded, charset);
+    EXPECT_EQ(decoded.size(), 39u);
+    Mail::DecodeHeaderItem(out, decoded, charset);
+    EXPECT_EQ(decoded, text);
     SetActiveCodePage(kDefaultCodePage);
 }
 

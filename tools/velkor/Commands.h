@@ -16,11 +16,15 @@ enum ExitCode : int {
     kExitNotFound = 6,  // the server has no such file or directory
     kExitRefused = 7,   // the server refused the command
     kExitLogon = 8,     // the server refused the logon (user, password or account)
+    kExitInput = 9,     // an input file cannot be read or is not what it should be
+    kExitExists = 10,   // an output file exists (and replacing it was not asked for)
+    kExitWrite = 11,    // an output file cannot be written
     kExitInterrupted = 130,
 };
 
 void AddSocksCommand(CLI::App& app, int& exitCode);
 void AddEchoCommand(CLI::App& app, int& exitCode);
 void AddFtpCommand(CLI::App& app, int& exitCode);
+void AddMailCommand(CLI::App& app, int& exitCode);
 
 }  // namespace velkor::tool

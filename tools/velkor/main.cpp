@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     velkor::tool::AddSocksCommand(app, exitCode);
     velkor::tool::AddEchoCommand(app, exitCode);
     velkor::tool::AddFtpCommand(app, exitCode);
+    velkor::tool::AddMailCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
