@@ -6,6 +6,8 @@ VELKOR_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   dante-server passwd python3 python3-pyftpdlib vsftpd sharutils coreutils ngircd
   clang libclang-rt-14-dev bc curl
+  # mail cross-checks (CPython's own test mails) and the mail benchmark peer
+  libpython3.11-testsuite libgmime-3.0-dev
   # what the unpacked ProFTPD needs at run time
   libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3
 )
