@@ -109,11 +109,15 @@ public:
     // --- MIME fields ---
     static int ParseContentType(const std::string& value, std::string& type, std::string& subtype,
                                 std::string& params);
-    static int ParseContentDisposition(const std::string& value, std::string& disposition,
-                                       std::string& fileName, std::string& charset);
     // Reads "filename=" (encoded words allowed) and, beyond the older
     // format, the RFC 2231 form "filename*=charset'lang'%XX..." (bytes and
     // charset as written).
+    static int ParseContentDisposition(const std::string& value, std::string& disposition,
+                                       std::string& fileName, std::string& charset);
+    // The boundary parameter's value: quoted, or unquoted up to a blank or
+    // ';'. (Beyond the older rule, which took the next quoted text anywhere
+    // after the name and kept a ';' in unquoted values: both lost every
+    // part of such mail.)
     static std::string GetMultipartBoundary(const std::string& params);
     static std::string GetFirstPartType(const std::string& params);
     static std::string GetTextCharset(const std::string& param);

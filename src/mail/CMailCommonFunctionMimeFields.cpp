@@ -155,18 +155,20 @@ std::string CMailCommonFunction::GetMultipartBoundary(const std::string& params)
     const std::string lower = MbcsLowered(params);
     const std::size_t hit = FindOutsideQuotes(lower, "boundary");
     if (hit == std::string::npos) return {};
-    const std::size_t quote = params.find('"', hit);
-    if (quote != std::string::npos) {
-        const std::size_t close = params.find('"', quote + 1);
-        return close == std::string::npos ? std::string()
-                                          : params.substr(quote + 1, close - quote - 1);
-    }
+    // The value after the '=': quoted, or up to a blank or ';'. (A quote
+    // further on belongs to another parameter, and a ';' ends the value:
+    // taking either would lose every part of the mail.)
     const std::size_t eq = params.find('=', hit);
     if (eq == std::string::npos) return {};
     const std::size_t from = params.find_first_not_of(' ', eq + 1);
     if (from == std::string::npos) return {};
-    const std::size_t blank = params.find(' ', from);
-    return params.substr(from, blank == std::string::npos ? std::string::npos : blank - from);
+    if (params[from] == '"') {
+        const std::size_t close = params.find('"', from + 1);
+        return close == std::string::npos ? std::string()
+                                          : params.substr(from + 1, close - from - 1);
+    }
+    const std::size_t stop = params.find_first_of(" ;", from);
+    return params.substr(from, stop == std::string::npos ? std::string::npos : stop - from);
 }
 
 std::string CMailCommonFunction::GetFirstPartType(const std::string& params) {

@@ -37,7 +37,14 @@ int CMailHeader::AnalyseMailHeader(const std::string& text, int start, int end) 
     long long stop = end < 0 ? static_cast<long long>(text.size()) : end;
     stop = std::min<long long>(stop, from + static_cast<long long>(kMaxHeaderBytes));
     std::vector<std::string> lines;
-    CMailCommonFunction::SplitString(text, lines, static_cast<int>(from), static_cast<int>(stop));
+    if (stop - from < static_cast<long long>(kMaxHeaderBytes) ||
+        static_cast<long long>(text.size()) <= stop) {
+        CMailCommonFunction::SplitString(text, lines, static_cast<int>(from), static_cast<int>(stop));
+    } else {
+        // A line would run past the bound: split a copy of the bounded piece.
+        const std::string piece = text.substr(static_cast<std::size_t>(from), kMaxHeaderBytes);
+        CMailCommonFunction::SplitString(piece, lines, 0, static_cast<int>(piece.size()));
+    }
     for (const std::string& line : lines) {
         if (m_fields.size() >= kMaxHeaderFields) break;
         std::string name, value;

@@ -45,7 +45,9 @@ TEST(ContentDisposition, FirstParameterOnly) {
 TEST(Parameters, BoundaryTypeCharsetNameRelated) {
     EXPECT_EQ(Mail::GetMultipartBoundary("boundary=\"MiXeD_Case\""), "MiXeD_Case");
     EXPECT_EQ(Mail::GetMultipartBoundary("x=\"no boundary here\"; boundary=\"real\""), "real");
-    EXPECT_EQ(Mail::GetMultipartBoundary("boundary=abc; charset=x"), "abc;");
+    // An unquoted value ends at ';', and a later quoted parameter is not it.
+    EXPECT_EQ(Mail::GetMultipartBoundary("boundary=abc; charset=x"), "abc");
+    EXPECT_EQ(Mail::GetMultipartBoundary("boundary=R; type=\"text/html\""), "R");
     EXPECT_EQ(Mail::GetMultipartBoundary("charset=x"), "");
     EXPECT_EQ(Mail::GetFirstPartType("type=\"Text/HTML\""), "text/html");
     EXPECT_EQ(Mail::GetFirstPartType("type=text/html"), "");
