@@ -110,8 +110,8 @@ public:
     static int ParseContentType(const std::string& value, std::string& type, std::string& subtype,
                                 std::string& params);
     // Reads "filename=" (encoded words allowed) and, beyond the older
-    // format, the RFC 2231 form "filename*=charset'lang'%XX..." (bytes and
-    // charset as written).
+    // format, the RFC 2231 forms "filename*=charset'lang'%XX..." and
+    // "filename*0*=...; filename*1*=..." (bytes and charset as written).
     static int ParseContentDisposition(const std::string& value, std::string& disposition,
                                        std::string& fileName, std::string& charset);
     // The boundary parameter's value: quoted, or unquoted up to a blank or
@@ -122,7 +122,8 @@ public:
     static std::string GetFirstPartType(const std::string& params);
     static std::string GetTextCharset(const std::string& param);
     // The "name" parameter in lower case without quotes; an RFC 2231
-    // "name*=charset''%XX" value is decoded and kept as written.
+    // "name*=charset''%XX" value (or its continuations) is decoded and kept
+    // as written.
     static std::string GetFilename(const std::string& param);
     // A file-name parameter for a composed header: `param="name"` for 7-bit
     // names, else the RFC 2231 form `param*=charset''%XX...` that readers

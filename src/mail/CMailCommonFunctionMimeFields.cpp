@@ -65,34 +65,79 @@ bool SplitParameter(const std::string& param, std::string& name, std::string& va
     return true;
 }
 
-// The bytes of an RFC 2231 value "charset'language'%XX...", and its charset.
-std::string DecodeExtendedValue(const std::string& value, std::string& charset) {
-    std::string text = StripQuotes(value);
-    const std::size_t first = text.find('\'');
-    const std::size_t second = first == std::string::npos ? first : text.find('\'', first + 1);
-    if (second == std::string::npos) {
-        charset.clear();
-    } else {
-        charset = text.substr(0, first);
-        text.erase(0, second + 1);
-    }
+int HexDigit(char c) {
+    return c >= '0' && c <= '9' ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
+
+std::string PercentDecoded(const std::string& text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto hex = [](char c) {
-            return c >= '0' && c <= '9' ? c - '0'
-                   : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                   : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                          : -1;
-        };
-        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
-            out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+        if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
+            HexDigit(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
             i += 2;
         } else {
             out += text[i];
         }
     }
     return out;
+}
+
+// An RFC 2231 parameter `base*=charset'lang'%XX` or its continuations
+// `base*0*=charset'lang'%XX; base*1*=%XX; base*2="plain"` (at most
+// kMaxSections), as bytes with their charset.
+std::string ExtendedParameter(const std::string& params, const std::string& base,
+                              std::string& charset) {
+    constexpr std::size_t kMaxSections = 100;
+    std::vector<std::string> sections;
+    charset.clear();
+    std::size_t pos = 0;
+    while (pos <= params.size()) {
+        const std::size_t semi = std::min(params.find(';', pos), params.size());
+        const std::string piece = text::Trim(params.substr(pos, semi - pos));
+        pos = semi + 1;
+        const std::size_t eq = piece.find('=');
+        if (eq == std::string::npos) continue;
+        std::string name = MbcsLowered(text::Trim(piece.substr(0, eq)));
+        std::string value = text::Trim(piece.substr(eq + 1));
+        if (name.compare(0, base.size() + 1, base + "*") != 0) continue;
+        name.erase(0, base.size() + 1);
+        const bool encoded = name.empty() || name.back() == '*';
+        if (!name.empty() && name.back() == '*') name.pop_back();
+        std::size_t index = 0;
+        if (!name.empty()) {
+            if (name.find_first_not_of("0123456789") != std::string::npos || name.size() > 3) continue;
+            index = static_cast<std::size_t>(std::stoi(name));
+        }
+        if (index >= kMaxSections) continue;
+        if (encoded && index == 0) {
+            value = StripQuotes(value);
+            const std::size_t first = value.find('\'');
+            const std::size_t second =
+                first == std::string::npos ? first : value.find('\'', first + 1);
+            if (second != std::string::npos) {
+                charset = value.substr(0, first);
+                value.erase(0, second + 1);
+            }
+        }
+        if (sections.size() <= index) sections.resize(index + 1);
+        sections[index] = encoded ? PercentDecoded(value) : StripQuotes(value);
+        if (name.empty()) break;  // `base*=`: the whole value
+    }
+    std::string out;
+    for (const std::string& section : sections) out += section;
+    return out;
+}
+
+bool IsExtendedName(const std::string& name, const char* base) {
+    const std::string lower = MbcsLowered(name);
+    const std::string star = std::string(base) + "*";
+    return lower == star || (lower.rfind(star, 0) == 0 && lower.size() > star.size() &&
+                             std::isdigit(static_cast<unsigned char>(lower[star.size()])));
 }
 
 }  // namespace
@@ -144,8 +189,8 @@ int CMailCommonFunction::ParseContentDisposition(const std::string& value,
         DecodeHeaderItem(StripQuotes(raw), fileName, charset);
         return 1;
     }
-    if (MbcsEqualNoCase(name, "filename*")) {
-        fileName = DecodeExtendedValue(raw, charset);
+    if (IsExtendedName(name, "filename")) {
+        fileName = ExtendedParameter(params, "filename", charset);
         return 1;
     }
     return 0;
@@ -192,9 +237,9 @@ std::string CMailCommonFunction::GetTextCharset(const std::string& param) {
 std::string CMailCommonFunction::GetFilename(const std::string& param) {
     std::string name, value;
     if (!SplitParameter(param, name, value)) return {};
-    if (MbcsEqualNoCase(name, "name*")) {
+    if (IsExtendedName(name, "name")) {
         std::string charset;
-        return DecodeExtendedValue(value, charset);
+        return ExtendedParameter(param, "name", charset);
     }
     if (!MbcsEqualNoCase(name, "name")) return {};
     value = MbcsLowered(value);

@@ -40,6 +40,19 @@ TEST(ContentDisposition, FirstParameterOnly) {
     EXPECT_EQ(Mail::ParseContentDisposition("attachment; filename =a.txt", disposition, name,
                                             charset),
               0);
+    // RFC 2231: whole, and in sections (out of order, one plain).
+    struct { const char* value; const char* name; const char* charset; } rows[] = {
+        {"attachment; filename*=utf-8'en'caf%C3%A9.txt", "caf\xC3\xA9.txt", "utf-8"},
+        {"attachment; filename*1=\"x.txt\";\r\n filename*0*=gb2312''%D6%D0", "\xD6\xD0x.txt",
+         "gb2312"},
+        {"attachment; filename*=%41", "A", ""},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(Mail::ParseContentDisposition(r.value, disposition, name, charset), 1);
+        EXPECT_EQ(name, r.name) << r.value;
+        EXPECT_EQ(charset, r.charset) << r.value;
+    }
+    EXPECT_EQ(Mail::GetFilename("name*0*=utf-8''a%20b"), "a b");
 }
 
 TEST(Parameters, BoundaryTypeCharsetNameRelated) {

@@ -264,7 +264,50 @@ def check_composing(tmp):
     print("composed mail read by Python without defects" if not defects else "")
 
 
+def check_tool(tmp):
+    """velkor mail show and extract through their real output."""
+    m = EmailMessage()
+    m["From"] = "Zoë <zoe@example.org>"
+    m["To"] = "bob@example.org"
+    m["Subject"] = "Grüße"
+    m.set_content("text\n")
+    names = ["../../x", "/etc/x", "a\\..\\b", "", "..", "é" * 150 + ".txt", "same", "same"]
+    for i, name in enumerate(names):
+        m.add_attachment(f"data {i}".encode(), maintype="application", subtype="octet-stream",
+                         filename=name)
+    path = os.path.join(tmp, "names.eml")
+    with open(path, "wb") as f:
+        f.write(m.as_bytes(policy=policy.SMTP))
+    env = dict(os.environ, LC_ALL="C.UTF-8")
+    show = subprocess.run([TOOL, "mail", "show", path], capture_output=True, env=env)
+    lines = show.stdout.decode().splitlines()
+    if show.returncode != 0 or "Subject: Grüße" not in lines or "From:    Zoë <zoe@example.org>" \
+            not in lines or not any("application/octet-stream 6 bytes" in l for l in lines):
+        failures.append(f"mail show: {show.returncode} {lines}")
+    out = os.path.join(tmp, "extracted")
+    os.mkdir(out)
+    run = subprocess.run([TOOL, "mail", "extract", path, out], capture_output=True, env=env)
+    written = sorted(os.listdir(out))
+    outside = [p for p in ("x", "b") if os.path.exists(os.path.join(tmp, p))]
+    contents = sorted(open(os.path.join(out, n), "rb").read() for n in written)
+    if run.returncode != 0 or len(written) != len(names) or outside or \
+            contents != sorted(f"data {i}".encode() for i in range(len(names))) or \
+            any(len(n.encode()) > 255 or n in (".", "..") for n in written):
+        failures.append(f"mail extract: {run.returncode} {written} {run.stderr}")
+    again = subprocess.run([TOOL, "mail", "extract", path, out], capture_output=True, env=env)
+    forced = subprocess.run([TOOL, "mail", "extract", "--force", path, out], capture_output=True,
+                            env=env)
+    if again.returncode != 10 or b"--force" not in again.stderr or forced.returncode != 0:
+        failures.append(f"mail extract again: {again.returncode} {again.stderr} {forced.returncode}")
+    missing = subprocess.run([TOOL, "mail", "show", os.path.join(tmp, "none.eml")],
+                             capture_output=True)
+    if missing.returncode != 9 or b"cannot read" not in missing.stderr:
+        failures.append(f"mail show of a missing file: {missing.returncode}")
+    print(f"velkor mail show and extract: {len(written)} files, all inside the folder")
+
+
 with tempfile.TemporaryDirectory() as tmp:
+    check_tool(tmp)
     check_reading(tmp)
     check_uu(tmp)
     check_composing(tmp)
