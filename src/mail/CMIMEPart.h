@@ -109,6 +109,7 @@ public:
     int GetBodyEnd() const { return m_nBodyEnd; }
     bool IsMultipart() const;
     const std::string* GetSourceText() const { return m_pSourceText; }
+    std::uint32_t GetContentLength() const { return m_nContentLength; }
     // Content type "application/octet-stream" and disposition "attachment"
     // carrying the file name: quoted when it is 7-bit, else in the RFC 2231
     // form (readers do not decode encoded words inside quotes).

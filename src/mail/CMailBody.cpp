@@ -278,11 +278,25 @@ void CMailBody::AppendChildren(int i, const std::string& boundary, std::string& 
     }
 }
 
+std::size_t CMailBody::ComposedSizeBound() const {
+    constexpr std::size_t kPerPart = 4096;  // header lines, delimiters, names
+    std::size_t bound = 1024;
+    for (const auto& part : m_parts) {
+        const std::size_t n = part->GetContentLength();
+        // base64: 4 characters per 3 bytes plus CR LF per line; anything
+        // else at most 3 characters a byte plus soft breaks.
+        bound += kPerPart + (MbcsEqualNoCase(part->GetTransferEncoding(), "base64")
+                                 ? (n + 2) / 3 * 4 / 76 * 78 + 80
+                                 : n * 3 + n / 25 + 80);
+    }
+    return bound;
+}
+
 int CMailBody::ComposeMailBody(std::string& mimeVersion, std::string& contentType,
                                std::string& /*unused1*/, std::string& /*unused2*/,
                                std::string& /*unused3*/, std::string& body) {
     mimeVersion = m_strMIMEVersion;
-    body = kPreamble;
+    body = kPreamble;  // keeps any capacity the caller reserved
     CMIMEPart* root = GetPart(0);
     if (!root) return 1;
     if (!root->IsMultipart()) {

@@ -84,6 +84,10 @@ public:
     // The text of a leaf part; "" for a multipart part or an index outside.
     std::string ComposeOtherPart(int i);
 
+    // An upper bound of the composed body's size, so it can be built in one
+    // allocation (large attachments are not copied again as it grows).
+    std::size_t ComposedSizeBound() const;
+
     int GetPartCount() const { return static_cast<int>(m_parts.size()); }
     CMIMEPart* GetPart(int i) const;
     const std::string& GetMIMEVersion() const { return m_strMIMEVersion; }

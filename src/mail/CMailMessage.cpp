@@ -19,6 +19,9 @@ namespace velkor {
 
 namespace {
 
+// Room reserved for the composed header (addresses, subject words).
+constexpr std::size_t kHeaderRoom = 64 * 1024;
+
 bool AnyLineBreak(std::initializer_list<const std::string*> texts) {
     for (const std::string* t : texts)
         if (HoldsLineBreak(*t)) return true;
@@ -375,6 +378,8 @@ std::string CMailMessage::ComposeMailBody() {
 
 std::string CMailMessage::ComposeMailMessage() {
     std::string version, type, a, b, c, body;
+    // Room for the body and the header in front of it: one allocation.
+    body.reserve(m_body.ComposedSizeBound() + kHeaderRoom);
     m_body.ComposeMailBody(version, type, a, b, c, body);
     m_header.m_strMIMEVersion = version;
     m_header.m_strContentType = type;
