@@ -102,6 +102,8 @@ public:
     // "Fri, 4 Dec 2026 01:22:42 +0800" -> "2026-12-04 01:22:42".
     static std::string ChangeTimeFormat(const std::string& date);
     static std::string GetCurrentMailTime();
+    // The same with a four-digit year, as readers require of a Date field.
+    static std::string GetCurrentMailDate();
     static std::string NewBoundary();
     static std::string NewCID(const std::string& suffix);
     static std::string VerifyFileName(const std::string& name);

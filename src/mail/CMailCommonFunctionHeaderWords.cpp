@@ -235,17 +235,21 @@ std::string CMailCommonFunction::ChangeTimeFormat(const std::string& date) {
     return year + "-" + month + "-" + day + " " + time;
 }
 
-std::string CMailCommonFunction::GetCurrentMailTime() {
+namespace {
+
+// "Sun, 06 Dec 26 08:42:51 +0800" (two-digit year) or "... 2026 ...", with
+// English names whatever the process locale.
+std::string CurrentMailTimeText(bool fourDigitYear) {
     static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
-    // English names whatever the process locale.
     char text[64];
     std::snprintf(text, sizeof text, "%s, %02d %s %02d %02d:%02d:%02d", kDays[tm.tm_wday],
-                  tm.tm_mday, kMonths[tm.tm_mon], tm.tm_year % 100, tm.tm_hour, tm.tm_min,
+                  tm.tm_mday, kMonths[tm.tm_mon],
+                  fourDigitYear ? tm.tm_year + 1900 : tm.tm_year % 100, tm.tm_hour, tm.tm_min,
                   tm.tm_sec);
     const int bias = GetTimeZoneBiasMinutes();
     const char sign = bias <= 0 ? '+' : '-';
@@ -254,6 +258,12 @@ std::string CMailCommonFunction::GetCurrentMailTime() {
     std::snprintf(zone, sizeof zone, " %c%02d%02d", sign, value / 60, value % 60);
     return std::string(text) + zone;
 }
+
+}  // namespace
+
+std::string CMailCommonFunction::GetCurrentMailTime() { return CurrentMailTimeText(false); }
+
+std::string CMailCommonFunction::GetCurrentMailDate() { return CurrentMailTimeText(true); }
 
 std::string CMailCommonFunction::NewBoundary() {
     char text[64];

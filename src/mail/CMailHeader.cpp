@@ -4,9 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 #include "platform/CodePage.h"
 #include "platform/Text.h"
@@ -115,25 +113,8 @@ int CMailHeader::SetMailHeaderField(const std::string& name, const std::string& 
 
 int CMailHeader::SetDefaultMailHeaderField() {
     m_fields.emplace_back("X-Mailer", kMailerName);
-    m_fields.emplace_back("Date", CurrentMailDate());
+    m_fields.emplace_back("Date", CMailCommonFunction::GetCurrentMailDate());
     return 1;
-}
-
-std::string CMailHeader::CurrentMailDate() {
-    static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    const long offset = tm.tm_gmtoff / 60;
-    const long magnitude = offset < 0 ? -offset : offset;
-    char text[64];
-    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld",
-                  kDays[tm.tm_wday], tm.tm_mday, kMonths[tm.tm_mon], tm.tm_year + 1900,
-                  tm.tm_hour, tm.tm_min, tm.tm_sec, offset < 0 ? '-' : '+', magnitude / 60,
-                  magnitude % 60);
-    return text;
 }
 
 void CMailHeader::FoldParameters(std::string& value) {

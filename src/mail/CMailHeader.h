@@ -61,8 +61,6 @@ public:
     // gives the same text.
     std::string ComposeMailHeader();
 
-    // The current local time as an RFC 5322 date.
-    static std::string CurrentMailDate();
     // Inserts "\r\n\t" after the first ';' of a field value unless it is
     // folded there already.
     static void FoldParameters(std::string& value);

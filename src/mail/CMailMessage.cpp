@@ -22,6 +22,13 @@ namespace {
 // Room reserved for the composed header (addresses, subject words).
 constexpr std::size_t kHeaderRoom = 64 * 1024;
 
+// Sets a header text unless it holds a line break.
+int SetHeaderText(std::string& field, const std::string& value) {
+    if (HoldsLineBreak(value)) return 0;
+    field = value;
+    return 1;
+}
+
 bool AnyLineBreak(std::initializer_list<const std::string*> texts) {
     for (const std::string* t : texts)
         if (HoldsLineBreak(*t)) return true;
@@ -305,9 +312,7 @@ int CMailMessage::AddSubject(const std::string& subject, const std::string& char
 }
 
 int CMailMessage::AddMailDate(const std::string& date) {
-    if (HoldsLineBreak(date)) return 0;
-    m_header.m_strDate = date;
-    return 1;
+    return SetHeaderText(m_header.m_strDate, date);
 }
 
 int CMailMessage::AddPriority(const int& priority) {
@@ -316,21 +321,15 @@ int CMailMessage::AddPriority(const int& priority) {
 }
 
 int CMailMessage::AddNewsGuoup(const std::string& newsgroups) {
-    if (HoldsLineBreak(newsgroups)) return 0;
-    m_header.m_strNewsgroups = newsgroups;
-    return 1;
+    return SetHeaderText(m_header.m_strNewsgroups, newsgroups);
 }
 
 int CMailMessage::AddReference(const std::string& references) {
-    if (HoldsLineBreak(references)) return 0;
-    m_header.m_strReferences = references;
-    return 1;
+    return SetHeaderText(m_header.m_strReferences, references);
 }
 
 int CMailMessage::AddMailType(const std::string& mailType) {
-    if (HoldsLineBreak(mailType)) return 0;
-    m_header.m_strMailType = mailType;
-    return 1;
+    return SetHeaderText(m_header.m_strMailType, mailType);
 }
 
 int CMailMessage::AddMailText(const std::string& text, const std::string& contentType,

@@ -236,7 +236,7 @@ int RunCompose(const ComposeOptions& o) {
     add(CMailMessage::kCc, o.cc);
     add(CMailMessage::kBcc, o.bcc);
     ok &= msg.AddSubject(o.subject, "utf-8") != 0;
-    ok &= msg.AddMailDate(CMailHeader::CurrentMailDate()) != 0;
+    ok &= msg.AddMailDate(CMailCommonFunction::GetCurrentMailDate()) != 0;
     if (!ok) {
         std::fprintf(stderr, "velkor mail compose: an address or the subject holds a line break\n");
         return kExitUsage;
