@@ -215,7 +215,8 @@ TEST(MIMEPart, ComposedFormsAndLocalImages) {
     const std::string dir = testing::TempDir() + "/mime-images";
     std::system(("mkdir -p " + dir).c_str());
     test::WriteWholeFile(dir + "/pic.png", "PNGDATA");
-    const std::string html = "<p>x</p><img src=\"" + dir + "/pic.png\"><img src=\"/none.png\">";
+    const std::string html = "<p>x</p><img src=\"" + dir + "/pic.png\"><img src=\"/none.png\">"
+                             "<img src=\"" + dir + "\">";
     CMIMEPart page;
     page.SetContentype("text/html; charset=utf-8");
     page.SetContentEncoding("quoted-printable");
@@ -224,7 +225,14 @@ TEST(MIMEPart, ComposedFormsAndLocalImages) {
     EXPECT_EQ(related.rfind("Content-Type: multipart/related;\r\n\t boundary=", 0), 0u);
     EXPECT_NE(related.find("filename=\"pic.png\""), std::string::npos);
     EXPECT_NE(related.find("UE5HREFUQQ=="), std::string::npos);
-    EXPECT_NE(related.find("/none.png"), std::string::npos);
+    unsigned char* rewritten = nullptr;
+    std::uint32_t size = 0;
+    page.GetContent(rewritten, size, 0);
+    const std::string newHtml(reinterpret_cast<char*>(rewritten), size);
+    delete[] rewritten;
+    EXPECT_NE(newHtml.find("src=\"cid:"), std::string::npos);
+    EXPECT_NE(newHtml.find("src=\"/none.png\""), std::string::npos);
+    EXPECT_NE(newHtml.find("src=\"" + dir + "\""), std::string::npos);  // a folder is not read
     const std::string again = page.ComposeMIMEPart();
     EXPECT_EQ(again.rfind("Content-Type: text/html;", 0), 0u);
     EXPECT_EQ(again.find("PNGDATA"), std::string::npos);
@@ -321,6 +329,11 @@ TEST(MailMessage, HostileMailStaysBounded) {
             deepest = std::max(deepest, a.msg.Body().GetPart(i)->GetDepth());
         EXPECT_EQ(deepest, r.maxDepth) << r.name;
     }
+    std::string fields;
+    for (std::size_t i = 0; i < CMailHeader::kMaxHeaderFields + 50; ++i) fields += "X-F: v\r\n";
+    Analysed manyFields(fields + "Subject: late\r\n\r\nbody");
+    EXPECT_EQ(manyFields.msg.Header().Fields().size(), CMailHeader::kMaxHeaderFields);
+    EXPECT_EQ(manyFields.msg.Header().m_strSubject, "");
     Analysed big(longHeader);
     EXPECT_EQ(big.result, 1);
     EXPECT_LE(big.msg.Header().m_strSubject.size(), CMailHeader::kMaxHeaderBytes);
