@@ -21,6 +21,8 @@
 #include "mail/CMIMEPart.h"
 #include "mail/CMailBody.h"
 #include "mail/CMailMessage.h"
+#include "mail/CSmtp.h"
+#include "mail/CPop3.h"
 #include "irc/IRCMessageId.h"
 #include "irc/IRCParamRecords.h"
 #include "irc/CIRCChannelModeParam.h"

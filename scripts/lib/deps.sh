@@ -8,6 +8,8 @@ VELKOR_PACKAGES=(
   clang libclang-rt-14-dev bc curl
   # mail cross-checks (CPython's own test mails) and the mail benchmark peer
   libpython3.11-testsuite libgmime-3.0-dev
+  # SMTP and POP3 peers
+  python3-aiosmtpd dovecot-pop3d
   # what the unpacked ProFTPD needs at run time
   libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3
 )

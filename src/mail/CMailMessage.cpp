@@ -267,39 +267,46 @@ int CMailMessage::AddMailSendTo(int kind, const std::string& name, const std::st
     return 1;
 }
 
+int CMailMessage::RemoveHeaderFields(std::string& text,
+                                     std::initializer_list<const char*> names, bool all) {
+    const std::size_t blank = text.find("\r\n\r\n");
+    if (blank == std::string::npos) return 0;
+    std::size_t headerEnd = blank + 2;
+    int removed = 0;
+    for (std::size_t line = 0; line < headerEnd;) {
+        const std::size_t eol = text.find("\r\n", line);  // found: headerEnd ends a line
+        const std::size_t colon = text.find(':', line);
+        bool match = false;
+        if (text[line] != ' ' && text[line] != '\t' && colon < eol) {
+            std::string name = text.substr(line, colon - line);
+            name.erase(name.find_last_not_of(" \t") + 1);
+            for (const char* n : names) match |= MbcsEqualNoCase(name, n);
+        }
+        if (!match) {
+            line = eol + 2;
+            continue;
+        }
+        // The field with its continuation lines and its line break.
+        std::size_t next = eol + 2;
+        while (next < headerEnd && (text[next] == ' ' || text[next] == '\t'))
+            next = text.find("\r\n", next) + 2;
+        text.erase(line, next - line);
+        headerEnd -= next - line;
+        ++removed;
+        if (!all) break;
+    }
+    return removed;
+}
+
 int CMailMessage::DelMailSendTo(int kind) {
     static const char* const kNames[3] = {"To", "Cc", "Bcc"};
     if (kind < kTo || kind > kBcc) return 1;
     (kind == kTo ? m_header.m_To : kind == kCc ? m_header.m_Cc : m_header.m_Bcc).clear();
-    int hs, he;
-    if (!GetHeaderPos(m_strMailText, hs, he)) return 1;
-    const std::string& text = m_strMailText;
-    const std::size_t headerEnd = static_cast<std::size_t>(he);
-    for (std::size_t line = 0; line < headerEnd;) {
-        std::size_t eol = text.find("\r\n", line);
-        if (eol == std::string::npos || eol >= headerEnd) eol = headerEnd - 2;
-        const std::size_t colon = text.find(':', line);
-        if (text[line] != ' ' && text[line] != '\t' && colon < eol) {
-            std::string name = text.substr(line, colon - line);
-            name.erase(name.find_last_not_of(" \t") + 1);
-            if (MbcsEqualNoCase(name, kNames[kind])) {
-                std::size_t next = eol + 2;
-                while (next < headerEnd && (text[next] == ' ' || text[next] == '\t')) {
-                    const std::size_t more = text.find("\r\n", next);
-                    next = more == std::string::npos ? headerEnd : more + 2;
-                }
-                const bool analysed =
-                    m_body.GetPart(0) && m_body.GetPart(0)->GetSourceText() == &m_strMailText;
-                m_strMailText.erase(line, next - line);
-                // The parts refer to the text by offsets, which have moved.
-                if (analysed) {
-                    AnalyseMailMessage();
-                    AnalyseOnDisplay();
-                }
-                return 1;
-            }
-        }
-        line = eol + 2;
+    const bool analysed = m_body.GetPart(0) && m_body.GetPart(0)->GetSourceText() == &m_strMailText;
+    if (RemoveHeaderFields(m_strMailText, {kNames[kind]}, false) && analysed) {
+        // The parts refer to the text by offsets, which have moved.
+        AnalyseMailMessage();
+        AnalyseOnDisplay();
     }
     return 1;
 }

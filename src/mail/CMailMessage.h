@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,12 @@ public:
     CMailHeader& Header() { return m_header; }
     const CMailBody& Body() const { return m_body; }
     CMailBody& Body() { return m_body; }
+    // Removes from the header of a mail text (up to its empty line) the
+    // first field, or with `all` every field, whose name is one of `names`
+    // (any case), with its continuation lines and line break. The number of
+    // fields removed.
+    static int RemoveHeaderFields(std::string& text, std::initializer_list<const char*> names,
+                                  bool all);
     // A new, unique Message-ID in angle brackets.
     static std::string NewMessageId();
 

@@ -9,10 +9,12 @@ namespace velkor {
 CLineReader::CLineReader(CVLKSocket& socket, std::size_t maxLineBytes)
     : m_socket(socket), m_nMaxLineBytes(maxLineBytes) {}
 
-bool CLineReader::TakeLines(std::vector<std::string>& lines, bool& tooLong) {
+bool CLineReader::TakeLines(std::vector<std::string>& lines, bool& tooLong,
+                            std::size_t maxLines) {
     std::size_t start = 0;
-    for (std::size_t end; (end = m_buffer.find("\r\n", start)) != std::string::npos;
-         start = end + 2) {
+    for (std::size_t end, taken = 0;
+         taken < maxLines && (end = m_buffer.find("\r\n", start)) != std::string::npos;
+         start = end + 2, ++taken) {
         if (end - start > m_nMaxLineBytes) {
             tooLong = true;
             return false;
@@ -24,11 +26,13 @@ bool CLineReader::TakeLines(std::vector<std::string>& lines, bool& tooLong) {
     return true;
 }
 
+void CLineReader::Unread(const std::string& bytes) { m_buffer.insert(0, bytes); }
+
 CLineReader::Result CLineReader::ReadLines(std::vector<std::string>& lines,
-                                           std::size_t& received) {
+                                           std::size_t& received, std::size_t maxLines) {
     const std::size_t had = lines.size();
     bool tooLong = false;
-    if (TakeLines(lines, tooLong)) return kOk;
+    if (TakeLines(lines, tooLong, maxLines)) return kOk;
     if (tooLong) {
         m_buffer.clear();
         lines.resize(had);
@@ -65,8 +69,11 @@ CLineReader::Result CLineReader::ReadLines(std::vector<std::string>& lines,
         const std::size_t from = m_buffer.empty() ? 0 : m_buffer.size() - 1;
         m_buffer.append(chunk, static_cast<std::size_t>(n));
         if (m_buffer.find("\r\n", from) != std::string::npos) {
-            TakeLines(lines, tooLong);
-            if (tooLong || m_buffer.size() > m_nMaxLineBytes) result = kTooLong;
+            TakeLines(lines, tooLong, maxLines);
+            // The unfinished line left over may not pass the bound either.
+            if (tooLong || (m_buffer.size() > m_nMaxLineBytes &&
+                            m_buffer.find("\r\n") == std::string::npos))
+                result = kTooLong;
             break;
         }
         if (m_buffer.size() > m_nMaxLineBytes) {

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,10 +33,14 @@ public:
 
     CLineReader(CVLKSocket& socket, std::size_t maxLineBytes);
 
-    // Appends every whole line buffered to lines, receiving first (as often
-    // as needed) when no whole line is buffered. received grows by the bytes
-    // received in this call.
-    Result ReadLines(std::vector<std::string>& lines, std::size_t& received);
+    // Appends the whole lines buffered (at most maxLines; the rest stay
+    // buffered) to lines, receiving first (as often as needed) when no whole
+    // line is buffered. received grows by the bytes received in this call.
+    Result ReadLines(std::vector<std::string>& lines, std::size_t& received,
+                     std::size_t maxLines = SIZE_MAX);
+    // Puts bytes back in front of the buffered ones (lines read too far).
+    void Unread(const std::string& bytes);
+    void SetMaxLineBytes(std::size_t bytes) { m_nMaxLineBytes = bytes; }
     // Forgets buffered bytes (call when the connection is opened anew).
     void Reset() { m_buffer.clear(); }
     using Clock = std::chrono::steady_clock;
@@ -51,7 +56,7 @@ public:
 private:
     // Moves the whole lines of the buffer into lines; false when none, or
     // (tooLong set) when one is longer than the bound.
-    bool TakeLines(std::vector<std::string>& lines, bool& tooLong);
+    bool TakeLines(std::vector<std::string>& lines, bool& tooLong, std::size_t maxLines);
 
     CVLKSocket& m_socket;
     std::size_t m_nMaxLineBytes;

@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 
 #include "ScriptedPeer.h"
@@ -118,6 +121,67 @@ bool FtpServer::Start() {
 
 void FtpServer::GiveToServer(const std::filesystem::path& path) const {
     if (m_kind != "pyftpdlib") RunCommand({"chown", "-R", TestUser(), path.string()});
+}
+
+std::string AiosmtpdUnavailable() {
+    if (!HaveCommand("/usr/bin/python3 -c 'import aiosmtpd' >/dev/null 2>&1"))
+        return "python3-aiosmtpd is not installed";
+    return {};
+}
+
+std::string DovecotUnavailable() {
+    if (!HaveCommand("test -x /usr/sbin/dovecot")) return "dovecot-pop3d is not installed";
+    if (::geteuid() != 0) return "dovecot needs root (it runs the mailbox as nobody)";
+    return {};
+}
+
+SmtpServer::~SmtpServer() {
+    m_process.Stop();
+    RemoveDir(m_dir);
+}
+
+bool SmtpServer::Start() {
+    m_dir = FreshDir("aiosmtpd");
+    m_port = FreeLoopbackPort();
+    return m_process.Start({PeersDir() + "/aiosmtpd.sh", std::to_string(m_port), Dir().string()}) &&
+           m_process.WaitForPort(m_port, kServerStartMs);
+}
+
+std::string SmtpServer::Stored(int n, std::string* envelope) const {
+    char name[16];
+    std::snprintf(name, sizeof name, "%04d", n);
+    const auto json = Dir() / (std::string(name) + ".json");
+    for (int waited = 0; !std::filesystem::exists(json) && waited < 10000; waited += 20)
+        ::usleep(20 * 1000);
+    const auto read = [](const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    if (envelope) *envelope = read(json);
+    return read(Dir() / (std::string(name) + ".eml"));
+}
+
+Pop3Server::~Pop3Server() {
+    m_process.Stop();
+    RemoveDir(m_dir);
+}
+
+bool Pop3Server::Start() {
+    m_dir = FreshDir("dovecot");
+    m_port = FreeLoopbackPort();
+    return m_process.Start({PeersDir() + "/dovecot.sh", std::to_string(m_port), m_dir.string(),
+                            TestUser(), TestPassword()}) &&
+           m_process.WaitForPort(m_port, kServerStartMs);
+}
+
+void Pop3Server::Deliver(const std::string& name, const std::string& bytes) const {
+    const auto tmp = Maildir() / "tmp" / name;
+    {
+        std::ofstream out(tmp, std::ios::binary);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    RunCommand({"chown", "nobody:", tmp.string()});
+    std::filesystem::rename(tmp, Maildir() / "new" / name);
 }
 
 }  // namespace velkor::test

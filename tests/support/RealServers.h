@@ -14,6 +14,8 @@ namespace velkor::test {
 std::string DanteUnavailable();
 std::string FtpServerUnavailable(const std::string& kind);
 std::string NgircdUnavailable();
+std::string AiosmtpdUnavailable();
+std::string DovecotUnavailable();
 
 // A Dante SOCKS server (SOCKS4 and SOCKS5; no authentication, or
 // username/password of the system user TestUser()).
@@ -65,6 +67,43 @@ public:
     ~NgircdServer();
     bool Start();
     unsigned int Port() const { return m_port; }
+
+private:
+    PeerProcess m_process;
+    std::filesystem::path m_dir;
+    unsigned int m_port = 0;
+};
+
+// An aiosmtpd server that stores each message: Dir()/NNNN.eml holds the
+// DATA bytes, NNNN.json the envelope. AUTH user "mailer", password "s3cret";
+// recipients starting with "refuse" get 550.
+class SmtpServer {
+public:
+    ~SmtpServer();
+    bool Start();
+    unsigned int Port() const { return m_port; }
+    std::filesystem::path Dir() const { return m_dir / "store"; }
+    // The stored message n (from 1) and its envelope JSON, waiting up to 10 s
+    // for the envelope file; empty when it does not come.
+    std::string Stored(int n, std::string* envelope = nullptr) const;
+
+private:
+    PeerProcess m_process;
+    std::filesystem::path m_dir;
+    unsigned int m_port = 0;
+};
+
+// A private Dovecot POP3 server with one user whose Maildir is Maildir().
+class Pop3Server {
+public:
+    ~Pop3Server();
+    bool Start();
+    unsigned int Port() const { return m_port; }
+    static const char* TestUser() { return "mailuser"; }
+    static const char* TestPassword() { return "p0p-Pass"; }
+    std::filesystem::path Maildir() const { return m_dir / "home" / TestUser() / "Maildir"; }
+    // Delivers a message file into the mailbox (new/NAME, owned by the server's user).
+    void Deliver(const std::string& name, const std::string& bytes) const;
 
 private:
     PeerProcess m_process;

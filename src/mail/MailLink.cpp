@@ -1,0 +1,28 @@
+// The connection the mail clients share.
+#include "mail/MailLink.h"
+
+#include "proxy/CPRDLDoc.h"
+
+namespace velkor {
+
+MailOpen OpenMailSocket(CVLKSocket& socket, const std::string& host, unsigned int port,
+                        int timeoutSeconds) {
+    if (!socket.Create()) return MailOpen::kCreateFailed;
+    socket.SetTimeoutLength(static_cast<unsigned int>(timeoutSeconds));
+    const CPRDLDoc* doc = CPRDLDoc::Getthis();
+    if (doc && doc->m_bEnable && !doc->m_strSocksHost.empty())
+        socket.SetProxy(kProxySocks5, doc->m_strSocksHost, doc->m_nSocksPort, "", "", 0);
+    else
+        socket.SetProxy(kProxyNone, "", 0, "", "", 0);
+    if (!socket.Connect(host.c_str(), port)) {
+        socket.Close();
+        return MailOpen::kConnectFailed;
+    }
+    return MailOpen::kOk;
+}
+
+bool BreaksCommandLine(const std::string& text) {
+    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
+
+}  // namespace velkor

@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Runs an aiosmtpd server on 127.0.0.1 that stores what it receives.
+#   aiosmtpd.sh PORT DIR
+set -euo pipefail
+mkdir -p "$2"
+exec /usr/bin/python3 "$(dirname "$0")/smtp_store.py" "$1" "$2"
