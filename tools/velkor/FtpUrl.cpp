@@ -34,9 +34,26 @@ bool PercentDecode(const std::string& in, std::string& out) {
 }  // namespace
 
 bool ParseFtpUrl(const std::string& text, FtpUrl& out, std::string& error) {
-    const std::string scheme = "ftp://";
+    return ParseServerUrl(text, "ftp://", out, error);
+}
+
+bool ParseMailUrl(const std::string& text, const std::string& scheme, FtpUrl& out,
+                  std::string& error) {
+    out.user.clear();
+    out.password.clear();
+    out.port = scheme == "smtp://" ? 25 : 110;
+    if (!ParseServerUrl(text, scheme, out, error)) return false;
+    if (!out.path.empty()) {
+        error = "a " + scheme + " address has no path";
+        return false;
+    }
+    return true;
+}
+
+bool ParseServerUrl(const std::string& text, const std::string& scheme, FtpUrl& out,
+                    std::string& error) {
     if (text.compare(0, scheme.size(), scheme) != 0) {
-        error = "the address must begin with ftp://";
+        error = "the address must begin with " + scheme;
         return false;
     }
     // The library's URL model finds the network location; everything after
