@@ -1,6 +1,7 @@
 // CPop3: the POP3 conversation.
 #include "mail/CPop3.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -43,10 +44,8 @@ void CPop3::CloseLink() {
 }
 
 int CPop3::ReadFailed(CLineReader::Result result) {
-    if (result == CLineReader::kTooLong) {
-        m_nLastError = kErrTooLarge;
-        CloseLink();  // the rest of the reply would be read as the next one
-    } else if (result != CLineReader::kClosed) {
+    if (result == CLineReader::kTooLong) return TooLarge();
+    if (result != CLineReader::kClosed) {
         m_nLastWSAError = GetLastSocketError();
         m_nLastError = kErrSocket;
     }
@@ -65,40 +64,61 @@ int CPop3::ReadStatus() {
     return Accepted(lines[0]) ? 1 : 0;
 }
 
-int CPop3::ReadMultiLine(std::string& text, std::uint32_t* size) {
+// The body is scanned in the bytes as they arrive: runs of lines that do not
+// start with '.' are copied in one piece; a line starting with '.' loses
+// that dot (byte-stuffing), and "." alone ends the reply.
+int CPop3::ReadMultiLine(std::string& text, std::uint32_t* size, std::size_t expected) {
     text.clear();
+    text.reserve(std::min(expected, m_nMaxReplyBytes));
     const std::uint32_t base = size ? *size : 0;
-    std::vector<std::string> lines;
+    std::string pending;  // bytes not yet taken: an unfinished line
     for (;;) {
-        // The deadline is per batch of lines: a large message may take
-        // longer than m_nTimeout as a whole, but never stalls that long.
+        // The deadline is per receive: a large message may take longer than
+        // m_nTimeout as a whole, but never stalls that long.
         m_reader.SetDeadline(CLineReader::Clock::now() + std::chrono::seconds(m_nTimeout));
-        lines.clear();
         std::size_t received = 0;
-        const CLineReader::Result result = m_reader.ReadLines(lines, received);
+        const CLineReader::Result result = m_reader.ReadSome(pending, received);
         if (result != CLineReader::kOk) return ReadFailed(result);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            const std::string& line = lines[i];
-            if (line == ".") {
-                // Lines after the end belong to the next reply.
-                std::string rest;
-                for (std::size_t k = i + 1; k < lines.size(); ++k) rest += lines[k] + "\r\n";
-                if (!rest.empty()) m_reader.Unread(rest);
-                m_reader.ClearDeadline();
-                if (size) *size = base + static_cast<std::uint32_t>(text.size());
-                return 1;
+        std::size_t pos = 0;  // always at the start of a line
+        for (;;) {
+            if (pos < pending.size() && pending[pos] == '.') {
+                const std::size_t eol = pending.find("\r\n", pos);
+                if (eol == std::string::npos) break;
+                if (eol == pos + 1) {  // the end; what follows is the next reply's
+                    if (text.size() > m_nMaxReplyBytes) return TooLarge();
+                    m_reader.Unread(pending.substr(eol + 2));
+                    m_reader.ClearDeadline();
+                    if (size) *size = base + static_cast<std::uint32_t>(text.size());
+                    return 1;
+                }
+                text.append(pending, pos + 1, eol + 2 - (pos + 1));
+                pos = eol + 2;
+                continue;
             }
-            const std::size_t skip = line.compare(0, 2, "..") == 0 ? 1 : 0;
-            if (text.size() + line.size() + 2 > m_nMaxReplyBytes) {
-                m_nLastError = kErrTooLarge;
-                m_reader.ClearDeadline();
-                CloseLink();
-                return 0;
+            const std::size_t dotLine = pending.find("\r\n.", pos);
+            if (dotLine != std::string::npos) {
+                text.append(pending, pos, dotLine + 2 - pos);
+                pos = dotLine + 2;
+                continue;
             }
-            text.append(line, skip, std::string::npos).append("\r\n");
+            const std::size_t last = pending.rfind("\r\n");
+            if (last != std::string::npos && last >= pos) {
+                text.append(pending, pos, last + 2 - pos);
+                pos = last + 2;
+            }
+            break;
         }
+        pending.erase(0, pos);
+        if (text.size() > m_nMaxReplyBytes || pending.size() > m_nMaxReplyBytes) return TooLarge();
         if (size) *size = base + static_cast<std::uint32_t>(text.size());
     }
+}
+
+int CPop3::TooLarge() {
+    m_nLastError = kErrTooLarge;
+    m_reader.ClearDeadline();
+    CloseLink();  // the rest of the reply would be read as the next one
+    return 0;
 }
 
 int CPop3::Command(const std::string& line) {
@@ -226,7 +246,8 @@ int CPop3::GetMsg(int index, std::string& message, std::uint32_t& size, int dele
         return 0;
     }
     if (!Command("RETR " + std::to_string(index + 1) + "\r\n")) return 0;
-    if (!ReadMultiLine(message, &size)) return 0;
+    const std::uint32_t listed = GetMsgLength(index);
+    if (!ReadMultiLine(message, &size, listed == 0xFFFFFFFFu ? 0 : listed)) return 0;
     if (deleteAfter) Delete(index);
     return 1;
 }

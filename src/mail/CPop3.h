@@ -86,10 +86,13 @@ private:
     int ReadStatus();
     // Reads the lines of a multi-line reply up to "." (dots unstuffed), each
     // followed by CR LF, into text; `size` (when given) follows the growth.
-    int ReadMultiLine(std::string& text, std::uint32_t* size);
+    // `expected` (the listed size) is reserved up front.
+    int ReadMultiLine(std::string& text, std::uint32_t* size, std::size_t expected = 0);
     // Sends a command and reads its status line.
     int Command(const std::string& line);
     int ReadFailed(CLineReader::Result result);
+    // Fails a reply that passed the bound and closes the connection.
+    int TooLarge();
     int List();
     int STAT();
     int UIDL();

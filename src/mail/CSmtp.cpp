@@ -5,6 +5,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 
 #include "mail/CMailCommonFunction.h"
 #include "mail/CMailMessage.h"
@@ -31,18 +32,29 @@ std::string Base64(const std::string& text) {
                                                  static_cast<std::uint32_t>(text.size()), 0);
 }
 
+// Calls f(p) for every occurrence p of c in the text, until f returns true;
+// true when it did.
+template <typename F>
+bool AnyOccurrence(const std::string& text, char c, F f) {
+    const char* end = text.data() + text.size();
+    for (const char* p = text.data();
+         (p = static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)))) != nullptr;
+         ++p)
+        if (f(p, end)) return true;
+    return false;
+}
+
 // True when the text needs cooking: a line starting with '.', or a CR or
 // LF that is not part of a CR LF pair.
 bool NeedsCooking(const std::string& text) {
-    if (!text.empty() && text[0] == '.') return true;
-    for (std::size_t i = text.find_first_of("\r\n"); i != std::string::npos;
-         i = text.find_first_of("\r\n", i + 1)) {
-        if (text[i] == '\n') return true;  // a LF not taken with its CR
-        if (i + 1 >= text.size() || text[i + 1] != '\n') return true;
-        ++i;
-        if (i + 1 < text.size() && text[i + 1] == '.') return true;
-    }
-    return false;
+    if (text.empty()) return false;
+    if (text[0] == '.' || text[0] == '\n') return true;
+    return AnyOccurrence(text, '\n', [](const char* p, const char* end) {
+               return p[-1] != '\r' || (p + 1 < end && p[1] == '.');
+           }) ||
+           AnyOccurrence(text, '\r', [](const char* p, const char* end) {
+               return p + 1 >= end || p[1] != '\n';
+           });
 }
 
 }  // namespace
@@ -208,16 +220,47 @@ int CSmtp::TransmitMsg(std::string& message, std::uint32_t& sentBytes) {
 
     const std::uint32_t base = sentBytes;
     CookBody(message);
-    for (std::size_t at = 0; at < message.size(); at += kChunkBytes) {
-        const int n = static_cast<int>(std::min(kChunkBytes, message.size() - at));
-        if (m_Socket.Send(message.data() + at, n) != n) {
-            m_nLastWSAError = GetLastSocketError();
-            return 0;
+    // The terminator goes out with the last piece (no extra empty line when
+    // the text already ends with a line break).
+    const bool endsLine = message.size() >= 2 && message.compare(message.size() - 2, 2, "\r\n") == 0;
+    const char* terminator = message.empty() || endsLine ? ".\r\n" : "\r\n.\r\n";
+    std::size_t at = 0;
+    while (message.size() - at > kChunkBytes) {
+        // As many whole pieces as the kernel takes without waiting go in one
+        // call (no one can look at sentBytes between them); when it would
+        // wait, one piece goes the waiting way, running the wait hook.
+        const std::size_t pieces = std::min<std::size_t>((message.size() - at - 1) / kChunkBytes, kPiecesAtOnce);
+        const int taken = m_Socket.SendNow(message.data() + at, static_cast<int>(pieces * kChunkBytes));
+        std::size_t n = taken > 0 ? static_cast<std::size_t>(taken) / kChunkBytes * kChunkBytes : 0;
+        if (n == 0) {
+            const std::size_t rest = taken > 0 ? static_cast<std::size_t>(taken) : 0;
+            if (taken < 0 && GetLastSocketError() != WSAEWOULDBLOCK) {
+                m_nLastWSAError = GetLastSocketError();
+                return 0;
+            }
+            // Complete the piece the kernel took part of.
+            const int left = static_cast<int>(kChunkBytes - rest);
+            if (m_Socket.Send(message.data() + at + rest, left) != left) {
+                m_nLastWSAError = GetLastSocketError();
+                return 0;
+            }
+            n = kChunkBytes;
+        } else if (static_cast<std::size_t>(taken) > n) {
+            // Part of a further piece went too: complete it.
+            const std::size_t rest = static_cast<std::size_t>(taken) - n;
+            const int left = static_cast<int>(kChunkBytes - rest);
+            if (m_Socket.Send(message.data() + at + n + rest, left) != left) {
+                m_nLastWSAError = GetLastSocketError();
+                return 0;
+            }
+            n += kChunkBytes;
         }
-        sentBytes = base + static_cast<std::uint32_t>(at + static_cast<std::size_t>(n));
+        at += n;
+        sentBytes = base + static_cast<std::uint32_t>(at);
     }
-    const bool endsLine = message.empty() || message.compare(message.size() - std::min<std::size_t>(2, message.size()), 2, "\r\n") == 0;
-    if (!SendLine(endsLine ? ".\r\n" : "\r\n.\r\n", 0)) return 0;
+    const std::string last = message.substr(at) + terminator;
+    if (!SendLine(last, 0)) return 0;
+    sentBytes = base + static_cast<std::uint32_t>(message.size());
     return GetResponse(kRuleOk);
 }
 

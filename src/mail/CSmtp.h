@@ -52,8 +52,10 @@ public:
 
     static constexpr std::size_t kMaxReplyLineBytes = 4096;
     static constexpr int kMaxReplyLines = 256;
-    // Bytes per send of a message (and per sentBytes step).
+    // Bytes per piece of a message (and per sentBytes step). Pieces the
+    // kernel takes without waiting go out up to kPiecesAtOnce per call.
     static constexpr std::size_t kChunkBytes = 8192;
+    static constexpr std::size_t kPiecesAtOnce = 128;
 
     CSmtp();
     ~CSmtp();

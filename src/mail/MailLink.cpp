@@ -1,6 +1,10 @@
 // The connection the mail clients share.
 #include "mail/MailLink.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include "proxy/CPRDLDoc.h"
 
 namespace velkor {
@@ -18,6 +22,10 @@ MailOpen OpenMailSocket(CVLKSocket& socket, const std::string& host, unsigned in
         socket.Close();
         return MailOpen::kConnectFailed;
     }
+    // Commands and replies alternate: small writes go out at once instead of
+    // waiting for the peer's delayed acknowledgement.
+    const int one = 1;
+    ::setsockopt(socket.m_hSocket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     return MailOpen::kOk;
 }
 

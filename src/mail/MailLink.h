@@ -14,7 +14,8 @@ namespace velkor {
 enum class MailOpen { kOk, kCreateFailed, kConnectFailed };
 
 // Creates the socket with the time-out (seconds), sets the SOCKS5 proxy
-// when the proxy document enables one (no user/password), and connects.
+// when the proxy document enables one (no user/password), and connects
+// (with TCP_NODELAY: commands must not wait for delayed acknowledgements).
 // On failure the socket is closed and the socket layer's last error is
 // left for the caller to save.
 MailOpen OpenMailSocket(CVLKSocket& socket, const std::string& host, unsigned int port,

@@ -28,6 +28,39 @@ bool CLineReader::TakeLines(std::vector<std::string>& lines, bool& tooLong,
 
 void CLineReader::Unread(const std::string& bytes) { m_buffer.insert(0, bytes); }
 
+CLineReader::Result CLineReader::ReceiveOnce(std::string& into, std::size_t& received) {
+    const unsigned int socketTimeout = m_socket.m_nTimeoutLength;
+    if (m_deadline) {
+        const auto left = std::chrono::ceil<std::chrono::seconds>(*m_deadline - Clock::now()).count();
+        if (left <= 0) {
+            SetLastSocketError(WSAECONNABORTED);  // as a receive that timed out
+            return kDeadline;
+        }
+        // The receive may not outlast the deadline (whole seconds, like the
+        // socket's own time-out).
+        m_socket.SetTimeoutLength(static_cast<unsigned int>(
+            std::min<long long>(left, static_cast<long long>(socketTimeout))));
+    }
+    // Into a local block, then appended: a receive often brings far less
+    // than the block, and growing the string first would clear all of it.
+    char chunk[kReceiveBytes];
+    const int n = m_socket.Receive(chunk, kReceiveBytes);
+    if (m_deadline) m_socket.SetTimeoutLength(socketTimeout);
+    if (n < 0) return kFailed;
+    if (n == 0) return kClosed;
+    received += static_cast<std::size_t>(n);
+    into.append(chunk, static_cast<std::size_t>(n));
+    return kOk;
+}
+
+CLineReader::Result CLineReader::ReadSome(std::string& out, std::size_t& received) {
+    if (m_buffer.empty()) return ReceiveOnce(out, received);
+    if (out.empty()) out.swap(m_buffer);
+    else out.append(m_buffer);
+    m_buffer.clear();
+    return kOk;
+}
+
 CLineReader::Result CLineReader::ReadLines(std::vector<std::string>& lines,
                                            std::size_t& received, std::size_t maxLines) {
     const std::size_t had = lines.size();
@@ -38,36 +71,12 @@ CLineReader::Result CLineReader::ReadLines(std::vector<std::string>& lines,
         lines.resize(had);
         return kTooLong;
     }
-    const unsigned int socketTimeout = m_socket.m_nTimeoutLength;
     Result result = kOk;
-    char chunk[kReceiveBytes];
     for (;;) {
-        if (m_deadline) {
-            const auto left =
-                std::chrono::ceil<std::chrono::seconds>(*m_deadline - Clock::now()).count();
-            if (left <= 0) {
-                SetLastSocketError(WSAECONNABORTED);  // as a receive that timed out
-                result = kDeadline;
-                break;
-            }
-            // The receive may not outlast the deadline (whole seconds, like
-            // the socket's own time-out).
-            m_socket.SetTimeoutLength(static_cast<unsigned int>(
-                std::min<long long>(left, static_cast<long long>(socketTimeout))));
-        }
-        const int n = m_socket.Receive(chunk, sizeof chunk);
-        if (n < 0) {
-            result = kFailed;
-            break;
-        }
-        if (n == 0) {
-            result = kClosed;
-            break;
-        }
-        received += static_cast<std::size_t>(n);
         // A CR at the end of the old bytes may pair with an LF at the start.
         const std::size_t from = m_buffer.empty() ? 0 : m_buffer.size() - 1;
-        m_buffer.append(chunk, static_cast<std::size_t>(n));
+        result = ReceiveOnce(m_buffer, received);
+        if (result != kOk) break;
         if (m_buffer.find("\r\n", from) != std::string::npos) {
             TakeLines(lines, tooLong, maxLines);
             // The unfinished line left over may not pass the bound either.
@@ -81,7 +90,6 @@ CLineReader::Result CLineReader::ReadLines(std::vector<std::string>& lines,
             break;
         }
     }
-    if (m_deadline) m_socket.SetTimeoutLength(socketTimeout);
     if (result == kTooLong) {
         m_buffer.clear();
         lines.resize(had);

@@ -38,6 +38,10 @@ public:
     // line is buffered. received grows by the bytes received in this call.
     Result ReadLines(std::vector<std::string>& lines, std::size_t& received,
                      std::size_t maxLines = SIZE_MAX);
+    // Appends the buffered bytes, or (when none are buffered) the bytes of
+    // one receive, to out: for bodies the caller scans itself. The caller
+    // bounds what it keeps.
+    Result ReadSome(std::string& out, std::size_t& received);
     // Puts bytes back in front of the buffered ones (lines read too far).
     void Unread(const std::string& bytes);
     void SetMaxLineBytes(std::size_t bytes) { m_nMaxLineBytes = bytes; }
@@ -51,9 +55,11 @@ public:
     bool HasBufferedBytes() const { return !m_buffer.empty(); }
 
     // Bytes received at most per receive call.
-    static constexpr int kReceiveBytes = 4096;
+    static constexpr int kReceiveBytes = 64 * 1024;
 
 private:
+    // One receive appended to `into`, within the deadline.
+    Result ReceiveOnce(std::string& into, std::size_t& received);
     // Moves the whole lines of the buffer into lines; false when none, or
     // (tooLong set) when one is longer than the bound.
     bool TakeLines(std::vector<std::string>& lines, bool& tooLong, std::size_t maxLines);
