@@ -386,7 +386,8 @@ int RunSend(const SendOptions& o) {
                : e == CSmtp::kErrLineBreak                   ? kExitUsage
                                                              : kExitTransfer;
     }
-    std::printf("sent %zu bytes%s\n", size, ReplyText(smtp.GetLastReply()).c_str());
+    // The text as it went out: without its Bcc fields, dots stuffed.
+    std::printf("sent %zu bytes%s\n", mail.size(), ReplyText(smtp.GetLastReply()).c_str());
     smtp.Disconnect();
     return kExitOk;
 }
