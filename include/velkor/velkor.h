@@ -36,3 +36,4 @@
 #include "platform/markup/CListRecords.h"
 #include "web/CURL.h"
 #include "web/CHTMLDoc.h"
+#include "web/CHttp.h"

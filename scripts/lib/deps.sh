@@ -10,6 +10,8 @@ VELKOR_PACKAGES=(
   libpython3.11-testsuite libgmime-3.0-dev
   # SMTP and POP3 peers
   python3-aiosmtpd dovecot-pop3d
+  # HTTP: libcurl, and the nginx and tinyproxy peers
+  libcurl4-openssl-dev nginx-light tinyproxy
   # what the unpacked ProFTPD needs at run time
   libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3
 )

@@ -184,4 +184,43 @@ void Pop3Server::Deliver(const std::string& name, const std::string& bytes) cons
     std::filesystem::rename(tmp, Maildir() / "new" / name);
 }
 
+std::string NginxUnavailable() {
+    if (!HaveCommand("test -x /usr/sbin/nginx")) return "nginx is not installed";
+    if (!HaveCommand("command -v openssl >/dev/null 2>&1")) return "openssl is not installed";
+    return {};
+}
+
+std::string TinyproxyUnavailable() {
+    if (!HaveCommand("test -x /usr/bin/tinyproxy")) return "tinyproxy is not installed";
+    return {};
+}
+
+NginxServer::~NginxServer() {
+    m_process.Stop();
+    RemoveDir(m_dir);
+}
+
+bool NginxServer::Start() {
+    m_dir = FreshDir("nginx");
+    m_port = FreeLoopbackPort();
+    m_tlsPort = FreeLoopbackPort();
+    if (RunCommand({PeersDir() + "/tls-ca.sh", m_dir.string()}) != 0) return false;
+    return m_process.Start({PeersDir() + "/nginx.sh", std::to_string(m_port), m_dir.string(),
+                            std::to_string(m_tlsPort)}) &&
+           m_process.WaitForPort(m_port, kServerStartMs) &&
+           m_process.WaitForPort(m_tlsPort, kServerStartMs);
+}
+
+TinyproxyServer::~TinyproxyServer() {
+    m_process.Stop();
+    RemoveDir(m_dir);
+}
+
+bool TinyproxyServer::Start() {
+    m_dir = FreshDir("tinyproxy");
+    m_port = FreeLoopbackPort();
+    return m_process.Start({PeersDir() + "/tinyproxy.sh", std::to_string(m_port), m_dir.string()}) &&
+           m_process.WaitForPort(m_port, kServerStartMs);
+}
+
 }  // namespace velkor::test

@@ -16,6 +16,8 @@ std::string FtpServerUnavailable(const std::string& kind);
 std::string NgircdUnavailable();
 std::string AiosmtpdUnavailable();
 std::string DovecotUnavailable();
+std::string NginxUnavailable();
+std::string TinyproxyUnavailable();
 
 // A Dante SOCKS server (SOCKS4 and SOCKS5; no authentication, or
 // username/password of the system user TestUser()).
@@ -104,6 +106,39 @@ public:
     std::filesystem::path Maildir() const { return m_dir / "home" / TestUser() / "Maildir"; }
     // Delivers a message file into the mailbox (new/NAME, owned by the server's user).
     void Deliver(const std::string& name, const std::string& bytes) const;
+
+private:
+    PeerProcess m_process;
+    std::filesystem::path m_dir;
+    unsigned int m_port = 0;
+};
+
+// A private nginx serving Root() on Port() and, over https, on TlsPort()
+// with a certificate of CaFile()'s private CA (see tests/peers/nginx.sh).
+class NginxServer {
+public:
+    ~NginxServer();
+    bool Start();
+    unsigned int Port() const { return m_port; }
+    unsigned int TlsPort() const { return m_tlsPort; }
+    std::filesystem::path Root() const { return m_dir / "www"; }
+    std::filesystem::path CaFile() const { return m_dir / "tls" / "ca.crt"; }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    }
+
+private:
+    PeerProcess m_process;
+    std::filesystem::path m_dir;
+    unsigned int m_port = 0, m_tlsPort = 0;
+};
+
+// A private tinyproxy asking for Basic credentials proxyuser / pr0xy-Pass.
+class TinyproxyServer {
+public:
+    ~TinyproxyServer();
+    bool Start();
+    unsigned int Port() const { return m_port; }
 
 private:
     PeerProcess m_process;
