@@ -52,6 +52,11 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
         curl_easy_getinfo(x->easy, CURLINFO_RESPONSE_CODE, &status);
         x->discard = status >= 400;
         x->statusChecked = true;
+        if (x->request->expectedLength) {
+            curl_off_t length = -1;
+            curl_easy_getinfo(x->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+            *x->request->expectedLength = length;
+        }
     }
     // An error reply's body is not read: stop here.
     if (x->discard) return CURL_WRITEFUNC_ERROR;

@@ -35,6 +35,9 @@ struct HttpServiceRequest {
     std::string caFile;              // "" = the system's CA store
     long connectTimeoutSeconds = 0;  // 0 = libcurl's default
     long stallTimeoutSeconds = 0;    // no byte for this long ends it; 0 = never
+    // When not null: set to the reply's Content-Length (or -1) as its body
+    // begins, for progress displays.
+    long long* expectedLength = nullptr;
     // Receives the body; false stops the exchange (kSinkFailed).
     std::function<bool(const char* data, std::size_t size)> sink;
 };

@@ -202,7 +202,7 @@ HttpServiceRequest CHttp::MakeRequest(const std::string& verb, const std::string
     r.body = verb == "POST" ? body : std::string();
     r.referer = m_strServer;
     r.userAgent = m_pSession->userAgent;
-    r.proxy = SystemProxy();
+    r.proxy = m_strProxyServer.empty() ? SystemProxy() : m_strProxyServer;
     if (!HasField(r.headers, "Proxy-authorization")) {
         r.proxyUser = m_pSession->proxyUser;
         r.proxyPassword = m_pSession->proxyPassword;
@@ -233,9 +233,13 @@ int CHttp::SendRequest(const std::string& verb, const std::string& headers,
                        std::uint32_t& read, int& code) {
     m_strResponse.clear();
     HttpServiceRequest request = MakeRequest(verb, headers, body);
+    m_nReceived = 0;
+    m_nExpected = -1;
+    request.expectedLength = &m_nExpected;
     request.sink = [this, &read](const char* data, std::size_t size) {
         m_strResponse.append(data, size);  // every byte, NUL included
         read += static_cast<std::uint32_t>(size);
+        m_nReceived += size;
         return true;
     };
     const HttpServiceReply reply = PerformHttpRequest(request);
@@ -268,8 +272,12 @@ int CHttp::SendRequest(const std::string& verb, const std::string& headers,
     request.followRedirects = true;
     request.maxRedirects = kMaxRedirects;
     std::uint32_t got = 0;
-    request.sink = [&writer, &got](const char* data, std::size_t size) {
+    m_nReceived = 0;
+    m_nExpected = -1;
+    request.expectedLength = &m_nExpected;
+    request.sink = [this, &writer, &got](const char* data, std::size_t size) {
         got += static_cast<std::uint32_t>(size);
+        m_nReceived += size;
         return writer.Append(data, size);
     };
     const HttpServiceReply reply = PerformHttpRequest(request);

@@ -115,6 +115,13 @@ public:
     std::string m_strResponse;
     std::string m_strURL;
 
+    // Beyond the older client: "host:port" of a proxy to use instead of the
+    // system's ("" = the system's), and counters a wait hook may read while
+    // a reply arrives (bytes so far; the announced length, -1 when none).
+    std::string m_strProxyServer;
+    std::uint64_t m_nReceived = 0;
+    long long m_nExpected = -1;
+
     int m_nConnectTimeout = kDefaultConnectTimeout;
     int m_nStallTimeout = kDefaultStallTimeout;
     int m_bAllowHttps = 0;

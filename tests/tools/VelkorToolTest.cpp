@@ -526,3 +526,38 @@ TEST(VelkorMail, SendAndFetch) {
 
 }  // namespace
 }  // namespace velkor::tool
+
+namespace velkor::tool {
+namespace {
+
+// velkor http against nginx: bodies to standard output and to a file, the
+// header lines, credentials, https with a private CA, and the exit codes.
+TEST(VelkorHttp, GetHeadPostAndExitCodes) {
+    if (const std::string why = test::NginxUnavailable(); !why.empty()) GTEST_SKIP() << why;
+    test::NginxServer server;
+    ASSERT_TRUE(server.Start());
+    const std::string data = test::RandomBytes(3u << 20, 8);
+    test::WriteWholeFile(server.Root() / "file.bin", data);
+    test::WriteWholeFile(server.Root() / "hello.txt", "hello\n");
+    test::WriteWholeFile(server.Root() / "private" / "s.txt", "secret\n");
+    const fs::path out = server.Root().parent_path() / "out.bin";
+    EXPECT_EQ(VelkorOutput("http get " + server.Url("/hello.txt")), "hello\n");
+    EXPECT_EQ(Velkor("http get -q -o " + out.string() + " " + server.Url("/file.bin")), 0);
+    EXPECT_TRUE(ReadFile(out) == data);
+    const std::string head = VelkorOutput("http head " + server.Url("/hello.txt"));
+    EXPECT_NE(head.find("Content-Length: 6\n"), std::string::npos) << head;
+    EXPECT_EQ(VelkorOutput("http get --user webuser:w3b-Pass " + server.Url("/private/s.txt")),
+              "secret\n");
+    EXPECT_EQ(VelkorOutput("http get --ca-file " + server.CaFile().string() + " https://127.0.0.1:" +
+                           std::to_string(server.TlsPort()) + "/hello.txt"),
+              "hello\n");
+    EXPECT_EQ(Velkor("http get " + server.Url("/missing")), kExitNotFound);
+    EXPECT_EQ(Velkor("http get " + server.Url("/forbidden")), kExitLogon);
+    EXPECT_EQ(Velkor("http post --data a=1 " + server.Url("/hello.txt")), kExitTransfer);  // 405
+    EXPECT_EQ(Velkor("http get ftp://127.0.0.1/"), kExitUsage);
+    EXPECT_EQ(Velkor("http get -o " + out.string() + " " + server.Url("/missing")), kExitNotFound);
+    EXPECT_TRUE(ReadFile(out) == data);  // a failed download leaves the file
+}
+
+}  // namespace
+}  // namespace velkor::tool

@@ -19,6 +19,7 @@ enum ExitCode : int {
     kExitInput = 9,     // an input file cannot be read or is not what it should be
     kExitExists = 10,   // an output file exists (and replacing it was not asked for)
     kExitWrite = 11,    // an output file cannot be written
+    kExitTimedOut = 12, // the server stopped answering
     kExitInterrupted = 130,
 };
 
@@ -26,5 +27,6 @@ void AddSocksCommand(CLI::App& app, int& exitCode);
 void AddEchoCommand(CLI::App& app, int& exitCode);
 void AddFtpCommand(CLI::App& app, int& exitCode);
 void AddMailCommand(CLI::App& app, int& exitCode);
+void AddHttpCommand(CLI::App& app, int& exitCode);
 
 }  // namespace velkor::tool

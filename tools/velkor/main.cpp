@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     velkor::tool::AddEchoCommand(app, exitCode);
     velkor::tool::AddFtpCommand(app, exitCode);
     velkor::tool::AddMailCommand(app, exitCode);
+    velkor::tool::AddHttpCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -1,0 +1,182 @@
+// velkor http: GET, HEAD and POST through the library's HTTP client.
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <memory>
+
+#include "Commands.h"
+#include "Progress.h"
+#include "platform/LocalFile.h"
+#include "platform/WaitHook.h"
+#include "web/CHttp.h"
+
+namespace velkor::tool {
+
+namespace {
+
+struct HttpOptions {
+    std::string url, output, data, user, proxy, proxyUser, caFile;
+    int timeout = 0;
+    bool quiet = false;
+};
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) { g_interrupted = 1; }
+
+// The exit code of a result code; the table is in the command's help.
+int ExitCodeOf(int code) {
+    switch (code) {
+        case CHttp::kSuccessful: return kExitOk;
+        case CHttp::kInvalidUrl:
+        case CHttp::kInvalidParameter: return kExitUsage;
+        case CHttp::kTimedOut: return kExitTimedOut;
+        case CHttp::kNotFound: return kExitNotFound;
+        case CHttp::kNotAuthorized: return kExitLogon;
+        case CHttp::kDiskError: return kExitWrite;
+        default: return kExitTransfer;
+    }
+}
+
+constexpr const char* kExitHelp =
+    "Exit codes: 0 done; 2 invalid URL or argument; 5 connection failed or refused (status "
+    "400 and more but 403, 404, 407); 6 not found (404); 8 not authorized (403, 407); 11 "
+    "the file cannot be written; 12 timed out; 130 interrupted.";
+
+void Configure(CHttp& http, const HttpOptions& o) {
+    if (!o.user.empty()) {
+        const std::size_t colon = o.user.find(':');
+        http.m_strUser = o.user.substr(0, colon);
+        http.m_strPassword = colon == std::string::npos ? "" : o.user.substr(colon + 1);
+    }
+    http.m_strProxyServer = o.proxy;
+    if (!o.proxyUser.empty()) {
+        const std::size_t colon = o.proxyUser.find(':');
+        http.m_strProxyAuthType = "basic";
+        http.m_strProxyUser = o.proxyUser.substr(0, colon);
+        http.m_strProxyPassword = colon == std::string::npos ? "" : o.proxyUser.substr(colon + 1);
+    }
+    if (o.timeout > 0) http.m_nConnectTimeout = http.m_nStallTimeout = o.timeout;
+    // https with certificate checks (the system's CA store or --ca-file).
+    http.m_bAllowHttps = 1;
+    http.m_strCaFile = o.caFile;
+}
+
+// Runs a request with Ctrl-C handling and, for files, a progress bar.
+template <typename Call>
+int Run(CHttp& http, bool progressBar, Call call) {
+    Progress progress("get", 0, 0, progressBar && ::isatty(STDERR_FILENO));
+    struct sigaction sa {}, old{};
+    sa.sa_handler = OnInterrupt;
+    sigaction(SIGINT, &sa, &old);
+    int result;
+    {
+        ScopedWaitHook hook([&] {
+            if (g_interrupted) CancelBlockingCall();
+            if (progressBar) progress.Update(http.m_nReceived);
+        });
+        result = call();
+    }
+    sigaction(SIGINT, &old, nullptr);
+    if (progressBar) progress.Finish(http.m_nReceived);
+    return result;
+}
+
+int Report(const char* verb, int code, const std::string& text) {
+    if (g_interrupted) {
+        std::fprintf(stderr, "velkor http %s: interrupted\n", verb);
+        return kExitInterrupted;
+    }
+    if (code != CHttp::kSuccessful) std::fprintf(stderr, "velkor http %s: %s\n", verb, text.c_str());
+    return ExitCodeOf(code);
+}
+
+int WriteBody(const std::string& body) {
+    std::fwrite(body.data(), 1, body.size(), stdout);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitWrite;
+}
+
+int RunGet(const HttpOptions& o, bool post) {
+    const char* verb = post ? "post" : "get";
+    std::string form = o.data;
+    if (post && !form.empty() && form[0] == '@') {
+        if (!ReadRegularFile(form.substr(1), form, 1u << 30)) {
+            std::fprintf(stderr, "velkor http post: cannot read %s\n", o.data.c_str() + 1);
+            return kExitInput;
+        }
+    }
+    CHttp http;
+    Configure(http, o);
+    int code = CHttp::kSuccessful;
+    std::string text, finalUrl, body;
+    if (!o.output.empty()) {
+        std::uint32_t length = 0, written = 0;
+        Run(http, !o.quiet, [&] {
+            return post ? http.httpPostFile(o.url, "", form, o.output, length, written, code, text)
+                        : http.httpGetFile(o.url, "", o.output, length, written, code, text);
+        });
+        if (code == CHttp::kSuccessful && !o.quiet)
+            std::fprintf(stderr, "%s: %llu bytes\n", o.output.c_str(),
+                         static_cast<unsigned long long>(http.m_nReceived));
+        return Report(verb, code, text);
+    }
+    Run(http, false, [&] {
+        return post ? http.httpPost(o.url, "", form, finalUrl, body, code, text)
+                    : http.httpGet(o.url, "", finalUrl, body, code, text);
+    });
+    const int exit = Report(verb, code, text);
+    return exit == kExitOk ? WriteBody(body) : exit;
+}
+
+int RunHead(const HttpOptions& o) {
+    CHttp http;
+    Configure(http, o);
+    int code = CHttp::kSuccessful;
+    std::string text, body;
+    Run(http, false, [&] { return http.httpHeader(o.url, "", body, code, text); });
+    const int exit = Report("head", code, text);
+    if (exit != kExitOk) return exit;
+    for (const auto& [name, value] : http.m_arrHeaders) std::printf("%s:%s\n", name.c_str(), value.c_str());
+    return kExitOk;
+}
+
+void AddCommon(CLI::App* cmd, HttpOptions& o) {
+    cmd->add_option("url", o.url, "http:// or https:// address")->required();
+    cmd->add_option("--user", o.user, "USER[:PASSWORD] for Basic authentication");
+    cmd->add_option("--proxy", o.proxy, "HOST:PORT of a proxy instead of the system's");
+    cmd->add_option("--proxy-user", o.proxyUser, "USER[:PASSWORD] for the proxy (Basic)");
+    cmd->add_option("--timeout", o.timeout, "Seconds to connect, and without a byte, before giving up");
+    cmd->add_option("--ca-file", o.caFile, "CA certificates to trust for https");
+    cmd->add_flag("-q,--quiet", o.quiet, "No progress bar");
+    cmd->footer(kExitHelp);
+}
+
+}  // namespace
+
+void AddHttpCommand(CLI::App& app, int& exitCode) {
+    CLI::App* http = app.add_subcommand("http", "HTTP requests (GET, HEAD, POST)");
+    http->require_subcommand(1);
+    http->footer(kExitHelp);
+
+    auto get = std::make_shared<HttpOptions>();
+    CLI::App* getCmd = http->add_subcommand("get", "Fetch a resource (to standard output or a file)");
+    AddCommon(getCmd, *get);
+    getCmd->add_option("-o,--output", get->output, "File to write (replaced only when complete)");
+    getCmd->callback([get, &exitCode] { exitCode = RunGet(*get, false); });
+
+    auto head = std::make_shared<HttpOptions>();
+    CLI::App* headCmd = http->add_subcommand("head", "Print a resource's reply header lines");
+    AddCommon(headCmd, *head);
+    headCmd->callback([head, &exitCode] { exitCode = RunHead(*head); });
+
+    auto post = std::make_shared<HttpOptions>();
+    CLI::App* postCmd = http->add_subcommand("post", "Post a form body");
+    AddCommon(postCmd, *post);
+    postCmd->add_option("--data", post->data, "Form body, or @FILE")->required();
+    postCmd->add_option("-o,--output", post->output, "File to write the reply into");
+    postCmd->callback([post, &exitCode] { exitCode = RunGet(*post, true); });
+}
+
+}  // namespace velkor::tool
