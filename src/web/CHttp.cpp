@@ -10,6 +10,7 @@
 #include "mail/CMailCommonFunction.h"
 #include "platform/CodePage.h"
 #include "platform/LocalFile.h"
+#include "platform/Prefault.h"
 #include "platform/SettingsStore.h"
 #include "platform/Text.h"
 #include "proxy/CPRDLDoc.h"
@@ -20,6 +21,8 @@ namespace velkor {
 namespace {
 
 constexpr const char* kUserAgent = "Mozilla/4.0(compatible;MSIE4.01;windows95)";
+// The largest announced body reserved in one piece.
+constexpr long long kMaxReserve = 1ll << 30;
 constexpr const char* kFormType = "Content-Type: application/x-www-form-urlencoded\r\n";
 
 // The proxy the settings store names for http: "" when none is enabled.
@@ -237,6 +240,12 @@ int CHttp::SendRequest(const std::string& verb, const std::string& headers,
     m_nExpected = -1;
     request.expectedLength = &m_nExpected;
     request.sink = [this, &read](const char* data, std::size_t size) {
+        // The announced length is reserved (and its pages mapped) at once:
+        // a large body is not copied and faulted in again as it grows.
+        if (m_strResponse.empty() && m_nExpected > 0 && m_nExpected <= kMaxReserve) {
+            m_strResponse.reserve(static_cast<std::size_t>(m_nExpected));
+            PrefaultForWrite(m_strResponse.data(), static_cast<std::size_t>(m_nExpected));
+        }
         m_strResponse.append(data, size);  // every byte, NUL included
         read += static_cast<std::uint32_t>(size);
         m_nReceived += size;
@@ -302,7 +311,8 @@ int CHttp::httpGet(const std::string& url, const std::string& headers, std::stri
     code = kSuccessful;
     std::uint32_t length = 0, read = 0;
     SendRequest("GET", headers.empty() ? CreateStandardHeader() : headers, "", length, read, code);
-    body = m_strResponse;
+    body = std::move(m_strResponse);  // the body is handed out, not copied
+    m_strResponse.clear();
     text = ErrorMessage(code);
     finalUrl = m_strURL;
     return code == kSuccessful ? 1 : 0;
@@ -315,7 +325,8 @@ int CHttp::httpPost(const std::string& url, const std::string& headers, const st
     std::uint32_t length = 0, read = 0;
     SendRequest("POST", headers.empty() ? kFormType + CreateStandardHeader() : headers, form,
                 length, read, code);
-    body = m_strResponse;
+    body = std::move(m_strResponse);  // the body is handed out, not copied
+    m_strResponse.clear();
     text = ErrorMessage(code);
     finalUrl = m_strURL;
     return code == kSuccessful ? 1 : 0;
@@ -328,7 +339,8 @@ int CHttp::httpHeader(const std::string& url, const std::string& headers, std::s
     std::uint32_t length = 0, read = 0;
     SendRequest("HEAD", headers.empty() ? kFormType + CreateStandardHeader() : headers, "", length,
                 read, code);
-    body = m_strResponse;
+    body = std::move(m_strResponse);
+    m_strResponse.clear();
     text = ErrorMessage(code);
     return code == kSuccessful ? 1 : 0;
 }

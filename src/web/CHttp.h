@@ -20,7 +20,8 @@
 // - the thread's wait hook runs while a request waits (a GUI stays alive);
 //   a cancelled wait (CancelBlockingCall) ends the request with code 3;
 // - reply bodies keep every byte (NUL bytes included), and request bodies
-//   of any length are sent whole;
+//   of any length are sent whole; a memory reply's body is handed to the
+//   caller rather than copied (m_strResponse is empty afterwards);
 // - URL user info never reaches the wire: the request URL is built from
 //   server, port and object; Basic credentials are not sent to another
 //   host on a redirect;
