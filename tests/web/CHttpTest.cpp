@@ -90,6 +90,27 @@ TEST(HttpScripted, StandardAndCallerBlocksExactly) {
         EXPECT_EQ(s.got.body, form);
     }
     {
+        // HEAD carries the form type; a file GET the plain standard block.
+        OneShot s("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n");
+        ASSERT_EQ(http.httpHeader(s.Url("/h"), "", body, code, text), 1) << text;
+        s.peer.Join();
+        EXPECT_EQ(s.got.first, "HEAD /h HTTP/1.1");
+        EXPECT_TRUE(s.got.lines.count("Content-Type: application/x-www-form-urlencoded"));
+        EXPECT_TRUE(s.got.lines.count("Authorization: Basic dTo="));
+    }
+    {
+        OneShot s(ok);
+        std::uint32_t length = 0, written = 0;
+        const std::string file = testing::TempDir() + "/http-block.txt";
+        ASSERT_EQ(http.httpGetFile(s.Url("/f"), "", file, length, written, code, text), 1);
+        s.peer.Join();
+        EXPECT_EQ(s.got.lines.size(), 5u);
+        EXPECT_TRUE(s.got.lines.count("Accept: */*"));
+        EXPECT_EQ(test::ReadWholeFile(file), "hi");
+        EXPECT_EQ(length, 2u);
+        EXPECT_EQ(written, 2u);
+    }
+    {
         // The standard POST block; proxy line only for exactly "basic".
         OneShot s(ok);
         http.m_strProxyAuthType = "Basic";
