@@ -71,14 +71,16 @@ CFtpLink::~CFtpLink() {
     Close();
 }
 
-bool CFtpLink::Channel::Open(const std::string& host, int port, int proxyType) {
+bool CFtpLink::Channel::Open(const std::string& host, int port, int proxyType,
+                             const std::string& user, const std::string& password) {
     if (m_bConnected) return true;
     m_socket.Close();
     if (!m_socket.Create()) return false;
     m_socket.SetTimeoutLength(m_nTimeout);
     const CPRDLDoc* doc = CPRDLDoc::Getthis();
     if (doc && doc->m_bEnable && !doc->m_strFtpHost.empty())
-        m_socket.SetProxy(proxyType, doc->m_strFtpHost, doc->m_nFtpPort, "", "", 0);
+        m_socket.SetProxy(proxyType, doc->m_strFtpHost, doc->m_nFtpPort, user, password,
+                          user.empty() ? 0 : 1);
     else
         m_socket.SetProxy(0, "", 0, "", "", 0);
     if (!m_socket.Connect(host.c_str(), static_cast<unsigned int>(port))) {
@@ -100,7 +102,12 @@ void CFtpLink::Channel::Shut() {
 
 bool CFtpLink::ConnectControlChannel(const std::string& host, int& port) {
     if (m_control.m_bConnected) return true;
-    if (!m_control.Open(host, port, kProxySocks5)) return false;
+    m_nLastControlProxyError = 0;
+    if (!m_control.Open(host, port, kProxySocks5, m_strProxyUser, m_strProxyPassword)) {
+        if (m_control.m_socket.IsProxyExisted())
+            m_nLastControlProxyError = m_control.m_socket.GetLastProxyError();
+        return false;
+    }
     m_controlReader.Reset();
     m_control.m_bLost = false;
     return true;

@@ -102,8 +102,10 @@ public:
         bool m_bLost = false;  // control channel: a command could not complete
 
         // Connects (true at once when connected), through the registered FTP
-        // proxy with the given SOCKS type when one is configured.
-        bool Open(const std::string& host, int port, int proxyType);
+        // proxy with the given SOCKS type when one is configured (SOCKS5
+        // with user/password when a user is given).
+        bool Open(const std::string& host, int port, int proxyType, const std::string& user = "",
+                  const std::string& password = "");
         // Closes the socket when connected.
         void Shut();
     };
@@ -132,6 +134,18 @@ public:
     // default), or to the control connection's peer with the reply's port
     // (true), so a hostile reply cannot send the data to another host.
     bool m_bPassiveUsesControlPeer = false;
+    // Beyond the older client, for SOCKS proxies that want credentials or
+    // take SOCKS5 only: the user and password the proxy asks for (empty:
+    // none, as before), and the proxy's refusal of the last data
+    // connection (a kProxy... code of CVLKSocket, 0 when none). A data
+    // connection the proxy refuses with SOCKS4 is tried once more with
+    // SOCKS5 (the server's passive port still waits): many proxies take
+    // SOCKS5 only, or SOCKS4 only without authentication.
+    std::string m_strProxyUser;
+    std::string m_strProxyPassword;
+    int m_nLastDataProxyError = 0;
+    // The proxy's refusal of the last control connection (0 when none).
+    int m_nLastControlProxyError = 0;
 
 protected:
     // --- control connection and replies ---

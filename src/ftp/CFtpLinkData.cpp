@@ -50,9 +50,19 @@ std::vector<std::string> ProtocolList(const std::vector<std::string>& reply) {
 
 }  // namespace
 
-// The data channel goes through the FTP proxy with SOCKS4.
+// The data channel goes through the FTP proxy with SOCKS4; when the proxy
+// refuses that, once more with SOCKS5 (with the proxy credentials).
 bool CFtpLink::ConnectDataChannel(const std::string& host, int& port) {
-    return m_data.Open(host, port, kProxySocks4);
+    m_nLastDataProxyError = 0;
+    if (m_data.Open(host, port, kProxySocks4, m_strProxyUser)) return true;
+    if (!m_data.m_socket.IsProxyExisted()) return false;
+    m_nLastDataProxyError = m_data.m_socket.GetLastProxyError();
+    if (m_data.Open(host, port, kProxySocks5, m_strProxyUser, m_strProxyPassword)) {
+        m_nLastDataProxyError = 0;
+        return true;
+    }
+    m_nLastDataProxyError = m_data.m_socket.GetLastProxyError();
+    return false;
 }
 
 bool CFtpLink::DisconnectDataChannel() {

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Runs a private Dante SOCKS server on 127.0.0.1 for the tests, in the
 # foreground (the caller stops it by PID).
-#   dante.sh PORT WORKDIR
+#   dante.sh PORT WORKDIR [METHODS]   (METHODS: "username none" by default;
+#   "username" alone makes a proxy that takes SOCKS5 with credentials only)
 # SOCKS4 and SOCKS5 (no authentication, or username/password against the
 # system password database), CONNECT and BIND, loopback only.
 set -euo pipefail
 port=$1
 dir=$2
+methods=${3:-username none}
 mkdir -p "$dir"
 danted=$(command -v danted || echo /usr/sbin/danted)
 cat > "$dir/danted.conf" <<CONF
@@ -14,7 +16,7 @@ logoutput: $dir/danted.log
 internal: 127.0.0.1 port = $port
 external: 127.0.0.1
 clientmethod: none
-socksmethod: username none
+socksmethod: $methods
 user.privileged: root
 user.unprivileged: nobody
 client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }

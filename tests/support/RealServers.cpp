@@ -82,12 +82,13 @@ DanteServer::~DanteServer() {
     RemoveDir(m_dir);
 }
 
-bool DanteServer::Start() {
+bool DanteServer::Start(const std::string& methods) {
     m_userReady = ::geteuid() == 0 &&
                   RunCommand({PeersDir() + "/ensure-user.sh", TestUser(), TestPassword()}) == 0;
     m_dir = FreshDir("dante");
     m_port = FreeLoopbackPort();
-    return m_process.Start({PeersDir() + "/dante.sh", std::to_string(m_port), m_dir.string()}) &&
+    return m_process.Start({PeersDir() + "/dante.sh", std::to_string(m_port), m_dir.string(),
+                            methods}) &&
            m_process.WaitForPort(m_port, kServerStartMs);
 }
 

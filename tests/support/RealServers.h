@@ -24,7 +24,9 @@ std::string TinyproxyUnavailable();
 class DanteServer {
 public:
     ~DanteServer();
-    bool Start();
+    // methods: Dante's socksmethod line; "username" alone takes SOCKS5 with
+    // credentials only (SOCKS4 requests are refused).
+    bool Start(const std::string& methods = "username none");
     unsigned int Port() const { return m_port; }
     std::filesystem::path Dir() const { return m_dir; }
     static const char* TestUser() { return "velkorsocks"; }

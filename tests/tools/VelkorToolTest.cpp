@@ -561,3 +561,36 @@ TEST(VelkorHttp, GetHeadPostAndExitCodes) {
 
 }  // namespace
 }  // namespace velkor::tool
+
+namespace velkor::tool {
+namespace {
+
+// Through a proxy that takes SOCKS5 with credentials only: the data
+// connection's SOCKS4 request is refused and SOCKS5 carries it; without
+// credentials the proxy is named as the cause; --active is refused.
+TEST(VelkorFtp, SocksFiveOnlyProxyWithCredentials) {
+    for (const std::string& why : {test::DanteUnavailable(), test::FtpServerUnavailable("pyftpdlib")})
+        if (!why.empty()) GTEST_SKIP() << why;
+    test::DanteServer dante;
+    test::FtpServer server("pyftpdlib");
+    ASSERT_TRUE(dante.Start("username"));
+    if (!dante.UserReady()) GTEST_SKIP() << "the SOCKS test user needs root";
+    ASSERT_TRUE(server.Start());
+    test::WriteWholeFile(server.Root() / "f.txt", "through the proxy\n");
+    const std::string url = "ftp://" + std::string(test::FtpServer::TestUser()) + ":" +
+                            test::FtpServer::TestPassword() + "@127.0.0.1:" +
+                            std::to_string(server.Port());
+    const std::string socks = "--socks 127.0.0.1:" + std::to_string(dante.Port());
+    const std::string creds = " --socks-user " + std::string(test::DanteServer::TestUser()) +
+                              " --socks-password " + test::DanteServer::TestPassword();
+    const fs::path local = server.Root().parent_path() / "f.copy";
+    EXPECT_EQ(Velkor("ftp " + socks + creds + " get " + url + "/f.txt " + local.string()), 0);
+    EXPECT_EQ(ReadFile(local), "through the proxy\n");
+    EXPECT_NE(VelkorOutput("ftp " + socks + creds + " ls " + url + "/").find("f.txt"),
+              std::string::npos);
+    EXPECT_EQ(Velkor("ftp " + socks + " ls " + url + "/"), kExitProxy);
+    EXPECT_EQ(Velkor("ftp " + socks + creds + " --active ls " + url + "/"), kExitUsage);
+}
+
+}  // namespace
+}  // namespace velkor::tool

@@ -37,6 +37,7 @@ struct FtpOptions {
     int logonType = 0;
     std::string fwHost, fwUser, fwPassword, account;
     std::string socks;  // host:port of a SOCKS proxy for both connections
+    std::string socksUser, socksPassword;
     int fwPort = 21;
     // per command
     std::string url, second;
@@ -89,6 +90,12 @@ std::string Printable(std::string text) {
 // Reports a failed command with the server's reply, or with what the reply
 // status means when the server sent none.
 int Fail(const char* what, const CFtp& ftp, int code) {
+    if (ftp.m_nLastDataProxyError != 0) {
+        // The server's last words (a 227 reply) would not say what went wrong.
+        std::fprintf(stderr, "velkor ftp: %s failed: the proxy refused the data connection (%s)\n",
+                     what, ProxyErrorText(ftp.m_nLastDataProxyError));
+        return kExitProxy;
+    }
     std::string msg = Printable(ftp.GetLastMessage());
     if (msg.empty()) msg = FtpStatusText(ftp.m_nLastError);
     std::fprintf(stderr, "velkor ftp: %s failed: %s\n", what, msg.c_str());
@@ -125,6 +132,15 @@ std::unique_ptr<Session> Connect(const FtpOptions& o, const FtpUrl& url, int& ex
             exitCode = kExitUsage;
             return nullptr;
         }
+        if (o.active) {
+            // The server would connect to this host around the proxy.
+            std::fprintf(stderr, "velkor ftp: --active cannot go through --socks: the server's "
+                                 "data connection would go around the proxy\n");
+            exitCode = kExitUsage;
+            return nullptr;
+        }
+        ftp->m_strProxyUser = o.socksUser;
+        ftp->m_strProxyPassword = o.socksPassword;
         proxy.m_bEnable = 1;
         proxy.m_strFtpHost = at.host;
         proxy.m_nFtpPort = static_cast<int>(at.port);
@@ -137,6 +153,10 @@ std::unique_ptr<Session> Connect(const FtpOptions& o, const FtpUrl& url, int& ex
         if (ftp->m_nLastReply == 530 || ftp->m_nLastReply == 332) {
             // The server answered: the logon was refused, nothing to retry.
             exitCode = Fail("logon", *ftp, kExitLogon);
+        } else if (ftp->m_nLastControlProxyError != 0) {
+            std::fprintf(stderr, "velkor ftp: the proxy refused the connection to %s:%d (%s)\n",
+                         url.host.c_str(), url.port, ProxyErrorText(ftp->m_nLastControlProxyError));
+            exitCode = kExitProxy;
         } else if (ftp->GetLastMessage().empty()) {
             // No reply at all: the server (or the proxy) was not reached.
             const int err = GetLastSocketError();
@@ -272,6 +292,8 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote) {
                           ftp.m_nTransferred64 == size;
     if (g_interrupted && !complete) {
         code = ReportInterrupted(ftp);
+    } else if (ftp.m_nLastDataProxyError != 0) {
+        code = Fail("get", ftp, kExitProxy);
     } else if (result != 0) {
         code = Fail("get", ftp, result == CFtp::kDownloadUnavailable   ? kExitNotFound
                                 : result == CFtp::kDownloadNotLoggedIn ? kExitConnect
@@ -427,7 +449,10 @@ void AddFtpCommand(CLI::App& app, int& exitCode) {
     ftp->add_option("--fw-password", o->fwPassword, "Firewall password");
     ftp->add_option("--account", o->account, "Account for ACCT");
     ftp->add_option("--socks", o->socks,
-                    "SOCKS proxy host:port (control through SOCKS5, data through SOCKS4)");
+                    "SOCKS proxy host:port (control through SOCKS5, data through SOCKS4, or SOCKS5 "
+                    "when the proxy refuses SOCKS4; passive mode only)");
+    ftp->add_option("--socks-user", o->socksUser, "User name the SOCKS5 proxy asks for");
+    ftp->add_option("--socks-password", o->socksPassword, "Password the SOCKS5 proxy asks for");
 
     const auto add = [&](const char* name, const char* help) {
         CLI::App* sub = ftp->add_subcommand(name, help);
