@@ -9,6 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/deps.sh
+source scripts/lib/bench.sh
 velkor_ensure_packages
 [ "$(id -u)" -eq 0 ] && velkor_unpack_peers
 size_mib=${1:-256}
@@ -31,34 +32,7 @@ trap cleanup EXIT
 user=velkorftp pass=ftp-Pass1
 head -c $((size_mib * 1024 * 1024)) /dev/urandom > "$work/src.bin"
 
-wait_port() {
-  for _ in $(seq 150); do
-    (exec 3<>/dev/tcp/127.0.0.1/"$1") 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
 
-# Runs a command REPEAT times; prints "wall cpu" of the fastest run.
-measure() {
-  local best_wall="" best_cpu=""
-  for _ in $(seq "$repeat"); do
-    local out
-    if ! out=$( { TIMEFORMAT='%R %U %S'; time "$@" >/dev/null 2>"$work/err"; } 2>&1 | tail -1); then
-      echo "failed: $*" >&2
-      cat "$work/err" >&2
-      exit 1
-    fi
-    read -r wall usr sys <<<"$out"
-    local cpu
-    cpu=$(echo "$usr + $sys" | bc -l)
-    if [ -z "$best_wall" ] || [ "$(echo "$wall < $best_wall" | bc -l)" = 1 ]; then
-      best_wall=$wall
-      best_cpu=$cpu
-    fi
-  done
-  echo "$best_wall $best_cpu"
-}
 
 run_server() {
   local kind=$1 port root

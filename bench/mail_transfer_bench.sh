@@ -8,6 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/deps.sh
+source scripts/lib/bench.sh
 velkor_ensure_packages
 repeat=${1:-3}
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -23,34 +24,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wait_port() {
-  for _ in $(seq 150); do
-    (exec 3<>/dev/tcp/127.0.0.1/"$1") 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
 
-# Runs a command REPEAT times; prints "wall cpu" of the fastest run.
-measure() {
-  local best_wall="" best_cpu=""
-  for _ in $(seq "$repeat"); do
-    local out
-    if ! out=$( { TIMEFORMAT='%R %U %S'; time "$@" >/dev/null 2>"$work/err"; } 2>&1 | tail -1); then
-      echo "failed: $*" >&2
-      cat "$work/err" >&2
-      exit 1
-    fi
-    read -r wall usr sys <<<"$out"
-    local cpu
-    cpu=$(echo "$usr + $sys" | bc -l)
-    if [ -z "$best_wall" ] || [ "$(echo "$wall < $best_wall" | bc -l)" = 1 ]; then
-      best_wall=$wall
-      best_cpu=$cpu
-    fi
-  done
-  echo "$best_wall $best_cpu"
-}
 
 # Messages: a header and base64 lines with CR LF ends.
 make_set() {
@@ -76,19 +50,12 @@ curl_send_config() {
   done | tail -n +2 > "$work/curl-send-$1.cfg"
 }
 
-report() {
-  local what=$1 ours=$2 theirs=$3
-  read -r w1 c1 <<<"$ours"
-  read -r w2 c2 <<<"$theirs"
-  printf '%-28s velkor %6.2f s wall %6.2f s CPU | curl %6.2f s wall %6.2f s CPU | ratio wall %.2f CPU %.2f\n' \
-    "$what" "$w1" "$c1" "$w2" "$c2" "$(echo "$w1 / $w2" | bc -l)" "$(echo "$c1 / $c2" | bc -l)"
-}
 
 for set in big small; do
   curl_send_config $set
   ours=$(measure build/bench/mail_transfer send 127.0.0.1 "$sink_port" "$work/$set"/*.eml)
   theirs=$(measure curl -s -K "$work/curl-send-$set.cfg")
-  report "send $set" "$ours" "$theirs"
+  report_pair "send $set" "$ours" "$theirs"
 done
 
 if [ "$(id -u)" -ne 0 ]; then
@@ -112,5 +79,5 @@ for set in big small; do
   done | tail -n +2 > "$work/curl-fetch-$set.cfg"
   ours=$(measure build/bench/mail_transfer fetch 127.0.0.1 "$port" "$user" "$pass")
   theirs=$(measure curl -s -K "$work/curl-fetch-$set.cfg")
-  report "fetch $set" "$ours" "$theirs"
+  report_pair "fetch $set" "$ours" "$theirs"
 done

@@ -10,6 +10,9 @@
 
 namespace velkor {
 
+static_assert(CPop3::kErrSocket == kMailOpenCreateFailed && CPop3::kErrConnect == kMailOpenConnectFailed,
+              "the shared opening errors keep the documented numbers");
+
 namespace {
 
 bool Accepted(const std::string& line) { return line.compare(0, 3, "+OK") == 0; }
@@ -132,17 +135,9 @@ int CPop3::Command(const std::string& line) {
 int CPop3::Connect() {
     if (m_bConnected) return 1;
     m_reader.Reset();
-    switch (OpenMailSocket(m_Socket, m_strServer, m_nPort, m_nTimeout)) {
-        case MailOpen::kCreateFailed:
-            m_nLastWSAError = GetLastSocketError();
-            m_nLastError = kErrSocket;
-            return 0;
-        case MailOpen::kConnectFailed:
-            m_nLastWSAError = GetLastSocketError();
-            m_nLastError = kErrConnect;
-            return 0;
-        case MailOpen::kOk:
-            break;
+    if (const int error = OpenMailSocket(m_Socket, m_strServer, m_nPort, m_nTimeout, m_nLastWSAError)) {
+        m_nLastError = error;
+        return 0;
     }
     if (!ReadStatus()) {
         m_nLastWSAError = GetLastSocketError();

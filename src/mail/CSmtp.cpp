@@ -14,6 +14,9 @@
 
 namespace velkor {
 
+static_assert(CSmtp::kErrSocket == kMailOpenCreateFailed && CSmtp::kErrConnect == kMailOpenConnectFailed,
+              "the shared opening errors keep the documented numbers");
+
 namespace {
 
 enum Rule : unsigned int { kRuleOk = 0, kRuleGreeting = 1, kRuleData = 2, kRuleQuit = 3 };
@@ -138,17 +141,9 @@ int CSmtp::Connect() {
         return 0;
     }
     m_reader.Reset();
-    switch (OpenMailSocket(m_Socket, m_strServer, m_nPort, m_nTimeout)) {
-        case MailOpen::kCreateFailed:
-            m_nLastWSAError = GetLastSocketError();
-            m_nLastError = kErrSocket;
-            return 0;
-        case MailOpen::kConnectFailed:
-            m_nLastWSAError = GetLastSocketError();
-            m_nLastError = kErrConnect;
-            return 0;
-        case MailOpen::kOk:
-            break;
+    if (const int error = OpenMailSocket(m_Socket, m_strServer, m_nPort, m_nTimeout, m_nLastWSAError)) {
+        m_nLastError = error;
+        return 0;
     }
     const auto fail = [this](int error) {
         if (error) m_nLastError = error;

@@ -5,13 +5,17 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include "platform/LastError.h"
 #include "proxy/CPRDLDoc.h"
 
 namespace velkor {
 
-MailOpen OpenMailSocket(CVLKSocket& socket, const std::string& host, unsigned int port,
-                        int timeoutSeconds) {
-    if (!socket.Create()) return MailOpen::kCreateFailed;
+int OpenMailSocket(CVLKSocket& socket, const std::string& host, unsigned int port,
+                   int timeoutSeconds, int& wsaError) {
+    if (!socket.Create()) {
+        wsaError = GetLastSocketError();
+        return kMailOpenCreateFailed;
+    }
     socket.SetTimeoutLength(static_cast<unsigned int>(timeoutSeconds));
     const CPRDLDoc* doc = CPRDLDoc::Getthis();
     if (doc && doc->m_bEnable && !doc->m_strSocksHost.empty())
@@ -19,14 +23,15 @@ MailOpen OpenMailSocket(CVLKSocket& socket, const std::string& host, unsigned in
     else
         socket.SetProxy(kProxyNone, "", 0, "", "", 0);
     if (!socket.Connect(host.c_str(), port)) {
+        wsaError = GetLastSocketError();
         socket.Close();
-        return MailOpen::kConnectFailed;
+        return kMailOpenConnectFailed;
     }
     // Commands and replies alternate: small writes go out at once instead of
     // waiting for the peer's delayed acknowledgement.
     const int one = 1;
     ::setsockopt(socket.m_hSocket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return MailOpen::kOk;
+    return 0;
 }
 
 bool BreaksCommandLine(const std::string& text) {

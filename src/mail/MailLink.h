@@ -10,16 +10,17 @@
 
 namespace velkor {
 
-// Results of OpenMailSocket.
-enum class MailOpen { kOk, kCreateFailed, kConnectFailed };
+// Error numbers the SMTP and POP3 clients share for opening a connection.
+inline constexpr int kMailOpenCreateFailed = 2;
+inline constexpr int kMailOpenConnectFailed = 4;
 
 // Creates the socket with the time-out (seconds), sets the SOCKS5 proxy
 // when the proxy document enables one (no user/password), and connects
 // (with TCP_NODELAY: commands must not wait for delayed acknowledgements).
-// On failure the socket is closed and the socket layer's last error is
-// left for the caller to save.
-MailOpen OpenMailSocket(CVLKSocket& socket, const std::string& host, unsigned int port,
-                        int timeoutSeconds);
+// 0, or kMailOpenCreateFailed / kMailOpenConnectFailed with the socket
+// closed and the socket layer's error in wsaError.
+int OpenMailSocket(CVLKSocket& socket, const std::string& host, unsigned int port,
+                   int timeoutSeconds, int& wsaError);
 
 // True when a text holds CR, LF or NUL: it would end a command line early
 // and let the rest be read as another command.

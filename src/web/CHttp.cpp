@@ -305,47 +305,22 @@ int CHttp::SendRequest(const std::string& verb, const std::string& headers,
     return 1;
 }
 
-int CHttp::httpGet(const std::string& url, const std::string& headers, std::string& finalUrl,
-                   std::string& body, int& code, std::string& text) {
+int CHttp::MemoryRequest(const std::string& verb, const std::string& url,
+                         const std::string& headers, const std::string& form, std::string& body,
+                         int& code, std::string& text) {
     if (!AnalyseURL(url, code)) return 0;
     code = kSuccessful;
     std::uint32_t length = 0, read = 0;
-    SendRequest("GET", headers.empty() ? CreateStandardHeader() : headers, "", length, read, code);
+    const std::string standard = verb == "GET" ? CreateStandardHeader() : kFormType + CreateStandardHeader();
+    SendRequest(verb, headers.empty() ? standard : headers, form, length, read, code);
     body = std::move(m_strResponse);  // the body is handed out, not copied
     m_strResponse.clear();
     text = ErrorMessage(code);
-    finalUrl = m_strURL;
     return code == kSuccessful ? 1 : 0;
 }
 
-int CHttp::httpPost(const std::string& url, const std::string& headers, const std::string& form,
-                    std::string& finalUrl, std::string& body, int& code, std::string& text) {
-    if (!AnalyseURL(url, code)) return 0;
-    code = kSuccessful;
-    std::uint32_t length = 0, read = 0;
-    SendRequest("POST", headers.empty() ? kFormType + CreateStandardHeader() : headers, form,
-                length, read, code);
-    body = std::move(m_strResponse);  // the body is handed out, not copied
-    m_strResponse.clear();
-    text = ErrorMessage(code);
-    finalUrl = m_strURL;
-    return code == kSuccessful ? 1 : 0;
-}
-
-int CHttp::httpHeader(const std::string& url, const std::string& headers, std::string& body,
-                      int& code, std::string& text) {
-    if (!AnalyseURL(url, code)) return 0;
-    code = kSuccessful;
-    std::uint32_t length = 0, read = 0;
-    SendRequest("HEAD", headers.empty() ? kFormType + CreateStandardHeader() : headers, "", length,
-                read, code);
-    body = std::move(m_strResponse);
-    m_strResponse.clear();
-    text = ErrorMessage(code);
-    return code == kSuccessful ? 1 : 0;
-}
-
-int CHttp::httpGetFile(const std::string& url, const std::string& headers, const std::string& file,
+int CHttp::FileRequest(const std::string& verb, const std::string& url, const std::string& headers,
+                       const std::string& form, const std::string& file,
                        std::uint32_t& contentLength, std::uint32_t& written, int& code,
                        std::string& text) {
     if (!AnalyseURL(url, code)) return 0;
@@ -354,26 +329,42 @@ int CHttp::httpGetFile(const std::string& url, const std::string& headers, const
         return 0;
     }
     code = kSuccessful;
-    SendRequest("GET", headers.empty() ? CreateStandardHeader() : headers, "", file, contentLength,
-                written, code);
+    const std::string standard = verb == "GET" ? CreateStandardHeader() : kFormType + CreateStandardHeader();
+    SendRequest(verb, headers.empty() ? standard : headers, form, file, contentLength, written, code);
     text = ErrorMessage(code);
     return code == kSuccessful ? 1 : 0;
+}
+
+int CHttp::httpGet(const std::string& url, const std::string& headers, std::string& finalUrl,
+                   std::string& body, int& code, std::string& text) {
+    const int result = MemoryRequest("GET", url, headers, "", body, code, text);
+    if (code != kInvalidUrl && code != kInvalidParameter) finalUrl = m_strURL;
+    return result;
+}
+
+int CHttp::httpPost(const std::string& url, const std::string& headers, const std::string& form,
+                    std::string& finalUrl, std::string& body, int& code, std::string& text) {
+    const int result = MemoryRequest("POST", url, headers, form, body, code, text);
+    if (code != kInvalidUrl && code != kInvalidParameter) finalUrl = m_strURL;
+    return result;
+}
+
+int CHttp::httpHeader(const std::string& url, const std::string& headers, std::string& body,
+                      int& code, std::string& text) {
+    return MemoryRequest("HEAD", url, headers, "", body, code, text);
+}
+
+int CHttp::httpGetFile(const std::string& url, const std::string& headers, const std::string& file,
+                       std::uint32_t& contentLength, std::uint32_t& written, int& code,
+                       std::string& text) {
+    return FileRequest("GET", url, headers, "", file, contentLength, written, code, text);
 }
 
 int CHttp::httpPostFile(const std::string& url, const std::string& headers,
                         const std::string& form, const std::string& file,
                         std::uint32_t& contentLength, std::uint32_t& written, int& code,
                         std::string& text) {
-    if (!AnalyseURL(url, code)) return 0;
-    if (file.empty()) {
-        code = kInvalidParameter;
-        return 0;
-    }
-    code = kSuccessful;
-    SendRequest("POST", headers.empty() ? kFormType + CreateStandardHeader() : headers, form, file,
-                contentLength, written, code);
-    text = ErrorMessage(code);
-    return code == kSuccessful ? 1 : 0;
+    return FileRequest("POST", url, headers, form, file, contentLength, written, code, text);
 }
 
 std::uint32_t CHttp::httpGetFileLength(const std::string&, const std::string&, int&,

@@ -130,6 +130,13 @@ public:
 
 private:
     int AnalyseURL(const std::string& url, int& code);
+    // The shared steps of the memory forms and of the file forms.
+    int MemoryRequest(const std::string& verb, const std::string& url, const std::string& headers,
+                      const std::string& form, std::string& body, int& code, std::string& text);
+    int FileRequest(const std::string& verb, const std::string& url, const std::string& headers,
+                    const std::string& form, const std::string& file,
+                    std::uint32_t& contentLength, std::uint32_t& written, int& code,
+                    std::string& text);
     std::string CreateStandardHeader() const;
     // Reply into memory / into a file. Always 1; the outcome is the code.
     int SendRequest(const std::string& verb, const std::string& headers, const std::string& body,

@@ -1,16 +1,16 @@
 // velkor http: GET, HEAD and POST through the library's HTTP client.
 #include <unistd.h>
 
-#include <csignal>
+#include <functional>
 #include <cstdio>
 #include <iostream>
 #include <iterator>
 #include <memory>
 
 #include "Commands.h"
+#include "Interruptible.h"
 #include "Progress.h"
 #include "platform/LocalFile.h"
-#include "platform/WaitHook.h"
 #include "web/CHttp.h"
 
 namespace velkor::tool {
@@ -22,9 +22,6 @@ struct HttpOptions {
     int timeout = 0;
     bool quiet = false;
 };
-
-volatile std::sig_atomic_t g_interrupted = 0;
-void OnInterrupt(int) { g_interrupted = 1; }
 
 // The exit code of a result code; the table is in the command's help.
 int ExitCodeOf(int code) {
@@ -65,27 +62,19 @@ void Configure(CHttp& http, const HttpOptions& o) {
 }
 
 // Runs a request with Ctrl-C handling and, for files, a progress bar.
-template <typename Call>
-int Run(CHttp& http, bool progressBar, Call call) {
+int Run(CHttp& http, bool progressBar, const std::function<int()>& call) {
     Progress progress("get", 0, 0, progressBar && ::isatty(STDERR_FILENO));
-    struct sigaction sa {}, old{};
-    sa.sa_handler = OnInterrupt;
-    sigaction(SIGINT, &sa, &old);
-    int result;
-    {
-        ScopedWaitHook hook([&] {
-            if (g_interrupted) CancelBlockingCall();
+    const int result = RunInterruptible(
+        [&] {
             if (progressBar) progress.Update(http.m_nReceived);
-        });
-        result = call();
-    }
-    sigaction(SIGINT, &old, nullptr);
+        },
+        call);
     if (progressBar) progress.Finish(http.m_nReceived);
     return result;
 }
 
 int Report(const char* verb, int code, const std::string& text) {
-    if (g_interrupted) {
+    if (Interrupted()) {
         std::fprintf(stderr, "velkor http %s: interrupted\n", verb);
         return kExitInterrupted;
     }

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include <clocale>
-#include <csignal>
+#include <functional>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +16,7 @@
 #include <set>
 
 #include "Commands.h"
+#include "Interruptible.h"
 #include "FtpUrl.h"
 #include "Progress.h"
 #include "mail/CMailMessage.h"
@@ -24,7 +25,6 @@
 #include "platform/CodePage.h"
 #include "platform/LastError.h"
 #include "platform/LocalFile.h"
-#include "platform/WaitHook.h"
 
 namespace velkor::tool {
 
@@ -295,27 +295,12 @@ int RunCompose(const ComposeOptions& o) {
     return kExitOk;
 }
 
-volatile std::sig_atomic_t g_interrupted = 0;
-void OnInterrupt(int) { g_interrupted = 1; }
-
 // Runs a call with a progress bar fed from a counter; Ctrl-C cancels the
 // waiting call (the caller then reports the interruption).
-template <typename Call>
 int WithProgress(const std::string& label, std::uint64_t total, const std::uint32_t& counter,
-                 bool quiet, Call call) {
+                 bool quiet, const std::function<int()>& call) {
     Progress progress(label, total, 0, !quiet && ::isatty(STDERR_FILENO));
-    struct sigaction sa {}, old{};
-    sa.sa_handler = OnInterrupt;
-    sigaction(SIGINT, &sa, &old);
-    int result;
-    {
-        ScopedWaitHook hook([&] {
-            if (g_interrupted) CancelBlockingCall();
-            progress.Update(counter);
-        });
-        result = call();
-    }
-    sigaction(SIGINT, &old, nullptr);
+    const int result = RunInterruptible([&] { progress.Update(counter); }, call);
     progress.Finish(counter);
     return result;
 }
@@ -370,7 +355,7 @@ int RunSend(const SendOptions& o) {
     std::uint32_t sent = 0;
     const std::size_t size = mail.size();
     const int ok = WithProgress("send", size, sent, o.quiet, [&] { return smtp.SendMessageA(mail, sent); });
-    if (g_interrupted) {
+    if (Interrupted()) {
         std::fprintf(stderr, "velkor mail send: interrupted after %u bytes; nothing was sent\n", sent);
         return kExitInterrupted;
     }
@@ -456,7 +441,7 @@ int RunFetch(const FetchOptions& o) {
         const std::string uid = pop.GetMsgID(i).empty() ? std::to_string(i + 1) : pop.GetMsgID(i);
         const int ok = WithProgress(uid, pop.GetMsgLength(i), size, o.quiet,
                                     [&] { return pop.GetMsg(i, text, size, 0); });
-        if (g_interrupted) {
+        if (Interrupted()) {
             std::fprintf(stderr, "velkor mail fetch: interrupted\n");
             return kExitInterrupted;
         }

@@ -1,0 +1,42 @@
+# Helpers the comparison benchmarks share. Sourced after `repeat` (runs per
+# measurement) and `work` (a scratch folder) are set.
+
+# Waits up to 15 s for 127.0.0.1:PORT to accept connections.
+wait_port() {
+  for _ in $(seq 150); do
+    (exec 3<>/dev/tcp/127.0.0.1/"$1") 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Runs a command REPEAT times; prints "wall cpu" of the fastest run (cpu =
+# user + sys). A failing run stops the benchmark with its error output.
+measure() {
+  local best_wall="" best_cpu=""
+  for _ in $(seq "$repeat"); do
+    local out
+    if ! out=$( { TIMEFORMAT='%R %U %S'; time "$@" >/dev/null 2>"$work/err"; } 2>&1 | tail -1); then
+      echo "failed: $*" >&2
+      cat "$work/err" >&2
+      exit 1
+    fi
+    read -r wall usr sys <<<"$out"
+    local cpu
+    cpu=$(echo "$usr + $sys" | bc -l)
+    if [ -z "$best_wall" ] || [ "$(echo "$wall < $best_wall" | bc -l)" = 1 ]; then
+      best_wall=$wall
+      best_cpu=$cpu
+    fi
+  done
+  echo "$best_wall $best_cpu"
+}
+
+# One line comparing two "wall cpu" results: LABEL OURS THEIRS.
+report_pair() {
+  local w1 c1 w2 c2
+  read -r w1 c1 <<<"$2"
+  read -r w2 c2 <<<"$3"
+  printf '%-28s velkor %6.2f s wall %6.2f s CPU | curl %6.2f s wall %6.2f s CPU | ratio wall %.2f CPU %.2f\n' \
+    "$1" "$w1" "$c1" "$w2" "$c2" "$(echo "$w1 / $w2" | bc -l)" "$(echo "$c1 / $c2" | bc -l)"
+}
