@@ -12,6 +12,7 @@
 #include "ftp/CFtpLink.h"
 #include "ftp/CFtpFile.h"
 #include "ftp/CFtp.h"
+#include "ftp/CFtpSite.h"
 #include "ftp/FtpCodes.h"
 #include "platform/CodePage.h"
 #include "platform/CXCommon.h"
