@@ -11,7 +11,7 @@ VELKOR_PACKAGES=(
   # SMTP and POP3 peers
   python3-aiosmtpd dovecot-pop3d
   # HTTP: libcurl, and the nginx and tinyproxy peers
-  libcurl4-openssl-dev nginx-light tinyproxy
+  libcurl4-openssl-dev nginx-light tinyproxy openssl
   # what the unpacked ProFTPD needs at run time
   libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3
 )
