@@ -60,64 +60,57 @@ std::string FtpServerUnavailable(const std::string& kind) {
     return {};
 }
 
+PeerServer::~PeerServer() {
+    m_process.Stop();
+    RemoveDir(m_dir);
+}
+
+void PeerServer::Prepare(const std::string& name) {
+    m_dir = FreshDir(name);
+    m_port = FreeLoopbackPort();
+}
+
+bool PeerServer::Launch(const std::string& script, const std::vector<std::string>& args,
+                        unsigned int extraPort) {
+    std::vector<std::string> argv = {PeersDir() + "/" + script, std::to_string(m_port)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return m_process.Start(argv) && m_process.WaitForPort(m_port, kServerStartMs) &&
+           (extraPort == 0 || m_process.WaitForPort(extraPort, kServerStartMs));
+}
+
 std::string NgircdUnavailable() {
     if (!HaveCommand("test -x /usr/sbin/ngircd")) return "ngircd is not installed";
     return {};
 }
 
-NgircdServer::~NgircdServer() {
-    m_process.Stop();
-    RemoveDir(m_dir);
-}
 
 bool NgircdServer::Start() {
-    m_dir = FreshDir("ngircd");
-    m_port = FreeLoopbackPort();
-    return m_process.Start({PeersDir() + "/ngircd.sh", std::to_string(m_port), m_dir.string()}) &&
-           m_process.WaitForPort(m_port, kServerStartMs);
+    Prepare("ngircd");
+    return Launch("ngircd.sh", {m_dir.string()});
 }
 
-DanteServer::~DanteServer() {
-    m_process.Stop();
-    RemoveDir(m_dir);
-}
 
 bool DanteServer::Start(const std::string& methods) {
     m_userReady = ::geteuid() == 0 &&
                   RunCommand({PeersDir() + "/ensure-user.sh", TestUser(), TestPassword()}) == 0;
-    m_dir = FreshDir("dante");
-    m_port = FreeLoopbackPort();
-    return m_process.Start({PeersDir() + "/dante.sh", std::to_string(m_port), m_dir.string(),
-                            methods}) &&
-           m_process.WaitForPort(m_port, kServerStartMs);
+    Prepare("dante");
+    return Launch("dante.sh", {m_dir.string(), methods});
 }
 
-FtpServer::~FtpServer() {
-    m_process.Stop();
-    RemoveDir(m_dir);
-}
 
 bool FtpServer::Start() {
-    m_dir = FreshDir(m_kind);
+    Prepare(m_kind);
     std::filesystem::create_directories(Root());
-    m_port = FreeLoopbackPort();
-    bool started;
     if (m_kind != "pyftpdlib" &&
         RunCommand({PeersDir() + "/ensure-user.sh", TestUser(), TestPassword()}) != 0)
         return false;
-    if (m_kind == "vsftpd" || m_kind == "proftpd") {
-        started = m_process.Start({PeersDir() + "/" + m_kind + ".sh", std::to_string(m_port),
-                                   Root().string(), TestUser(), (m_dir / "conf").string()});
-    } else if (m_kind == "pure-ftpd") {
-        started = m_process.Start({PeersDir() + "/pure-ftpd.sh", std::to_string(m_port),
-                                   Root().string(), TestUser(), TestPassword(),
-                                   (m_dir / "conf").string()});
-    } else {
-        started = m_process.Start({PeersDir() + "/pyftpdlib.sh", std::to_string(m_port),
-                                   Root().string(), TestUser(), TestPassword(),
+    if (m_kind == "vsftpd" || m_kind == "proftpd")
+        return Launch(m_kind + ".sh", {Root().string(), TestUser(), (m_dir / "conf").string()});
+    if (m_kind == "pure-ftpd")
+        return Launch("pure-ftpd.sh",
+                      {Root().string(), TestUser(), TestPassword(), (m_dir / "conf").string()});
+    return Launch("pyftpdlib.sh", {Root().string(), TestUser(), TestPassword(),
                                    (m_dir / "pyftpdlib.log").string()});
-    }
-    return started && m_process.WaitForPort(m_port, kServerStartMs);
 }
 
 void FtpServer::GiveToServer(const std::filesystem::path& path) const {
@@ -136,16 +129,10 @@ std::string DovecotUnavailable() {
     return {};
 }
 
-SmtpServer::~SmtpServer() {
-    m_process.Stop();
-    RemoveDir(m_dir);
-}
 
 bool SmtpServer::Start() {
-    m_dir = FreshDir("aiosmtpd");
-    m_port = FreeLoopbackPort();
-    return m_process.Start({PeersDir() + "/aiosmtpd.sh", std::to_string(m_port), Dir().string()}) &&
-           m_process.WaitForPort(m_port, kServerStartMs);
+    Prepare("aiosmtpd");
+    return Launch("aiosmtpd.sh", {Dir().string()});
 }
 
 std::string SmtpServer::Stored(int n, std::string* envelope) const {
@@ -162,17 +149,10 @@ std::string SmtpServer::Stored(int n, std::string* envelope) const {
     return read(Dir() / (std::string(name) + ".eml"));
 }
 
-Pop3Server::~Pop3Server() {
-    m_process.Stop();
-    RemoveDir(m_dir);
-}
 
 bool Pop3Server::Start() {
-    m_dir = FreshDir("dovecot");
-    m_port = FreeLoopbackPort();
-    return m_process.Start({PeersDir() + "/dovecot.sh", std::to_string(m_port), m_dir.string(),
-                            TestUser(), TestPassword()}) &&
-           m_process.WaitForPort(m_port, kServerStartMs);
+    Prepare("dovecot");
+    return Launch("dovecot.sh", {m_dir.string(), TestUser(), TestPassword()});
 }
 
 void Pop3Server::Deliver(const std::string& name, const std::string& bytes) const {
@@ -196,32 +176,18 @@ std::string TinyproxyUnavailable() {
     return {};
 }
 
-NginxServer::~NginxServer() {
-    m_process.Stop();
-    RemoveDir(m_dir);
-}
 
 bool NginxServer::Start() {
-    m_dir = FreshDir("nginx");
-    m_port = FreeLoopbackPort();
+    Prepare("nginx");
     m_tlsPort = FreeLoopbackPort();
     if (RunCommand({PeersDir() + "/tls-ca.sh", m_dir.string()}) != 0) return false;
-    return m_process.Start({PeersDir() + "/nginx.sh", std::to_string(m_port), m_dir.string(),
-                            std::to_string(m_tlsPort)}) &&
-           m_process.WaitForPort(m_port, kServerStartMs) &&
-           m_process.WaitForPort(m_tlsPort, kServerStartMs);
+    return Launch("nginx.sh", {m_dir.string(), std::to_string(m_tlsPort)}, m_tlsPort);
 }
 
-TinyproxyServer::~TinyproxyServer() {
-    m_process.Stop();
-    RemoveDir(m_dir);
-}
 
 bool TinyproxyServer::Start() {
-    m_dir = FreshDir("tinyproxy");
-    m_port = FreeLoopbackPort();
-    return m_process.Start({PeersDir() + "/tinyproxy.sh", std::to_string(m_port), m_dir.string()}) &&
-           m_process.WaitForPort(m_port, kServerStartMs);
+    Prepare("tinyproxy");
+    return Launch("tinyproxy.sh", {m_dir.string()});
 }
 
 }  // namespace velkor::test

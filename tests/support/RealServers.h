@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "PeerProcess.h"
 
@@ -19,15 +20,36 @@ std::string DovecotUnavailable();
 std::string NginxUnavailable();
 std::string TinyproxyUnavailable();
 
+// A server run from a tests/peers script in a fresh directory on a free
+// loopback port; the destructor stops it by PID and removes the directory.
+class PeerServer {
+public:
+    PeerServer() = default;
+    PeerServer(const PeerServer&) = delete;
+    PeerServer& operator=(const PeerServer&) = delete;
+    ~PeerServer();
+    unsigned int Port() const { return m_port; }
+
+protected:
+    // Makes the fresh directory velkor-NAME-... and picks the port.
+    void Prepare(const std::string& name);
+    // Runs tests/peers/SCRIPT with the port, then the arguments, and waits
+    // until the port (and the extra one, when given) accepts connections.
+    bool Launch(const std::string& script, const std::vector<std::string>& args,
+                unsigned int extraPort = 0);
+
+    PeerProcess m_process;
+    std::filesystem::path m_dir;
+    unsigned int m_port = 0;
+};
+
 // A Dante SOCKS server (SOCKS4 and SOCKS5; no authentication, or
 // username/password of the system user TestUser()).
-class DanteServer {
+class DanteServer : public PeerServer {
 public:
-    ~DanteServer();
     // methods: Dante's socksmethod line; "username" alone takes SOCKS5 with
     // credentials only (SOCKS4 requests are refused).
     bool Start(const std::string& methods = "username none");
-    unsigned int Port() const { return m_port; }
     std::filesystem::path Dir() const { return m_dir; }
     static const char* TestUser() { return "velkorsocks"; }
     static const char* TestPassword() { return "s0cks-Pass"; }
@@ -35,20 +57,15 @@ public:
     bool UserReady() const { return m_userReady; }
 
 private:
-    PeerProcess m_process;
-    std::filesystem::path m_dir;
-    unsigned int m_port = 0;
     bool m_userReady = false;
 };
 
 // An FTP server of the given kind ("pyftpdlib" or "vsftpd") serving a fresh
 // root directory to user TestUser() with password TestPassword().
-class FtpServer {
+class FtpServer : public PeerServer {
 public:
     explicit FtpServer(std::string kind) : m_kind(std::move(kind)) {}
-    ~FtpServer();
     bool Start();
-    unsigned int Port() const { return m_port; }
     // The served directory as a local path.
     std::filesystem::path Root() const { return m_dir / "root"; }
     const std::string& Kind() const { return m_kind; }
@@ -60,68 +77,42 @@ public:
 
 private:
     std::string m_kind;
-    PeerProcess m_process;
-    std::filesystem::path m_dir;
-    unsigned int m_port = 0;
 };
 
 // A private ngIRCd (server name irc.velkor.test).
-class NgircdServer {
+class NgircdServer : public PeerServer {
 public:
-    ~NgircdServer();
     bool Start();
-    unsigned int Port() const { return m_port; }
-
-private:
-    PeerProcess m_process;
-    std::filesystem::path m_dir;
-    unsigned int m_port = 0;
 };
 
 // An aiosmtpd server that stores each message: Dir()/NNNN.eml holds the
 // DATA bytes, NNNN.json the envelope. AUTH user "mailer", password "s3cret";
 // recipients starting with "refuse" get 550.
-class SmtpServer {
+class SmtpServer : public PeerServer {
 public:
-    ~SmtpServer();
     bool Start();
-    unsigned int Port() const { return m_port; }
     std::filesystem::path Dir() const { return m_dir / "store"; }
     // The stored message n (from 1) and its envelope JSON, waiting up to 10 s
     // for the envelope file; empty when it does not come.
     std::string Stored(int n, std::string* envelope = nullptr) const;
-
-private:
-    PeerProcess m_process;
-    std::filesystem::path m_dir;
-    unsigned int m_port = 0;
 };
 
 // A private Dovecot POP3 server with one user whose Maildir is Maildir().
-class Pop3Server {
+class Pop3Server : public PeerServer {
 public:
-    ~Pop3Server();
     bool Start();
-    unsigned int Port() const { return m_port; }
     static const char* TestUser() { return "mailuser"; }
     static const char* TestPassword() { return "p0p-Pass"; }
     std::filesystem::path Maildir() const { return m_dir / "home" / TestUser() / "Maildir"; }
     // Delivers a message file into the mailbox (new/NAME, owned by the server's user).
     void Deliver(const std::string& name, const std::string& bytes) const;
-
-private:
-    PeerProcess m_process;
-    std::filesystem::path m_dir;
-    unsigned int m_port = 0;
 };
 
 // A private nginx serving Root() on Port() and, over https, on TlsPort()
 // with a certificate of CaFile()'s private CA (see tests/peers/nginx.sh).
-class NginxServer {
+class NginxServer : public PeerServer {
 public:
-    ~NginxServer();
     bool Start();
-    unsigned int Port() const { return m_port; }
     unsigned int TlsPort() const { return m_tlsPort; }
     std::filesystem::path Root() const { return m_dir / "www"; }
     std::filesystem::path CaFile() const { return m_dir / "tls" / "ca.crt"; }
@@ -130,22 +121,13 @@ public:
     }
 
 private:
-    PeerProcess m_process;
-    std::filesystem::path m_dir;
-    unsigned int m_port = 0, m_tlsPort = 0;
+    unsigned int m_tlsPort = 0;
 };
 
 // A private tinyproxy asking for Basic credentials proxyuser / pr0xy-Pass.
-class TinyproxyServer {
+class TinyproxyServer : public PeerServer {
 public:
-    ~TinyproxyServer();
     bool Start();
-    unsigned int Port() const { return m_port; }
-
-private:
-    PeerProcess m_process;
-    std::filesystem::path m_dir;
-    unsigned int m_port = 0;
 };
 
 }  // namespace velkor::test
