@@ -2,7 +2,6 @@
 #include "mail/CMailHeader.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 
@@ -14,7 +13,6 @@ namespace velkor {
 namespace {
 
 int DecimalValue(const std::string& text) {
-    errno = 0;
     const long v = std::strtol(text.c_str(), nullptr, 10);
     return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX));
 }

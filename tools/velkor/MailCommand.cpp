@@ -160,8 +160,9 @@ int RunExtract(const std::string& path, const std::string& dir, bool force) {
     const auto save = [&](const std::string& rawName, const std::string& charset,
                           const unsigned char* data, std::uint32_t length) {
         ++number;
-        std::string name = SafeFileName(ForTerminal(rawName, charset), number);
-        for (int n = 2; used.count(name); ++n) name = SafeFileName(rawName, number) + "-" + std::to_string(n);
+        const std::string base = SafeFileName(ForTerminal(rawName, charset), number);
+        std::string name = base;
+        for (int n = 2; used.count(name); ++n) name = base + "-" + std::to_string(n);
         used.insert(name);
         const std::string target = dir + "/" + name;
         const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (force ? O_TRUNC : O_EXCL);
