@@ -12,6 +12,8 @@ VELKOR_PACKAGES=(
   python3-aiosmtpd dovecot-pop3d
   # HTTP: libcurl, and the nginx and tinyproxy peers
   libcurl4-openssl-dev nginx-light tinyproxy openssl
+  # the Qt 6 widgets, and a font that shows their Chinese texts
+  qt6-base-dev fonts-wqy-microhei
   # what the unpacked ProFTPD needs at run time
   libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3
 )

@@ -83,10 +83,12 @@ bool CFtpSite::ExpandDir(CVFDLNode* node) {
         const std::string name = file.m_pszName ? file.m_pszName : "";
         const bool directory = file.m_bDirectory != 0;
         const std::uint32_t size = file.m_nSize;
+        const std::uint64_t size64 = file.m_nSize64;
         file.FreeStrings();
         if (!parsed || !AddableName(name)) continue;
         CFDFSFileData data;
         data.m_nSize = size;
+        data.m_nSize64 = size64;
         if (directory) {
             data.m_bFolder = 1;
             m_pFDFSDoc->AddFolder(node->m_strID, CFDFSFolder{name, parentPos + "\\" + name, data});

@@ -75,6 +75,13 @@ public:
                                  std::uint32_t limit, std::uint32_t offset, std::uint32_t size,
                                  bool passive);
 
+    // Runs the browse dialog (CBrowseFolderDlg, in the widgets library) on
+    // the site: true when the user confirmed a folder, which is then in
+    // `folder` (relative to the login directory, "\" separated, without a
+    // trailing "\"). The arguments come in this order: host, password, user.
+    static bool OpenBrowseFolderDlg(std::string& folder, const std::string& host,
+                                    const std::string& password, const std::string& user);
+
     // The server path of a tree position or of a node.
     std::string ServerPath(const std::string& position) const;
     std::string ServerPath(const CVFDLNode* node) const;

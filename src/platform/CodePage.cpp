@@ -187,4 +187,38 @@ std::string Utf16ToActive(const char16_t* src, std::size_t len) {
     return result;
 }
 
+std::u16string ActiveToUtf16(const std::string& text) {
+    std::u16string result;
+    if (text.empty()) return result;
+    iconv_t cd = iconv_open("UTF-16LE", CodePageName(GetActiveCodePage()));
+    if (cd == reinterpret_cast<iconv_t>(-1)) return result;
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    std::vector<char16_t> buf(text.size() + 16);
+    while (inLeft > 0) {
+        char* dst = reinterpret_cast<char*>(buf.data());
+        std::size_t outLeft = buf.size() * sizeof(char16_t);
+        const std::size_t rc = iconv(cd, &in, &inLeft, &dst, &outLeft);
+        result.append(buf.data(), (buf.size() * sizeof(char16_t) - outLeft) / sizeof(char16_t));
+        if (rc != static_cast<std::size_t>(-1)) break;
+        if (errno == E2BIG) continue;
+        // A byte that starts no character here, or a cut double-byte one.
+        result += u'\uFFFD';
+        ++in;
+        --inLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(cd);
+    return result;
+}
+
+std::string Utf8ToActive(const std::string& text) {
+    std::vector<char16_t> wide(text.size() + 1);
+    std::size_t written = 0;
+    if (!Utf8ToUtf16(reinterpret_cast<const unsigned char*>(text.data()), text.size(), wide.data(),
+                     wide.size(), written))
+        return {};
+    return Utf16ToActive(wide.data(), written);
+}
+
 }  // namespace velkor

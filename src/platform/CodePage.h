@@ -42,6 +42,11 @@ bool Utf7ToUtf16(const unsigned char* src, std::size_t len, char16_t* out, std::
                  std::size_t& written);
 // UTF-16 to the active code page; characters it cannot show become '?'.
 std::string Utf16ToActive(const char16_t* src, std::size_t len);
+// The active code page to UTF-16; bytes that do not form a character become
+// U+FFFD, one each.
+std::u16string ActiveToUtf16(const std::string& text);
+// UTF-8 to the active code page ('?' for characters it cannot show).
+std::string Utf8ToActive(const std::string& text);
 // The iconv name of a code page ("GBK", "UTF-8", ...).
 const char* CodePageName(unsigned int codePage);
 

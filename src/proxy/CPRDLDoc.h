@@ -27,6 +27,8 @@
 
 #include "../platform/markup/CXMLDoc.h"
 
+class QWidget;
+
 namespace velkor {
 
 class CPRDLDoc : public CXMLDoc {
@@ -46,6 +48,11 @@ public:
     // Reads the configuration from the document and then from the settings;
     // 0 when the document has no complete "proxy" element.
     int InitPrdlDoc();
+    // Lets the user edit the configuration in the proxy setup dialog
+    // (CProxySetupDlg, in the widgets library); on OK the values are stored,
+    // the document saved and the settings mirrored (Update). The password
+    // reaches no other place than this document.
+    void OpenProxySetupDlg(QWidget* parent);
     void PreUpdateVersion() override {}
     void AfterUpdateVersion() override {}
 

@@ -18,7 +18,8 @@
 namespace velkor {
 
 struct CFDFSFileData {
-    std::uint32_t m_nSize = 0;
+    std::uint32_t m_nSize = 0;        // 0 when the size needs more than 32 bits
+    std::uint64_t m_nSize64 = 0;      // the same, never cut
     int m_nExpandStatus = 0;  // 1 once the folder's children are loaded
     int m_bFolder = 0;        // folder mark
 };

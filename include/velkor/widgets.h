@@ -1,0 +1,18 @@
+// Velkor widgets: the Qt 6 views and dialogs (library Velkor10Widgets,
+// CMake target Velkor10::Widgets). Each is also reachable alone, e.g.
+// <velkor/ftp/views/CFDListCtrl.h>.
+#pragma once
+
+#include "velkor.h"
+#include "resources/DialogTemplates.h"
+#include "widgets/QtText.h"
+#include "widgets/XMessageBox.h"
+#include "widgets/GuiCall.h"
+#include "widgets/ShellIcons.h"
+#include "widgets/CXDialog.h"
+#include "widgets/CVFDLTreeCtrl.h"
+#include "widgets/CVFDLListCtrl.h"
+#include "ftp/views/CFDListCtrl.h"
+#include "ftp/views/CFDTreeCtrl.h"
+#include "ftp/views/CBrowseFolderDlg.h"
+#include "proxy/dialog/CProxySetupDlg.h"

@@ -1,0 +1,222 @@
+#include "ftp/views/CBrowseFolderDlg.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+#include "resources/StringTable.h"
+#include "widgets/GuiCall.h"
+#include "widgets/QtText.h"
+#include "widgets/XMessageBox.h"
+
+namespace velkor {
+
+namespace {
+
+constexpr int kFtpPort = 21;
+
+std::string WithoutTrailingBackslashes(std::string text) {
+    while (!text.empty() && text.back() == '\\') text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+CBrowseFolderDlg::CBrowseFolderDlg(QWidget* parent) : CXDialog(IDD_BROWSE_FOLDER, parent) {
+    BindControl(IDC_BROWSE_TREE, &m_treeCtrl);
+    m_treeCtrl.m_onKeyDown = [this](int key) { OnTreeKeyDown(key); };
+    m_treeCtrl.m_onEndLabelEdit = [this](QTreeWidgetItem* item, const QString& text) {
+        return OnTreeEndLabelEdit(item, text);
+    };
+    m_treeCtrl.m_onSelChanged = [this](QTreeWidgetItem* item) { OnTreeSelChanged(item); };
+}
+
+CBrowseFolderDlg::~CBrowseFolderDlg() = default;
+
+std::string CBrowseFolderDlg::PositionOf(const std::string& folderText) {
+    const std::string folder = WithoutTrailingBackslashes(folderText);
+    if (folder.empty() || folder[0] == '\\') return folder;
+    return "\\" + folder;
+}
+
+std::string CBrowseFolderDlg::FolderTextOf(const std::string& position) {
+    const std::size_t first = position.find_first_not_of('\\');
+    return first == std::string::npos ? std::string() : position.substr(first);
+}
+
+bool CBrowseFolderDlg::Idle() const { return !GuiCall::IsBusy(&m_site) && !m_bCloseAfterCall; }
+
+bool CBrowseFolderDlg::EndIfClosed() {
+    if (!m_bCloseAfterCall) return false;
+    LogoutAndEnd(IDCANCEL);
+    return true;
+}
+
+void CBrowseFolderDlg::LogoutAndEnd(int result) {
+    KillTimer(kCloseTimer);
+    if (m_bEnded) return;
+    m_bEnded = true;
+    m_site.Logout();
+    EndDialog(result);
+}
+
+bool CBrowseFolderDlg::OnInitDialog() {
+    CXDialog::OnInitDialog();
+    SetTimer(kLogonTimer, kLogonDelayMs);
+    return true;
+}
+
+void CBrowseFolderDlg::DoDataExchange(CDataExchange* dx) { DDX_Text(dx, IDC_BROWSE_PATH, m_strPath); }
+
+void CBrowseFolderDlg::OnTimer(int id) {
+    if (id == kCloseTimer) {
+        if (!GuiCall::IsBusy(&m_site)) EndIfClosed();
+        return;
+    }
+    if (id != kLogonTimer) return;
+    KillTimer(kLogonTimer);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool logged = false;
+    {
+        GuiCall call(&m_site);
+        logged = call.Entered() &&
+                 m_site.InitFDController(m_strHost, "", kFtpPort, m_strUser, m_strPassword);
+    }
+    QApplication::restoreOverrideCursor();
+    if (EndIfClosed()) return;
+    if (logged) m_treeCtrl.InitFDTreeCtrl(&m_site, this);
+    else XMessageBox(this, LibraryQString(IDS_CANNOT_LOGON));
+}
+
+void CBrowseFolderDlg::OnTreeSelChanged(QTreeWidgetItem* item) {
+    const CVFDLNode* node = m_treeCtrl.GetItemNode(item);
+    if (!node || !m_site.m_pFDFSDoc) return;
+    m_strPath = FolderTextOf(m_site.m_pFDFSDoc->GetAbsolutePos(node));
+    SetDlgItemText(IDC_BROWSE_PATH, ToQString(m_strPath));
+}
+
+bool CBrowseFolderDlg::OnTreeEndLabelEdit(QTreeWidgetItem* item, const QString& text) {
+    const CVFDLNode* node = m_treeCtrl.GetItemNode(item);
+    if (!node || !m_site.m_pFDFSDoc) return true;
+    const std::string label = FromQString(text);
+    if (label.empty() || label == node->Name() || label.find_first_of("\\/") != std::string::npos)
+        return false;
+    if (!Idle()) return false;
+    const std::string from = m_site.m_pFDFSDoc->GetAbsolutePos(node);
+    const std::size_t cut = from.find_last_of('\\');
+    const std::string to = (cut == std::string::npos ? std::string() : from.substr(0, cut + 1)) + label;
+    bool renamed = false;
+    {
+        GuiCall call(&m_site);
+        renamed = m_site.Rename(from, to);
+    }
+    if (EndIfClosed()) return false;
+    if (!renamed) return false;
+    m_strPath = FolderTextOf(to);
+    SetDlgItemText(IDC_BROWSE_PATH, ToQString(m_strPath));
+    return true;
+}
+
+void CBrowseFolderDlg::OnTreeKeyDown(int key) {
+    if (key != Qt::Key_Delete) return;
+    QTreeWidgetItem* item = m_treeCtrl.currentItem();
+    const CVFDLNode* node = m_treeCtrl.GetItemNode(item);
+    if (!node || !m_site.m_pFDFSDoc || !Idle()) return;
+    if (XMessageBox(this, QStringLiteral("Do u want to delete it?"), QStringLiteral("Warning!"),
+                    MB_YESNO) != IDYES)
+        return;
+    const std::string position = m_site.m_pFDFSDoc->GetAbsolutePos(node);
+    bool deleted = false;
+    {
+        GuiCall call(&m_site);
+        deleted = m_site.Delete(position);
+    }
+    if (EndIfClosed()) return;
+    if (!deleted) {
+        XMessageBox(this, QStringLiteral("Can not delete the path"), QStringLiteral("Error!"));
+        return;
+    }
+    m_treeCtrl.DelTreeItem(item);
+}
+
+void CBrowseFolderDlg::OnCommand(int id) {
+    if (id == IDC_BROWSE_CREATE) OnCreateFolder();
+}
+
+void CBrowseFolderDlg::OnCreateFolder() {
+    if (!Idle()) return;
+    const std::string before = m_strPath;
+    UpdateData(true);
+    if (m_strPath == before) return;
+    const std::string position = PositionOf(m_strPath);
+    bool created = false;
+    {
+        GuiCall call(&m_site);
+        created = m_site.CreateDir(position);
+    }
+    if (EndIfClosed() || !created || !m_site.m_pFDFSDoc) return;
+    CVFDLNode* node = m_site.m_pFDFSDoc->GetNodeByFtpPos(position + "\\");
+    if (!node || m_treeCtrl.FindItem(node)) return;
+    CVFDLNode* parent = node->m_pParent;
+    QTreeWidgetItem* parentItem = parent ? m_treeCtrl.FindItem(parent) : nullptr;
+    if (parent && !parentItem && parent != m_site.m_pFDFSDoc->GetRootNode()) return;
+    m_treeCtrl.AddTreeItem(parentItem, node);
+}
+
+void CBrowseFolderDlg::OnOK() {
+    if (!Idle()) return;
+    UpdateData(true);
+    if (m_strPath.empty()) {
+        XMessageBox(this, LibraryQString(IDS_NO_FOLDER_CHOSEN));
+        return;
+    }
+    const std::string position = PositionOf(m_strPath);
+    bool exists = false;
+    {
+        GuiCall call(&m_site);
+        exists = m_site.IsFileExisted(m_site.ServerPath(position));
+    }
+    if (EndIfClosed()) return;
+    if (!exists) {
+        if (XMessageBox(this, LibraryQString(IDS_ASK_CREATE_FOLDER), QString(), MB_YESNO) != IDYES) {
+            LogoutAndEnd(IDCANCEL);
+            return;
+        }
+        bool created = false;
+        {
+            GuiCall call(&m_site);
+            created = m_site.CreateDir(position);
+        }
+        if (EndIfClosed()) return;
+        if (!created) {
+            XMessageBox(this, LibraryQString(IDS_CANNOT_CREATE_FOLDER));
+            LogoutAndEnd(IDCANCEL);
+            return;
+        }
+    }
+    LogoutAndEnd(IDOK);
+}
+
+void CBrowseFolderDlg::OnCancel() {
+    if (GuiCall::Cancel(&m_site)) {
+        m_bCloseAfterCall = true;
+        SetTimer(kCloseTimer, kClosePollMs);
+        return;
+    }
+    LogoutAndEnd(IDCANCEL);
+}
+
+void CBrowseFolderDlg::OnClose() { OnCancel(); }
+
+bool CFtpSite::OpenBrowseFolderDlg(std::string& folder, const std::string& host,
+                                   const std::string& password, const std::string& user) {
+    CBrowseFolderDlg dialog(QApplication::activeWindow());
+    dialog.m_strHost = host;
+    dialog.m_strPassword = password;
+    dialog.m_strUser = user;
+    dialog.m_strPath = folder;
+    if (dialog.DoModal() != IDOK) return false;
+    folder = WithoutTrailingBackslashes(dialog.m_strPath);
+    return true;
+}
+
+}  // namespace velkor

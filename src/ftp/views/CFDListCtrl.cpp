@@ -1,0 +1,171 @@
+#include "ftp/views/CFDListCtrl.h"
+
+#include <QHeaderView>
+#include <strings.h>
+
+#include "ftp/CFtpSite.h"
+#include "resources/StringTable.h"
+#include "widgets/GuiCall.h"
+#include "widgets/QtText.h"
+#include "widgets/ShellIcons.h"
+
+namespace velkor {
+
+namespace {
+
+// Column 0 shows at most this many bytes of a name.
+constexpr std::size_t kMaxNameBytes = 512;
+// A header title is read up to this many bytes.
+constexpr std::size_t kMaxHeaderBytes = 260;
+
+struct Column {
+    int titleId;
+    Qt::Alignment alignment;
+    int width;
+};
+constexpr Column kColumns[] = {
+    {IDS_COLUMN_NAME, Qt::AlignLeft, 150},
+    {IDS_COLUMN_SIZE, Qt::AlignRight, 50},
+    {IDS_COLUMN_TYPE, Qt::AlignLeft, 75},
+    {IDS_COLUMN_STATE, Qt::AlignLeft, 75},
+};
+
+bool IsFolder(const CVFDLNode* node) { return node->m_nType == CVFDLNode::kFolder; }
+
+std::string TypeText(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
+void StripSortMark(std::string& title) {
+    if (!title.empty() && (title.back() == '+' || title.back() == '-')) title.pop_back();
+}
+
+}  // namespace
+
+CFDListCtrl::CFDListCtrl(QWidget* parent) : CVFDLListCtrl(parent) { setObjectName("CFDListCtrl"); }
+
+CFDListCtrl::~CFDListCtrl() = default;
+
+int CFDListCtrl::InitFileListCtrl(CFtpSite* site, QWidget* window) {
+    m_pFtpSite = site;
+    if (!site || !site->m_pFDFSDoc) return 0;
+    if (window && window != parentWidget()) setParent(window);
+    CVFDLListCtrl::InitFileListCtrl(site->m_pFDFSDoc.get());
+    return 1;
+}
+
+void CFDListCtrl::BrowseFolder(const std::string& path, int flag) {
+    std::string folder = path;
+    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    CFDFSDoc* doc = GetDoc();
+    CVFDLNode* node = doc ? doc->GetNodeByFtpPos(folder) : nullptr;
+    int status = 0;
+    if (!node || !doc->GetExpandStatus(node, status)) return;
+    if (status == 0 && m_pFtpSite) {
+        GuiCall call(m_pFtpSite);
+        if (call.Entered()) m_pFtpSite->ExpandDir(node);
+    }
+    CVFDLListCtrl::BrowseFolder(folder, flag);
+    Resort();
+}
+
+int CFDListCtrl::GetSelectedItems(std::vector<unsigned>* rows) const {
+    if (topLevelItemCount() == 0) return -1;
+    int first = -1;
+    for (int row = 0; row < topLevelItemCount(); ++row) {
+        if (!topLevelItem(row)->isSelected()) continue;
+        if (first < 0) first = row;
+        if (!rows) break;
+        rows->push_back(static_cast<unsigned>(row));
+    }
+    return first;
+}
+
+std::uint64_t CFDListCtrl::NodeSize(const CVFDLNode* node) {
+    if (!node || node->m_nType != CVFDLNode::kRecord) return 0;
+    const CFDFSFileData& data = node->m_rec.m_fileData;
+    return data.m_nSize64 ? data.m_nSize64 : data.m_nSize;
+}
+
+int CFDListCtrl::CompareFunc(CVFDLNode* a, CVFDLNode* b, CFDListCtrl* control) {
+    if (!a || !b || !control) return 0;
+    const bool ascending = control->m_bSortAscending != 0;
+    if (IsFolder(a) && !IsFolder(b)) return ascending ? -1 : 1;
+    if (IsFolder(b) && !IsFolder(a)) return ascending ? 1 : -1;
+    int result = 0;
+    switch (control->m_nSortColumn) {
+        case 0: result = strcasecmp(a->Name().c_str(), b->Name().c_str()); break;
+        case 1: {
+            const std::uint64_t sa = NodeSize(a), sb = NodeSize(b);
+            result = sa < sb ? -1 : sa > sb ? 1 : 0;
+            break;
+        }
+        case 2:
+            result = strcasecmp(TypeText(a->Name()).c_str(), TypeText(b->Name()).c_str());
+            break;
+        default: break;
+    }
+    return ascending ? result : -result;
+}
+
+void CFDListCtrl::SortByColumn(int column) {
+    const int previous = m_nSortColumn;
+    if (column == m_nSortColumn) m_bSortAscending = m_bSortAscending ? 0 : 1;
+    else m_nSortColumn = column;
+    std::string title = GetColumnText(m_nSortColumn).substr(0, kMaxHeaderBytes);
+    StripSortMark(title);
+    title += m_bSortAscending ? "+" : "-";
+    SetColumnText(m_nSortColumn, title);
+    if (previous != m_nSortColumn) {
+        std::string old = GetColumnText(previous).substr(0, kMaxHeaderBytes);
+        StripSortMark(old);
+        SetColumnText(previous, old);
+    }
+    Resort();
+}
+
+void CFDListCtrl::Resort() {
+    SortItems([this](CVFDLNode* a, CVFDLNode* b) { return CompareFunc(a, b, this); });
+}
+
+void CFDListCtrl::InsertColumns() {
+    setColumnCount(static_cast<int>(std::size(kColumns)));
+    QTreeWidgetItem* header = headerItem();
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        header->setText(i, LibraryQString(kColumns[i].titleId));
+        header->setData(i, Qt::TextAlignmentRole,
+                        static_cast<int>(kColumns[i].alignment | Qt::AlignVCenter));
+        setColumnWidth(i, kColumns[i].width);
+    }
+}
+
+void CFDListCtrl::CreateImageLists() { m_bImages = true; }
+
+int CFDListCtrl::GetImageIndex(CVFDLNode* node) {
+    if (!node) return 0;
+    if (IsFolder(node)) return ShellIcons::IconIndex(node->Name(), true);
+    if (node->m_nType == CVFDLNode::kRecord) return ShellIcons::IconIndex(node->Name(), false);
+    return 0;
+}
+
+void CFDListCtrl::OnGetDispInfo(DispInfo& info) {
+    CVFDLNode* node = GetItemNode(info.item);
+    if (!info.wantText || !node) {
+        DeleteRowLater(info.item);
+        return;
+    }
+    switch (info.column) {
+        case 0: info.text = node->Name().substr(0, kMaxNameBytes); break;
+        case 1: info.text = std::to_string(NodeSize(node)); break;
+        case 2:
+            if (IsFolder(node) || node->m_nType == CVFDLNode::kRecord)
+                info.text = FromQString(ShellIcons::TypeName(node->Name(), IsFolder(node)));
+            break;
+        default: break;
+    }
+}
+
+void CFDListCtrl::OnColumnClick(int column) { SortByColumn(column); }
+
+}  // namespace velkor

@@ -1,0 +1,127 @@
+#include "proxy/dialog/CProxySetupDlg.h"
+
+#include <QApplication>
+
+#include "proxy/CPRDLDoc.h"
+
+namespace velkor {
+
+namespace {
+
+// The host and port edits of the four protocols besides HTTP.
+constexpr int kOtherRows[] = {IDC_PROXY_SECURE_HOST, IDC_PROXY_SECURE_PORT, IDC_PROXY_FTP_HOST,
+                              IDC_PROXY_GOPHER_HOST, IDC_PROXY_SOCKS_HOST,  IDC_PROXY_FTP_PORT,
+                              IDC_PROXY_GOPHER_PORT, IDC_PROXY_SOCKS_PORT};
+constexpr int kLogonEdits[] = {IDC_PROXY_USER, IDC_PROXY_PASSWORD, IDC_PROXY_CONFIRM};
+
+}  // namespace
+
+CProxySetupDlg::CProxySetupDlg(QWidget* parent) : CXDialog(IDD_PROXY_SETUP, parent) {}
+
+CProxySetupDlg::~CProxySetupDlg() = default;
+
+void CProxySetupDlg::DoDataExchange(CDataExchange* dx) {
+    DDX_Text(dx, IDC_PROXY_PASSWORD, m_strPassword);
+    DDX_Text(dx, IDC_PROXY_CONFIRM, m_strConfirmPassword);
+    DDX_Check(dx, IDC_PROXY_LOGON, m_bLogon);
+    DDX_Text(dx, IDC_PROXY_FTP_HOST, m_strFtpHost);
+    DDX_Text(dx, IDC_PROXY_FTP_PORT, m_nFtpPort);
+    DDX_Text(dx, IDC_PROXY_GOPHER_HOST, m_strGopherHost);
+    DDX_Text(dx, IDC_PROXY_HTTP_HOST, m_strHttpHost);
+    DDX_Check(dx, IDC_PROXY_SAME, m_bSameProxy);
+    DDX_Text(dx, IDC_PROXY_SECURE_HOST, m_strSecureHost);
+    DDX_Text(dx, IDC_PROXY_SOCKS_HOST, m_strSocksHost);
+    DDX_Text(dx, IDC_PROXY_SOCKS_PORT, m_nSocksPort);
+    DDX_Text(dx, IDC_PROXY_GOPHER_PORT, m_nGopherPort);
+    DDX_Text(dx, IDC_PROXY_HTTP_PORT, m_nHttpPort);
+    DDX_Text(dx, IDC_PROXY_USER, m_strUser);
+    DDX_Text(dx, IDC_PROXY_SECURE_PORT, m_nSecurePort);
+    DDX_Check(dx, IDC_PROXY_DISABLE, m_bDisable);
+}
+
+bool CProxySetupDlg::OnInitDialog() {
+    CXDialog::OnInitDialog();
+    m_bSameProxy = 0;
+    OnSameProxy();
+    OnLogon();
+    OnDisable();
+    return true;
+}
+
+void CProxySetupDlg::OnCommand(int id) {
+    switch (id) {
+        case IDC_PROXY_LOGON: OnLogon(); break;
+        case IDC_PROXY_SAME: OnSameProxy(); break;
+        case IDC_PROXY_DISABLE: OnDisable(); break;
+        default: break;
+    }
+}
+
+void CProxySetupDlg::OnLogon() {
+    UpdateData(true);
+    for (int id : kLogonEdits) EnableDlgItem(id, m_bLogon != 0);
+}
+
+void CProxySetupDlg::OnSameProxy() {
+    UpdateData(true);
+    if (m_bSameProxy) {
+        m_strSecureHost = m_strFtpHost = m_strGopherHost = m_strSocksHost = m_strHttpHost;
+        m_nSecurePort = m_nFtpPort = m_nGopherPort = m_nSocksPort = m_nHttpPort;
+        UpdateData(false);
+    }
+    for (int id : kOtherRows) EnableDlgItem(id, m_bSameProxy == 0);
+}
+
+void CProxySetupDlg::OnDisable() {
+    UpdateData(true);
+    const bool enable = m_bDisable == 0;
+    for (int id : {IDC_PROXY_LOGON, IDC_PROXY_USER, IDC_PROXY_PASSWORD, IDC_PROXY_CONFIRM,
+                   IDC_PROXY_SAME})
+        EnableDlgItem(id, enable);
+    for (int id = IDC_PROXY_HTTP_HOST; id <= IDC_PROXY_SOCKS_PORT; ++id) EnableDlgItem(id, enable);
+    if (enable) {
+        OnSameProxy();
+        OnLogon();
+    }
+}
+
+void CProxySetupDlg::OnOK() {
+    if (!UpdateData(true)) return;
+    if (m_strPassword == m_strConfirmPassword) EndDialog(IDOK);
+}
+
+void CPRDLDoc::OpenProxySetupDlg(QWidget* parent) {
+    CProxySetupDlg dialog(parent ? parent : QApplication::activeWindow());
+    dialog.m_bDisable = m_bEnable == 0 ? 1 : 0;
+    dialog.m_strHttpHost = m_strHttpHost;
+    dialog.m_nHttpPort = m_nHttpPort;
+    dialog.m_strSecureHost = m_strSecureHost;
+    dialog.m_nSecurePort = m_nSecurePort;
+    dialog.m_strFtpHost = m_strFtpHost;
+    dialog.m_nFtpPort = m_nFtpPort;
+    dialog.m_strGopherHost = m_strGopherHost;
+    dialog.m_nGopherPort = m_nGopherPort;
+    dialog.m_strSocksHost = m_strSocksHost;
+    dialog.m_nSocksPort = m_nSocksPort;
+    dialog.m_bLogon = m_bLogon;
+    dialog.m_strUser = m_strLogonUser;
+    dialog.m_strPassword = dialog.m_strConfirmPassword = m_strLogonPass;
+    if (dialog.DoModal() != IDOK) return;
+    m_bEnable = dialog.m_bDisable == 0 ? 1 : 0;
+    m_bLogon = dialog.m_bLogon;
+    m_strLogonUser = dialog.m_strUser;
+    m_strLogonPass = dialog.m_strPassword;
+    m_strHttpHost = dialog.m_strHttpHost;
+    m_nHttpPort = dialog.m_nHttpPort;
+    m_strSecureHost = dialog.m_strSecureHost;
+    m_nSecurePort = dialog.m_nSecurePort;
+    m_strFtpHost = dialog.m_strFtpHost;
+    m_nFtpPort = dialog.m_nFtpPort;
+    m_strGopherHost = dialog.m_strGopherHost;
+    m_nGopherPort = dialog.m_nGopherPort;
+    m_strSocksHost = dialog.m_strSocksHost;
+    m_nSocksPort = dialog.m_nSocksPort;
+    Update();
+}
+
+}  // namespace velkor
