@@ -50,6 +50,8 @@ bool CFtpSite::InitFDController(const std::string& host, const std::string& star
 
 std::string CFtpSite::ServerPath(const std::string& position) const {
     if (!m_strStartFolder.empty()) return position;
+    // A "/" path is the server's own; tree positions use "\".
+    if (!position.empty() && position[0] == '/') return position;
     // Below an empty start folder positions are relative to the login
     // directory, whatever the current directory is now.
     const std::size_t first = position.find_first_not_of("\\/");

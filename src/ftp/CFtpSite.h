@@ -9,7 +9,7 @@
 // Decisions where the older behaviour was open or unsafe:
 // - an empty start folder is the login directory: positions below it are
 //   relative ("name\sub"), never "\name", which the server would read from
-//   its root;
+//   its root; a path that starts with "/" is taken as the server's own;
 // - InitFDController logs on with the firewall arguments it is given (the
 //   older one dropped them) and replaces an earlier tree;
 // - listing entries named ".", "..", starting with "." or holding "\" or
@@ -77,8 +77,9 @@ public:
 
     // Runs the browse dialog (CBrowseFolderDlg, in the widgets library) on
     // the site: true when the user confirmed a folder, which is then in
-    // `folder` (relative to the login directory, "\" separated, without a
-    // trailing "\"). The arguments come in this order: host, password, user.
+    // `folder` as the server's full path ("/home/u/docs", no trailing
+    // separator), which every FTP client reads alike. The arguments come in
+    // this order: host, password, user.
     static bool OpenBrowseFolderDlg(std::string& folder, const std::string& host,
                                     const std::string& password, const std::string& user);
 

@@ -88,6 +88,9 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+
+public:
+    // Escape and QDialog::reject go to OnCancel.
     void reject() override;
 
 private:

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <algorithm>
 
 #include "resources/StringTable.h"
 #include "widgets/GuiCall.h"
@@ -13,6 +14,28 @@ namespace velkor {
 namespace {
 
 constexpr int kFtpPort = 21;
+
+// "host", "host:port", "[v6 address]" or "[v6 address]:port".
+void SplitHostPort(const std::string& text, std::string& host, int& port) {
+    host = text;
+    port = kFtpPort;
+    const std::size_t colon = text.rfind(':');
+    const bool bracketed = !text.empty() && text[0] == '[';
+    if (colon != std::string::npos && (bracketed ? colon > 0 && text[colon - 1] == ']'
+                                                 : text.find(':') == colon)) {
+        const std::string digits = text.substr(colon + 1);
+        if (!digits.empty() && digits.size() <= 5 &&
+            digits.find_first_not_of("0123456789") == std::string::npos) {
+            const int number = std::stoi(digits);
+            if (number > 0 && number <= 65535) {
+                port = number;
+                host = text.substr(0, colon);
+            }
+        }
+    }
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+}
 
 std::string WithoutTrailingBackslashes(std::string text) {
     while (!text.empty() && text.back() == '\\') text.pop_back();
@@ -33,7 +56,12 @@ CBrowseFolderDlg::CBrowseFolderDlg(QWidget* parent) : CXDialog(IDD_BROWSE_FOLDER
 CBrowseFolderDlg::~CBrowseFolderDlg() = default;
 
 std::string CBrowseFolderDlg::PositionOf(const std::string& folderText) {
-    const std::string folder = WithoutTrailingBackslashes(folderText);
+    std::string folder = WithoutTrailingBackslashes(folderText);
+    if (!folder.empty() && folder[0] == '/') {
+        while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\'))
+            folder.pop_back();
+        return folder;
+    }
     if (folder.empty() || folder[0] == '\\') return folder;
     return "\\" + folder;
 }
@@ -75,11 +103,14 @@ void CBrowseFolderDlg::OnTimer(int id) {
     if (id != kLogonTimer) return;
     KillTimer(kLogonTimer);
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::string host;
+    int port = kFtpPort;
+    SplitHostPort(m_strHost, host, port);
     bool logged = false;
     {
         GuiCall call(&m_site);
         logged = call.Entered() &&
-                 m_site.InitFDController(m_strHost, "", kFtpPort, m_strUser, m_strPassword);
+                 m_site.InitFDController(host, "", port, m_strUser, m_strPassword);
     }
     QApplication::restoreOverrideCursor();
     if (EndIfClosed()) return;
@@ -193,6 +224,9 @@ void CBrowseFolderDlg::OnOK() {
             return;
         }
     }
+    std::string serverPath = m_site.ServerPath(position);
+    std::replace(serverPath.begin(), serverPath.end(), '\\', '/');
+    m_strPath = serverPath;
     LogoutAndEnd(IDOK);
 }
 

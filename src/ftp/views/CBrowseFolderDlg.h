@@ -4,11 +4,14 @@
 // Delete key after a question.
 //
 // The dialog starts from the login directory. Its folder texts are
-// positions relative to it, "\" separated ("docs\2026"), which is also what
-// CFtpSite::OpenBrowseFolderDlg hands back: a leading "\" would name the
-// server's root instead.
+// positions relative to it, "\" separated ("docs\2026"); a text starting
+// with "/" is a full server path. OK leaves the chosen folder's full server
+// path in m_strPath ("/home/u/docs/2026"): a position relative to the login
+// directory would be read from the server's root by FTP clients.
 //
 // Decisions where the older dialog was open or unsafe:
+// - the host may carry a port ("host:port", "[::1]:2121"); without one the
+//   dialog logs on at port 21 as before;
 // - folder texts never lose a last letter: a folder's position has no
 //   trailing "\" and is taken whole;
 // - after a rename the edit box holds the folder's new position (the old one

@@ -1,0 +1,430 @@
+// The FTP list and tree views and the browse dialog, offscreen, against
+// pyftpdlib and vsftpd, and against scripted servers for stalls.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMimeDatabase>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "FtpTestSupport.h"
+#include "GuiTestSupport.h"
+#include "GuiWait.h"
+#include "RealServers.h"
+#include "TestFiles.h"
+#include "ftp/views/CBrowseFolderDlg.h"
+#include "ftp/views/CFDListCtrl.h"
+#include "resources/StringTable.h"
+#include "widgets/GuiCall.h"
+#include "widgets/QtText.h"
+#include "widgets/ShellIcons.h"
+
+namespace velkor {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kGiB = 1024ull * 1024 * 1024;
+
+// Folders alpha (with inner and a file), Beta and empty; files of 1 to 4
+// bytes, a name without a dot, two sparse files of 3 and 5 GiB, a hidden one.
+void MakeTree(const test::FtpServer& server) {
+    const fs::path root = server.Root();
+    fs::create_directories(root / "alpha" / "inner");
+    fs::create_directories(root / "Beta");
+    fs::create_directories(root / "empty");
+    test::WriteWholeFile(root / "alpha" / "keep.txt", "k");
+    test::WriteWholeFile(root / "README", "r");
+    test::WriteWholeFile(root / "z.TXT", "zz");
+    test::WriteWholeFile(root / "a.txt", "abc");
+    test::WriteWholeFile(root / "notes.md", "nnnn");
+    test::WriteWholeFile(root / ".hidden", "h");
+    for (const auto& [name, size] : {std::pair{"big.iso", 3 * kGiB}, std::pair{"huge.bin", 5 * kGiB}}) {
+        test::WriteWholeFile(root / name, "");
+        fs::resize_file(root / name, size);
+    }
+    server.GiveToServer(root);
+}
+
+std::string PortHost(const test::FtpServer& server) {
+    return "127.0.0.1:" + std::to_string(server.Port());
+}
+
+std::vector<QString> Column(const QTreeWidget& list, int column) {
+    std::vector<QString> out;
+    for (int row = 0; row < list.topLevelItemCount(); ++row)
+        out.push_back(list.topLevelItem(row)->text(column));
+    return out;
+}
+
+std::set<QString> TopLevelNames(const QTreeWidget& tree) {
+    std::set<QString> names;
+    for (int i = 0; i < tree.topLevelItemCount(); ++i) names.insert(tree.topLevelItem(i)->text(0));
+    return names;
+}
+
+QTreeWidgetItem* TopLevel(const QTreeWidget& tree, const QString& name) {
+    for (int i = 0; i < tree.topLevelItemCount(); ++i)
+        if (tree.topLevelItem(i)->text(0) == name) return tree.topLevelItem(i);
+    return nullptr;
+}
+
+class FtpViews : public testing::Test {
+protected:
+    void SetUp() override {
+        if (const std::string why = test::FtpServerUnavailable("pyftpdlib"); !why.empty())
+            GTEST_SKIP() << why;
+        ASSERT_TRUE(m_server.Start());
+        MakeTree(m_server);
+    }
+    test::FtpServer m_server{"pyftpdlib"};
+};
+
+TEST_F(FtpViews, ListSortsByColumnAndShowsSizesTypesAndIcons) {
+    CFtpSite site;
+    ASSERT_TRUE(site.InitFDController("127.0.0.1", "", static_cast<int>(m_server.Port()),
+                                      test::FtpServer::TestUser(), test::FtpServer::TestPassword()));
+    CFDListCtrl list;
+    ASSERT_EQ(list.InitFileListCtrl(&site, nullptr), 1);
+    list.resize(560, 280);
+    list.BrowseFolder("\\", CVFDLListCtrl::kAllEntries);
+    ASSERT_EQ(list.GetItemCount(), 9);
+
+    // The type column sorts first; folders lead, then the types' texts
+    // ("" for a name without a dot, any case).
+    std::vector<QString> names = Column(list, 0);
+    EXPECT_EQ(std::set<QString>(names.begin(), names.begin() + 3),
+              (std::set<QString>{"alpha", "Beta", "empty"}));
+    EXPECT_EQ(std::vector<QString>(names.begin() + 3, names.begin() + 7),
+              (std::vector<QString>{"README", "huge.bin", "big.iso", "notes.md"}));
+
+    const QString kName = QString::fromUtf8("名称"), kSize = QString::fromUtf8("大小");
+    struct Click {
+        int column;
+        QString name, size;
+        std::vector<QString> order;
+    };
+    const std::vector<Click> clicks = {
+        {1, kName, kSize + "+",
+         {"README", "z.TXT", "a.txt", "notes.md", "big.iso", "huge.bin"}},  // after the folders
+        {1, kName, kSize + "-",
+         {"huge.bin", "big.iso", "notes.md", "a.txt", "z.TXT", "README"}},  // folders last
+        {0, kName + "-", kSize,
+         {"z.TXT", "README", "notes.md", "huge.bin", "big.iso", "a.txt"}},
+        {0, kName + "+", kSize,
+         {"a.txt", "big.iso", "huge.bin", "notes.md", "README", "z.TXT"}},
+    };
+    for (const Click& click : clicks) {
+        list.header()->sectionClicked(click.column);
+        EXPECT_EQ(list.headerItem()->text(0), click.name);
+        EXPECT_EQ(list.headerItem()->text(1), click.size);
+        names = Column(list, 0);
+        const bool ascending = list.m_bSortAscending != 0;
+        const auto files = ascending ? names.begin() + 3 : names.begin();
+        EXPECT_EQ(std::vector<QString>(files, files + 6), click.order) << click.column;
+        const auto folders = ascending ? names.begin() : names.begin() + 6;
+        EXPECT_EQ(std::set<QString>(folders, folders + 3),
+                  (std::set<QString>{"alpha", "Beta", "empty"}));
+    }
+    EXPECT_EQ(Column(list, 0).front(), "alpha");  // names ascending, no case: alpha, Beta, empty
+
+    // Sizes past 2 and 4 GiB, "0" for folders; types and icons by name.
+    const QMimeDatabase mimes;
+    for (int row = 0; row < list.GetItemCount(); ++row) {
+        QTreeWidgetItem* item = list.topLevelItem(row);
+        const QString name = item->text(0);
+        if (name == "big.iso") {
+            EXPECT_EQ(item->text(1), "3221225472");
+        }
+        if (name == "huge.bin") {
+            EXPECT_EQ(item->text(1), "5368709120");
+        }
+        if (name == "alpha") {
+            EXPECT_EQ(item->text(1), "0");
+            EXPECT_EQ(item->text(2), mimes.mimeTypeForName("inode/directory").comment());
+            EXPECT_EQ(item->icon(0).cacheKey(), ShellIcons::Icon(ShellIcons::kFolderIndex).cacheKey());
+        }
+        if (name == "a.txt") {
+            EXPECT_EQ(item->text(2),
+                      mimes.mimeTypeForFile("a.txt", QMimeDatabase::MatchExtension).comment());
+        }
+        EXPECT_FALSE(item->icon(0).isNull()) << name.toStdString();
+        EXPECT_TRUE(item->text(3).isEmpty());
+    }
+
+    list.topLevelItem(4)->setSelected(true);
+    list.topLevelItem(2)->setSelected(true);
+    std::vector<unsigned> rows;
+    EXPECT_EQ(list.GetSelectedItems(&rows), 2);
+    EXPECT_EQ(rows, (std::vector<unsigned>{2, 4}));
+    list.show();
+    list.header()->resizeSections(QHeaderView::ResizeToContents);
+    EXPECT_FALSE(test::SaveScreenshot(&list, "list-view").empty());
+    list.clearSelection();
+    EXPECT_EQ(list.GetSelectedItems(nullptr), -1);
+
+    // A refresh makes new nodes: rows of the old ones go once asked for.
+    ASSERT_TRUE(site.RefreshDir(""));
+    list.viewport()->repaint();
+    EXPECT_TRUE(test::WaitUntil([&] { return list.GetItemCount() == 0; }, 2000));
+}
+
+TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
+    const fs::path root = m_server.Root();
+    test::MessageBoxRecorder boxes(IDYES);
+    CBrowseFolderDlg dialog;
+    dialog.m_strHost = PortHost(m_server);
+    dialog.m_strUser = test::FtpServer::TestUser();
+    dialog.m_strPassword = test::FtpServer::TestPassword();
+    dialog.show();
+    CFDTreeCtrl& tree = dialog.m_treeCtrl;
+    ASSERT_TRUE(test::WaitUntil([&] { return tree.topLevelItemCount() > 0; }));
+    EXPECT_EQ(TopLevelNames(tree), (std::set<QString>{"alpha", "Beta", "empty"}));
+    EXPECT_FALSE(dialog.GetDlgItem(IDC_BROWSE_CREATE)->isEnabled());
+    auto* edit = dialog.findChild<QLineEdit*>(QString::number(IDC_BROWSE_PATH));
+    ASSERT_NE(edit, nullptr);
+
+    // The first opening lists the folder; later ones send nothing, so a
+    // folder made meanwhile stays out of sight.
+    QTreeWidgetItem* alpha = TopLevel(tree, "alpha");
+    tree.expandItem(alpha);
+    ASSERT_EQ(alpha->childCount(), 1);
+    EXPECT_EQ(alpha->child(0)->text(0), "inner");
+    fs::create_directories(root / "alpha" / "later");
+    tree.collapseItem(alpha);
+    tree.expandItem(alpha);
+    EXPECT_EQ(alpha->childCount(), 1);
+
+    tree.setCurrentItem(alpha->child(0));
+    EXPECT_EQ(FromQString(edit->text()), "alpha\\inner");
+    EXPECT_FALSE(test::SaveScreenshot(&dialog, "browse-dialog").empty());
+
+    // Renames in place: refused without a change or with a separator.
+    QTreeWidgetItem* beta = TopLevel(tree, "Beta");
+    EXPECT_FALSE(tree.EndLabelEdit(beta, ""));
+    EXPECT_FALSE(tree.EndLabelEdit(beta, "Beta"));
+    EXPECT_FALSE(tree.EndLabelEdit(beta, "x/y"));
+    EXPECT_TRUE(tree.EndLabelEdit(beta, "Gamma"));
+    EXPECT_TRUE(fs::is_directory(root / "Gamma"));
+    EXPECT_FALSE(fs::exists(root / "Beta"));
+    EXPECT_EQ(beta->text(0), "Gamma");
+    EXPECT_EQ(FromQString(edit->text()), "Gamma");
+
+    // Delete asks first; a folder that is not empty stays.
+    tree.setCurrentItem(alpha);
+    QTest::keyClick(&tree, Qt::Key_Delete);
+    ASSERT_EQ(boxes.m_seen.size(), 2u);
+    EXPECT_EQ(boxes.m_seen[0].text, "Do u want to delete it?");
+    EXPECT_EQ(boxes.m_seen[0].caption, "Warning!");
+    EXPECT_EQ(boxes.m_seen[1].text, "Can not delete the path");
+    EXPECT_EQ(boxes.m_seen[1].caption, "Error!");
+    EXPECT_EQ(TopLevel(tree, "alpha"), alpha);
+    EXPECT_TRUE(fs::exists(root / "alpha"));
+    tree.setCurrentItem(TopLevel(tree, "empty"));
+    QTest::keyClick(&tree, Qt::Key_Delete);
+    EXPECT_EQ(TopLevel(tree, "empty"), nullptr);
+    EXPECT_FALSE(fs::exists(root / "empty"));
+    boxes.m_seen.clear();
+
+    // OK with nothing chosen stays open; a folder not on the server is
+    // created after a question.
+    auto* ok = dialog.findChild<QPushButton*>(QString::number(IDOK));
+    edit->clear();
+    QTest::mouseClick(ok, Qt::LeftButton);
+    ASSERT_EQ(boxes.m_seen.size(), 1u);
+    EXPECT_EQ(boxes.m_seen[0].text, LibraryQString(IDS_NO_FOLDER_CHOSEN));
+    EXPECT_TRUE(dialog.isVisible());
+    edit->setText("alpha\\made");
+    QTest::mouseClick(ok, Qt::LeftButton);
+    ASSERT_EQ(boxes.m_seen.size(), 2u);
+    EXPECT_EQ(boxes.m_seen[1].text, LibraryQString(IDS_ASK_CREATE_FOLDER));
+    EXPECT_TRUE(fs::is_directory(root / "alpha" / "made"));
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), IDOK);
+    EXPECT_EQ(dialog.m_strPath, "/alpha/made");  // pyftpdlib serves its root as "/"
+    EXPECT_NE(dialog.m_site.m_nLoginState, kFtpLoggedOn);
+}
+
+// vsftpd logs on into a home that is not "/": the folder handed back is the
+// full path below it, not the tree's "\dir1\sub" (the server's /dir1/sub).
+TEST(FtpBrowseDialog, HandsBackAFolderRelativeToTheLoginDirectory) {
+    if (const std::string why = test::FtpServerUnavailable("vsftpd"); !why.empty())
+        GTEST_SKIP() << why;
+    test::FtpServer server("vsftpd");
+    ASSERT_TRUE(server.Start());
+    fs::create_directories(server.Root() / "dir1" / "sub");
+    server.GiveToServer(server.Root());
+
+    bool driven = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = nullptr;
+        test::WaitUntil([&] { return (modal = QApplication::activeModalWidget()) != nullptr; });
+        auto* dialog = qobject_cast<CBrowseFolderDlg*>(modal);
+        if (!dialog) return;
+        CFDTreeCtrl& tree = dialog->m_treeCtrl;
+        if (!test::WaitUntil([&] { return TopLevel(tree, "dir1") != nullptr; })) {
+            dialog->reject();
+            return;
+        }
+        QTreeWidgetItem* dir1 = TopLevel(tree, "dir1");
+        tree.expandItem(dir1);
+        if (dir1->childCount() == 1) tree.setCurrentItem(dir1->child(0));
+        driven = true;
+        QTest::mouseClick(dialog->findChild<QPushButton*>("1"), Qt::LeftButton);
+    });
+    std::string folder = "preset";
+    ASSERT_TRUE(CFtpSite::OpenBrowseFolderDlg(folder, PortHost(server),
+                                              test::FtpServer::TestPassword(),
+                                              test::FtpServer::TestUser()));
+    ASSERT_TRUE(driven);
+    CFtp ftp;
+    ASSERT_TRUE(ftp.Login("127.0.0.1", static_cast<int>(server.Port()), test::FtpServer::TestUser(),
+                          test::FtpServer::TestPassword(), "", "", "", "", 21, kLogonDirect));
+    const std::string home = ftp.m_strHomeDir;
+    ASSERT_NE(home, "/");
+    EXPECT_EQ(folder, home + "/dir1/sub");
+    EXPECT_FALSE(ftp.SetCurrentDir("\\dir1\\sub"));
+    ASSERT_TRUE(ftp.SetCurrentDir(folder));
+    std::string current;
+    ASSERT_TRUE(ftp.GetCurrentDir(current));
+    EXPECT_EQ(current, "/dir1/sub");  // told relative to the home
+}
+
+// A scripted server: logon, then `onPasv` decides what the listing's PASV
+// gets; every line is recorded.
+struct StallingServer {
+    std::mutex lock;
+    std::vector<std::string> lines;
+    std::function<void(test::PeerConnection&)> onPasv;
+    test::ScriptedPeer peer{[this](test::PeerConnection& c) {
+        c.Write("220 ready\r\n");
+        for (std::string line; !(line = c.ReadLine()).empty();) {
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                lines.push_back(line);
+            }
+            const std::string verb = line.substr(0, 4);
+            if (verb == "PASV") {
+                onPasv(c);
+                continue;
+            }
+            c.Write(verb == "USER"   ? "230 in\r\n"
+                    : verb == "PWD"  ? "257 \"/home/u\"\r\n"
+                    : verb == "QUIT" ? "221 bye\r\n"
+                    : verb == "TYPE" ? "200 ok\r\n"
+                    : verb == "CWD " ? "250 ok\r\n"
+                                     : "500 no\r\n");
+        }
+        std::lock_guard<std::mutex> guard(lock);
+        lines.push_back("<closed>");
+    }};
+    std::vector<std::string> Lines() {
+        std::lock_guard<std::mutex> guard(lock);
+        return lines;
+    }
+};
+
+// During a listing that stalls 3 s the dialog stays alive: timers fire,
+// and an OK pressed meanwhile starts nothing on the connection.
+TEST(FtpBrowseDialog, StaysAliveAndSendsNothingElseDuringAStall) {
+    StallingServer server;
+    server.onPasv = [](test::PeerConnection& c) {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        c.Write("500 no data today\r\n");
+    };
+    test::MessageBoxRecorder boxes(IDNO);
+    CBrowseFolderDlg dialog;
+    dialog.m_strHost = "127.0.0.1:" + std::to_string(server.peer.Port());
+    dialog.m_strUser = "u";
+    dialog.m_strPassword = "p";
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (++ticks == 10) {
+            dialog.findChild<QLineEdit*>("2016")->setText("somewhere");
+            QTest::mouseClick(dialog.findChild<QPushButton*>("1"), Qt::LeftButton);
+        }
+    });
+    ticker.start(100);
+    dialog.show();
+    // The outer wait resumes only once the dialog's call has returned.
+    ASSERT_TRUE(test::WaitUntil([&] {
+        const auto lines = server.Lines();
+        return std::find(lines.begin(), lines.end(), "PASV") != lines.end() &&
+               !GuiCall::IsBusy(&dialog.m_site);
+    }));
+    ticker.stop();
+    EXPECT_GE(ticks, 20);  // 3 s at 100 ms
+    const auto lines = server.Lines();
+    const auto pasv = std::find(lines.begin(), lines.end(), "PASV");
+    ASSERT_NE(pasv, lines.end());
+    EXPECT_EQ(std::next(pasv), lines.end());  // the OK pressed meanwhile sent nothing
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(boxes.m_seen.empty());
+    dialog.reject();
+}
+
+// Closing the dialog during a stalled call cancels it at once. (The test
+// acts from a timer: during the call events run inside the call's wait.)
+TEST(FtpBrowseDialog, ClosingDuringACallCancelsItAndEndsTheDialog) {
+    StallingServer server;
+    server.onPasv = [](test::PeerConnection& c) { c.ReadLine(); };  // silent until closed
+    CBrowseFolderDlg dialog;
+    dialog.m_strHost = "127.0.0.1:" + std::to_string(server.peer.Port());
+    dialog.m_strUser = "u";
+    dialog.m_strPassword = "p";
+    std::chrono::steady_clock::time_point closedAt{};
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        const auto lines = server.Lines();
+        if (closedAt.time_since_epoch().count() == 0 &&
+            std::find(lines.begin(), lines.end(), "PASV") != lines.end()) {
+            closedAt = std::chrono::steady_clock::now();
+            dialog.close();
+        }
+    });
+    watcher.start(20);
+    dialog.show();
+    ASSERT_TRUE(test::WaitUntil([&] { return !dialog.isVisible(); }));
+    ASSERT_NE(closedAt.time_since_epoch().count(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - closedAt, std::chrono::seconds(1));
+    EXPECT_EQ(dialog.result(), IDCANCEL);
+    EXPECT_TRUE(test::WaitUntil([&] { return server.Lines().back() == "<closed>"; }, 3000));
+}
+
+// A refused logon shows string 400 and leaves the tree empty.
+TEST(FtpBrowseDialog, RefusedLogonShowsItsMessage) {
+    test::ScriptedPeer peer(
+        [](test::PeerConnection& c) {
+            c.Write("220 ready\r\n");
+            c.ReadLine();
+            c.Write("331 password\r\n");
+            c.ReadLine();
+            c.Write("530 no\r\n");
+            c.ReadLine();
+        },
+        CFtpSite::kLogonAttempts);
+    test::MessageBoxRecorder boxes;
+    CBrowseFolderDlg dialog;
+    dialog.m_strHost = "127.0.0.1:" + std::to_string(peer.Port());
+    dialog.m_strUser = "u";
+    dialog.m_strPassword = "wrong";
+    dialog.show();
+    ASSERT_TRUE(test::WaitUntil([&] { return !boxes.m_seen.empty(); }));
+    EXPECT_EQ(boxes.m_seen[0].text, LibraryQString(IDS_CANNOT_LOGON));
+    EXPECT_EQ(dialog.m_treeCtrl.topLevelItemCount(), 0);
+    EXPECT_EQ(peer.Accepted(), CFtpSite::kLogonAttempts);
+    dialog.reject();
+}
+
+}  // namespace
+}  // namespace velkor
