@@ -41,7 +41,9 @@ void CProxySetupDlg::DoDataExchange(CDataExchange* dx) {
 
 bool CProxySetupDlg::OnInitDialog() {
     CXDialog::OnInitDialog();
+    // The same-proxy box always starts unchecked, whatever the field held.
     m_bSameProxy = 0;
+    CheckDlgButton(IDC_PROXY_SAME, 0);
     OnSameProxy();
     OnLogon();
     OnDisable();
