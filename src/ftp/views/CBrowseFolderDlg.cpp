@@ -15,26 +15,20 @@ namespace {
 
 constexpr int kFtpPort = 21;
 
-// "host", "host:port", "[v6 address]" or "[v6 address]:port".
+// "host" or "host:port" (a port from 1 to 65535).
 void SplitHostPort(const std::string& text, std::string& host, int& port) {
     host = text;
     port = kFtpPort;
-    const std::size_t colon = text.rfind(':');
-    const bool bracketed = !text.empty() && text[0] == '[';
-    if (colon != std::string::npos && (bracketed ? colon > 0 && text[colon - 1] == ']'
-                                                 : text.find(':') == colon)) {
-        const std::string digits = text.substr(colon + 1);
-        if (!digits.empty() && digits.size() <= 5 &&
-            digits.find_first_not_of("0123456789") == std::string::npos) {
-            const int number = std::stoi(digits);
-            if (number > 0 && number <= 65535) {
-                port = number;
-                host = text.substr(0, colon);
-            }
-        }
-    }
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
-        host = host.substr(1, host.size() - 2);
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos) return;
+    const std::string digits = text.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5 ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+        return;
+    const int number = std::stoi(digits);
+    if (number < 1 || number > 65535) return;
+    port = number;
+    host = text.substr(0, colon);
 }
 
 std::string WithoutTrailingBackslashes(std::string text) {

@@ -10,8 +10,8 @@
 // directory would be read from the server's root by FTP clients.
 //
 // Decisions where the older dialog was open or unsafe:
-// - the host may carry a port ("host:port", "[::1]:2121"); without one the
-//   dialog logs on at port 21 as before;
+// - the host may carry a port ("host:port"); without one the dialog logs
+//   on at port 21 as before;
 // - folder texts never lose a last letter: a folder's position has no
 //   trailing "\" and is taken whole;
 // - after a rename the edit box holds the folder's new position (the old one

@@ -1,0 +1,104 @@
+// velkor-browse's window against pyftpdlib, offscreen: open a folder,
+// delete, rename and refresh through the keys, the last reply in the status
+// line.
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTest>
+#include <filesystem>
+#include <set>
+
+#include "BrowseWindow.h"
+#include "GuiTestSupport.h"
+#include "GuiWait.h"
+#include "RealServers.h"
+#include "TestFiles.h"
+#include "ftp/views/CFDListCtrl.h"
+#include "ftp/views/CFDTreeCtrl.h"
+
+namespace velkor {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::set<QString> Rows(const QTreeWidget& list) {
+    std::set<QString> names;
+    for (int row = 0; row < list.topLevelItemCount(); ++row) names.insert(list.topLevelItem(row)->text(0));
+    return names;
+}
+
+QTreeWidgetItem* Row(const QTreeWidget& list, const QString& name) {
+    for (int row = 0; row < list.topLevelItemCount(); ++row)
+        if (list.topLevelItem(row)->text(0) == name) return list.topLevelItem(row);
+    return nullptr;
+}
+
+TEST(VelkorBrowse, OpensDeletesRenamesAndRefreshes) {
+    if (const std::string why = test::FtpServerUnavailable("pyftpdlib"); !why.empty())
+        GTEST_SKIP() << why;
+    test::FtpServer server("pyftpdlib");
+    ASSERT_TRUE(server.Start());
+    const fs::path root = server.Root();
+    fs::create_directories(root / "docs" / "old");
+    test::WriteWholeFile(root / "docs" / "plan.txt", "plan");
+    test::WriteWholeFile(root / "docs" / "draft.txt", "draft");
+    test::WriteWholeFile(root / "top.bin", std::string(70000, 'x'));
+
+    browse::BrowseWindow window;
+    std::string error;
+    EXPECT_FALSE(window.Open("http://127.0.0.1/", error));
+    EXPECT_FALSE(error.empty());
+    ASSERT_TRUE(window.Open("ftp://" + std::string(test::FtpServer::TestUser()) + ":" +
+                                test::FtpServer::TestPassword() + "@127.0.0.1:" +
+                                std::to_string(server.Port()) + "/",
+                            error))
+        << error;
+    window.show();
+    CFDListCtrl& list = *window.List();
+    EXPECT_EQ(Rows(list), (std::set<QString>{"docs", "top.bin"}));
+    EXPECT_EQ(Row(list, "top.bin")->text(1), "70000");
+
+    // Enter (or a double click) on a folder opens it and selects it in the tree.
+    list.setFocus();
+    list.setCurrentItem(Row(list, "docs"));
+    QTest::keyClick(&list, Qt::Key_Return);
+    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "plan.txt", "draft.txt"}));
+    ASSERT_NE(window.Tree()->currentItem(), nullptr);
+    EXPECT_EQ(window.Tree()->currentItem()->text(0), "docs");
+
+    // Delete: asked first; a file goes, a folder that is not empty stays.
+    test::MessageBoxRecorder boxes(IDYES);
+    test::WriteWholeFile(root / "docs" / "old" / "keep", "k");
+    list.clearSelection();
+    Row(list, "draft.txt")->setSelected(true);
+    Row(list, "old")->setSelected(true);
+    QTest::keyClick(&list, Qt::Key_Delete);
+    ASSERT_EQ(boxes.m_seen.size(), 2u);
+    EXPECT_EQ(boxes.m_seen[0].buttons, MB_YESNO);
+    EXPECT_TRUE(boxes.m_seen[1].text.startsWith("Not deleted:\nold: 550")) << boxes.m_seen[1].text.toStdString();
+    EXPECT_FALSE(fs::exists(root / "docs" / "draft.txt"));
+    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "plan.txt"}));
+
+    // F2 renames the selected entry on the server.
+    window.m_askName = [](const QString& current) -> std::optional<QString> {
+        return "final-" + current;
+    };
+    list.clearSelection();
+    Row(list, "plan.txt")->setSelected(true);
+    QTest::keyClick(&list, Qt::Key_F2);
+    EXPECT_TRUE(fs::exists(root / "docs" / "final-plan.txt"));
+    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "final-plan.txt"}));
+    EXPECT_TRUE(window.Status()->text().startsWith("250")) << window.Status()->text().toStdString();
+
+    // F5 shows what changed outside.
+    test::WriteWholeFile(root / "docs" / "new.txt", "n");
+    QTest::keyClick(&list, Qt::Key_F5);
+    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "final-plan.txt", "new.txt"}));
+    EXPECT_TRUE(window.Status()->text().startsWith("226")) << window.Status()->text().toStdString();
+    list.header()->resizeSections(QHeaderView::ResizeToContents);
+    EXPECT_FALSE(test::SaveScreenshot(&window, "velkor-browse").empty());
+}
+
+}  // namespace
+}  // namespace velkor

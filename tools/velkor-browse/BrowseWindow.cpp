@@ -1,0 +1,267 @@
+#include "BrowseWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <filesystem>
+#include <vector>
+
+#include "FtpUrl.h"
+#include "ftp/views/CFDListCtrl.h"
+#include "ftp/views/CFDTreeCtrl.h"
+#include "platform/SettingsStore.h"
+#include "widgets/GuiCall.h"
+#include "widgets/QtText.h"
+#include "widgets/XMessageBox.h"
+
+namespace velkor::browse {
+
+namespace {
+
+const QString kTitle = QStringLiteral("velkor-browse");
+
+std::string ParentPosition(const std::string& position) {
+    const std::size_t cut = position.find_last_of('\\');
+    return cut == std::string::npos ? std::string() : position.substr(0, cut);
+}
+
+bool UsableName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("\\/\r\n") == std::string::npos;
+}
+
+}  // namespace
+
+BrowseWindow::BrowseWindow(QWidget* parent)
+    : QMainWindow(parent),
+      m_tree(new CFDTreeCtrl),
+      m_list(new CFDListCtrl),
+      m_status(new QLabel) {
+    setWindowTitle(kTitle);
+    auto* splitter = new QSplitter(this);
+    splitter->addWidget(m_tree);
+    splitter->addWidget(m_list);
+    splitter->setStretchFactor(1, 2);
+    setCentralWidget(splitter);
+    statusBar()->addWidget(m_status, 1);
+    resize(760, 420);
+
+    m_askName = [this](const QString& current) -> std::optional<QString> {
+        bool ok = false;
+        const QString name =
+            QInputDialog::getText(this, kTitle, tr("New name:"), QLineEdit::Normal, current, &ok);
+        if (!ok) return std::nullopt;
+        return name;
+    };
+
+    QMenu* site = menuBar()->addMenu(tr("&Site"));
+    site->addAction(tr("&Browse folder..."), this, &BrowseWindow::BrowseFolderDialog);
+    site->addAction(tr("&Proxy settings..."), this, &BrowseWindow::ProxyDialog);
+    site->addSeparator();
+    site->addAction(tr("Re&fresh"), QKeySequence(Qt::Key_F5), this, &BrowseWindow::RefreshShown);
+    site->addAction(tr("&Rename"), QKeySequence(Qt::Key_F2), this, [this] {
+        if (m_tree->hasFocus() && m_tree->currentItem()) m_tree->editItem(m_tree->currentItem());
+        else RenameSelected();
+    });
+    site->addAction(tr("&Delete"), QKeySequence(QKeySequence::Delete), this,
+                    &BrowseWindow::DeleteSelected);
+    site->addSeparator();
+    site->addAction(tr("&Quit"), QKeySequence(QKeySequence::Quit), this, &QWidget::close);
+
+    m_tree->m_onSelChanged = [this](QTreeWidgetItem* item) {
+        if (const CVFDLNode* node = m_tree->GetItemNode(item); node && m_site.m_pFDFSDoc)
+            ShowFolder(m_site.m_pFDFSDoc->GetAbsolutePos(node));
+    };
+    m_tree->m_onEndLabelEdit = [this](QTreeWidgetItem* item, const QString& label) {
+        return RenameTreeItem(item, label);
+    };
+    connect(m_list, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* row) { OpenRow(row); });
+
+    // The proxy configuration of this user, used by the connection.
+    const std::filesystem::path dir =
+        std::filesystem::path(CSettingsStore::Location()).parent_path();
+    const std::string proxyPath = (dir / "proxy.xml").string();
+    if (!std::filesystem::exists(proxyPath) || m_proxy.LoadXMLDoc(proxyPath) != 1)
+        m_proxy.NewXMLDoc(proxyPath);
+    m_proxy.InitPrdlDoc();
+    CPRDLDoc::Setthis(&m_proxy);
+}
+
+BrowseWindow::~BrowseWindow() {
+    if (CPRDLDoc::Getthis() == &m_proxy) CPRDLDoc::Setthis(nullptr);
+}
+
+bool BrowseWindow::Busy() const { return GuiCall::IsBusy(&m_site); }
+
+void BrowseWindow::ShowReply() { m_status->setText(ToQString(m_site.GetLastMessage())); }
+
+bool BrowseWindow::Open(const std::string& url, std::string& error) {
+    tool::FtpUrl address;
+    if (!tool::ParseFtpUrl(url, address, error)) return false;
+    if (Busy()) {
+        error = "busy";
+        return false;
+    }
+    m_strHost = address.host;
+    m_nPort = address.port;
+    m_strUser = address.user;
+    m_strPassword = address.password;
+    bool logged = false;
+    {
+        GuiCall call(&m_site);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        logged = m_site.InitFDController(address.host, address.path, address.port, address.user,
+                                         address.password);
+        QApplication::restoreOverrideCursor();
+    }
+    ShowReply();
+    if (!logged) {
+        error = "cannot log on to " + address.host + ": " + m_site.GetLastMessage();
+        return false;
+    }
+    setWindowTitle(kTitle + " - " + ToQString(address.host));
+    m_tree->InitFDTreeCtrl(&m_site, nullptr);
+    m_list->InitFileListCtrl(&m_site, nullptr);
+    m_list->setColumnWidth(1, 90);
+    ShowFolder(m_site.m_pFDFSDoc->GetAbsolutePos(m_site.m_pFDFSDoc->GetRootNode()));
+    return true;
+}
+
+void BrowseWindow::ShowFolder(const std::string& position) {
+    if (Busy() || !m_site.m_pFDFSDoc) return;
+    m_strShown = position;
+    m_list->BrowseFolder(position, CVFDLListCtrl::kAllEntries);
+    ShowReply();
+}
+
+QTreeWidgetItem* BrowseWindow::RevealInTree(const std::string& position) {
+    CVFDLNode* target = m_site.m_pFDFSDoc ? m_site.m_pFDFSDoc->GetNodeByFtpPos(position) : nullptr;
+    if (!target) return nullptr;
+    std::vector<CVFDLNode*> chain;
+    for (CVFDLNode* n = target; n && n != m_site.m_pFDFSDoc->GetRootNode(); n = n->m_pParent)
+        chain.insert(chain.begin(), n);
+    QTreeWidgetItem* item = nullptr;
+    for (CVFDLNode* n : chain) {
+        if (item) m_tree->expandItem(item);
+        item = m_tree->FindItem(n);
+        if (!item) return nullptr;
+    }
+    return item;
+}
+
+void BrowseWindow::OpenRow(QTreeWidgetItem* row) {
+    const CVFDLNode* node = m_list->GetItemNode(row);
+    if (!node || node->m_nType != CVFDLNode::kFolder || Busy()) return;
+    const std::string position = m_site.m_pFDFSDoc->GetAbsolutePos(node);
+    ShowFolder(position);
+    if (QTreeWidgetItem* item = RevealInTree(position)) {
+        const QSignalBlocker quiet(m_tree);
+        m_tree->setCurrentItem(item);
+        m_tree->expandItem(item);
+    }
+}
+
+void BrowseWindow::DeleteSelected() {
+    if (Busy() || !m_site.m_pFDFSDoc) return;
+    std::vector<unsigned> rows;
+    if (m_list->GetSelectedItems(&rows) < 0) return;
+    std::vector<std::string> positions;
+    for (unsigned row : rows)
+        if (const CVFDLNode* node = m_list->GetRowNode(static_cast<int>(row)))
+            positions.push_back(m_site.m_pFDFSDoc->GetAbsolutePos(node));
+    const QString question = positions.size() == 1
+                                 ? tr("Delete %1?").arg(m_list->topLevelItem(static_cast<int>(rows[0]))->text(0))
+                                 : tr("Delete %1 entries?").arg(positions.size());
+    if (XMessageBox(this, question, kTitle, MB_YESNO) != IDYES) return;
+    QStringList failed;
+    {
+        GuiCall call(&m_site);
+        for (const std::string& position : positions) {
+            if (call.Cancelled()) break;
+            if (!m_site.Delete(position))
+                failed << ToQString(position.substr(position.find_last_of('\\') + 1)) + ": " +
+                              ToQString(m_site.GetLastMessage());
+        }
+    }
+    ShowReply();
+    RefreshShown();
+    if (!failed.isEmpty()) XMessageBox(this, tr("Not deleted:\n%1").arg(failed.join('\n')), kTitle);
+}
+
+void BrowseWindow::RenameSelected() {
+    if (Busy() || !m_site.m_pFDFSDoc) return;
+    const int row = m_list->GetSelectedItems(nullptr);
+    CVFDLNode* node = row < 0 ? nullptr : m_list->GetRowNode(row);
+    if (!node) return;
+    const std::optional<QString> answer = m_askName(ToQString(node->Name()));
+    if (!answer) return;
+    const std::string name = FromQString(*answer);
+    if (!UsableName(name) || name == node->Name()) return;
+    const std::string from = m_site.m_pFDFSDoc->GetAbsolutePos(node);
+    bool renamed = false;
+    {
+        GuiCall call(&m_site);
+        renamed = m_site.Rename(from, ParentPosition(from) + "\\" + name);
+    }
+    ShowReply();
+    if (!renamed) {
+        XMessageBox(this, tr("Not renamed: %1").arg(ToQString(m_site.GetLastMessage())), kTitle);
+        return;
+    }
+    if (QTreeWidgetItem* item = m_tree->FindItem(node)) item->setText(0, *answer);
+    m_list->Resort();
+    m_list->viewport()->update();
+}
+
+bool BrowseWindow::RenameTreeItem(QTreeWidgetItem* item, const QString& label) {
+    const CVFDLNode* node = m_tree->GetItemNode(item);
+    const std::string name = FromQString(label);
+    if (!node || Busy() || !UsableName(name) || name == node->Name()) return false;
+    const std::string from = m_site.m_pFDFSDoc->GetAbsolutePos(node);
+    bool renamed = false;
+    {
+        GuiCall call(&m_site);
+        renamed = m_site.Rename(from, ParentPosition(from) + "\\" + name);
+    }
+    ShowReply();
+    if (renamed) m_list->viewport()->update();
+    return renamed;
+}
+
+void BrowseWindow::RefreshShown() {
+    if (Busy() || !m_site.m_pFDFSDoc) return;
+    const std::string position = m_strShown;
+    {
+        GuiCall call(&m_site);
+        m_site.RefreshDir(position);
+    }
+    ShowReply();
+    // The folder's nodes are new: its tree items are made again.
+    CVFDLNode* node = m_site.m_pFDFSDoc->GetNodeByFtpPos(position);
+    if (!node) return;
+    if (node == m_site.m_pFDFSDoc->GetRootNode()) {
+        const QSignalBlocker quiet(m_tree);
+        m_tree->InitFDTreeCtrl(&m_site, nullptr);
+    } else if (QTreeWidgetItem* item = m_tree->FindItem(node)) {
+        const QSignalBlocker quiet(m_tree);
+        qDeleteAll(item->takeChildren());
+        m_tree->FillTreeView(item, node);
+    }
+    ShowFolder(position);
+}
+
+void BrowseWindow::BrowseFolderDialog() {
+    if (m_strHost.empty()) return;
+    std::string folder;
+    const std::string host = m_nPort == 21 ? m_strHost : m_strHost + ":" + std::to_string(m_nPort);
+    if (CFtpSite::OpenBrowseFolderDlg(folder, host, m_strPassword, m_strUser))
+        m_status->setText(tr("Chosen folder: %1").arg(ToQString(folder)));
+}
+
+void BrowseWindow::ProxyDialog() { m_proxy.OpenProxySetupDlg(this); }
+
+}  // namespace velkor::browse
