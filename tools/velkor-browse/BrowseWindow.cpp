@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FtpUrl.h"
+#include "platform/LastError.h"
 #include "ftp/views/CFDListCtrl.h"
 #include "ftp/views/CFDTreeCtrl.h"
 #include "platform/SettingsStore.h"
@@ -120,7 +121,10 @@ bool BrowseWindow::Open(const std::string& url, std::string& error) {
     }
     ShowReply();
     if (!logged) {
-        error = "cannot log on to " + address.host + ": " + m_site.GetLastMessage();
+        const std::string reply = m_site.GetLastMessage();
+        error = reply.empty() ? "cannot reach " + address.host + ":" + std::to_string(address.port) +
+                                    ": " + SocketErrorText(GetLastSocketError())
+                              : "cannot log on to " + address.host + ": " + reply;
         return false;
     }
     setWindowTitle(kTitle + " - " + ToQString(address.host));
