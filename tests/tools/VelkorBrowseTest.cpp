@@ -16,6 +16,7 @@
 #include "TestFiles.h"
 #include "ftp/views/CFDListCtrl.h"
 #include "ftp/views/CFDTreeCtrl.h"
+#include "platform/CodePage.h"
 
 namespace velkor {
 namespace {
@@ -44,6 +45,12 @@ TEST(VelkorBrowse, OpensDeletesRenamesAndRefreshes) {
     test::WriteWholeFile(root / "docs" / "plan.txt", "plan");
     test::WriteWholeFile(root / "docs" / "draft.txt", "draft");
     test::WriteWholeFile(root / "top.bin", std::string(70000, 'x'));
+    test::WriteWholeFile(root / "docs" / "报告.txt", "r");
+    // As the program does: the server's names are UTF-8.
+    struct Utf8Names {
+        Utf8Names() { SetActiveCodePage(kCodePageUtf8); }
+        ~Utf8Names() { SetActiveCodePage(kDefaultCodePage); }
+    } utf8;
 
     browse::BrowseWindow window;
     std::string error;
@@ -63,7 +70,7 @@ TEST(VelkorBrowse, OpensDeletesRenamesAndRefreshes) {
     list.setFocus();
     list.setCurrentItem(Row(list, "docs"));
     QTest::keyClick(&list, Qt::Key_Return);
-    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "plan.txt", "draft.txt"}));
+    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "plan.txt", "draft.txt", "报告.txt"}));
     ASSERT_NE(window.Tree()->currentItem(), nullptr);
     EXPECT_EQ(window.Tree()->currentItem()->text(0), "docs");
 
@@ -78,23 +85,26 @@ TEST(VelkorBrowse, OpensDeletesRenamesAndRefreshes) {
     EXPECT_EQ(boxes.m_seen[0].buttons, MB_YESNO);
     EXPECT_TRUE(boxes.m_seen[1].text.startsWith("Not deleted:\nold: 550")) << boxes.m_seen[1].text.toStdString();
     EXPECT_FALSE(fs::exists(root / "docs" / "draft.txt"));
-    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "plan.txt"}));
+    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "plan.txt", "报告.txt"}));
 
-    // F2 renames the selected entry on the server.
+    // F2 renames the selected entry on the server, Chinese names included.
     window.m_askName = [](const QString& current) -> std::optional<QString> {
-        return "final-" + current;
+        return current == "报告.txt" ? QString("总结.txt") : "final-" + current;
     };
-    list.clearSelection();
-    Row(list, "plan.txt")->setSelected(true);
-    QTest::keyClick(&list, Qt::Key_F2);
+    for (const QString name : {"报告.txt", "plan.txt"}) {
+        list.clearSelection();
+        Row(list, name)->setSelected(true);
+        QTest::keyClick(&list, Qt::Key_F2);
+    }
     EXPECT_TRUE(fs::exists(root / "docs" / "final-plan.txt"));
-    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "final-plan.txt"}));
+    EXPECT_TRUE(fs::exists(root / "docs" / "总结.txt"));
+    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "final-plan.txt", "总结.txt"}));
     EXPECT_TRUE(window.Status()->text().startsWith("250")) << window.Status()->text().toStdString();
 
     // F5 shows what changed outside.
     test::WriteWholeFile(root / "docs" / "new.txt", "n");
     QTest::keyClick(&list, Qt::Key_F5);
-    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "final-plan.txt", "new.txt"}));
+    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "final-plan.txt", "new.txt", "总结.txt"}));
     EXPECT_TRUE(window.Status()->text().startsWith("226")) << window.Status()->text().toStdString();
     list.header()->resizeSections(QHeaderView::ResizeToContents);
     EXPECT_FALSE(test::SaveScreenshot(&window, "velkor-browse").empty());
