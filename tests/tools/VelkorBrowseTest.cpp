@@ -23,18 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::set<QString> Rows(const QTreeWidget& list) {
-    std::set<QString> names;
-    for (int row = 0; row < list.topLevelItemCount(); ++row) names.insert(list.topLevelItem(row)->text(0));
-    return names;
-}
-
-QTreeWidgetItem* Row(const QTreeWidget& list, const QString& name) {
-    for (int row = 0; row < list.topLevelItemCount(); ++row)
-        if (list.topLevelItem(row)->text(0) == name) return list.topLevelItem(row);
-    return nullptr;
-}
-
 TEST(VelkorBrowse, OpensDeletesRenamesAndRefreshes) {
     if (const std::string why = test::FtpServerUnavailable("pyftpdlib"); !why.empty())
         GTEST_SKIP() << why;
@@ -63,14 +51,14 @@ TEST(VelkorBrowse, OpensDeletesRenamesAndRefreshes) {
         << error;
     window.show();
     CFDListCtrl& list = *window.List();
-    EXPECT_EQ(Rows(list), (std::set<QString>{"docs", "top.bin"}));
-    EXPECT_EQ(Row(list, "top.bin")->text(1), "70000");
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"docs", "top.bin"}));
+    EXPECT_EQ(test::TopLevelItem(list, "top.bin")->text(1), "70000");
 
     // Enter (or a double click) on a folder opens it and selects it in the tree.
     list.setFocus();
-    list.setCurrentItem(Row(list, "docs"));
+    list.setCurrentItem(test::TopLevelItem(list, "docs"));
     QTest::keyClick(&list, Qt::Key_Return);
-    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "plan.txt", "draft.txt", "报告.txt"}));
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"old", "plan.txt", "draft.txt", "报告.txt"}));
     ASSERT_NE(window.Tree()->currentItem(), nullptr);
     EXPECT_EQ(window.Tree()->currentItem()->text(0), "docs");
 
@@ -78,14 +66,14 @@ TEST(VelkorBrowse, OpensDeletesRenamesAndRefreshes) {
     test::MessageBoxRecorder boxes(IDYES);
     test::WriteWholeFile(root / "docs" / "old" / "keep", "k");
     list.clearSelection();
-    Row(list, "draft.txt")->setSelected(true);
-    Row(list, "old")->setSelected(true);
+    test::TopLevelItem(list, "draft.txt")->setSelected(true);
+    test::TopLevelItem(list, "old")->setSelected(true);
     QTest::keyClick(&list, Qt::Key_Delete);
     ASSERT_EQ(boxes.m_seen.size(), 2u);
     EXPECT_EQ(boxes.m_seen[0].buttons, MB_YESNO);
     EXPECT_TRUE(boxes.m_seen[1].text.startsWith("Not deleted:\nold: 550")) << boxes.m_seen[1].text.toStdString();
     EXPECT_FALSE(fs::exists(root / "docs" / "draft.txt"));
-    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "plan.txt", "报告.txt"}));
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"old", "plan.txt", "报告.txt"}));
 
     // F2 renames the selected entry on the server, Chinese names included.
     window.m_askName = [](const QString& current) -> std::optional<QString> {
@@ -93,18 +81,18 @@ TEST(VelkorBrowse, OpensDeletesRenamesAndRefreshes) {
     };
     for (const QString name : {"报告.txt", "plan.txt"}) {
         list.clearSelection();
-        Row(list, name)->setSelected(true);
+        test::TopLevelItem(list, name)->setSelected(true);
         QTest::keyClick(&list, Qt::Key_F2);
     }
     EXPECT_TRUE(fs::exists(root / "docs" / "final-plan.txt"));
     EXPECT_TRUE(fs::exists(root / "docs" / "总结.txt"));
-    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "final-plan.txt", "总结.txt"}));
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"old", "final-plan.txt", "总结.txt"}));
     EXPECT_TRUE(window.Status()->text().startsWith("250")) << window.Status()->text().toStdString();
 
     // F5 shows what changed outside.
     test::WriteWholeFile(root / "docs" / "new.txt", "n");
     QTest::keyClick(&list, Qt::Key_F5);
-    EXPECT_EQ(Rows(list), (std::set<QString>{"old", "final-plan.txt", "new.txt", "总结.txt"}));
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"old", "final-plan.txt", "new.txt", "总结.txt"}));
     EXPECT_TRUE(window.Status()->text().startsWith("226")) << window.Status()->text().toStdString();
     list.header()->resizeSections(QHeaderView::ResizeToContents);
     EXPECT_FALSE(test::SaveScreenshot(&window, "velkor-browse").empty());

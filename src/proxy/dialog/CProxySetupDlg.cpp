@@ -93,36 +93,42 @@ void CProxySetupDlg::OnOK() {
 }
 
 void CPRDLDoc::OpenProxySetupDlg(QWidget* parent) {
+    // The values the dialog shows and the document stores, field by field.
+    struct Text {
+        std::string CPRDLDoc::*doc;
+        std::string CProxySetupDlg::*dialog;
+    };
+    struct Number {
+        int CPRDLDoc::*doc;
+        int CProxySetupDlg::*dialog;
+    };
+    static constexpr Text kTexts[] = {
+        {&CPRDLDoc::m_strHttpHost, &CProxySetupDlg::m_strHttpHost},
+        {&CPRDLDoc::m_strSecureHost, &CProxySetupDlg::m_strSecureHost},
+        {&CPRDLDoc::m_strFtpHost, &CProxySetupDlg::m_strFtpHost},
+        {&CPRDLDoc::m_strGopherHost, &CProxySetupDlg::m_strGopherHost},
+        {&CPRDLDoc::m_strSocksHost, &CProxySetupDlg::m_strSocksHost},
+        {&CPRDLDoc::m_strLogonUser, &CProxySetupDlg::m_strUser},
+        {&CPRDLDoc::m_strLogonPass, &CProxySetupDlg::m_strPassword},
+    };
+    static constexpr Number kNumbers[] = {
+        {&CPRDLDoc::m_nHttpPort, &CProxySetupDlg::m_nHttpPort},
+        {&CPRDLDoc::m_nSecurePort, &CProxySetupDlg::m_nSecurePort},
+        {&CPRDLDoc::m_nFtpPort, &CProxySetupDlg::m_nFtpPort},
+        {&CPRDLDoc::m_nGopherPort, &CProxySetupDlg::m_nGopherPort},
+        {&CPRDLDoc::m_nSocksPort, &CProxySetupDlg::m_nSocksPort},
+        {&CPRDLDoc::m_bLogon, &CProxySetupDlg::m_bLogon},
+    };
+
     CProxySetupDlg dialog(parent ? parent : QApplication::activeWindow());
     dialog.m_bDisable = m_bEnable == 0 ? 1 : 0;
-    dialog.m_strHttpHost = m_strHttpHost;
-    dialog.m_nHttpPort = m_nHttpPort;
-    dialog.m_strSecureHost = m_strSecureHost;
-    dialog.m_nSecurePort = m_nSecurePort;
-    dialog.m_strFtpHost = m_strFtpHost;
-    dialog.m_nFtpPort = m_nFtpPort;
-    dialog.m_strGopherHost = m_strGopherHost;
-    dialog.m_nGopherPort = m_nGopherPort;
-    dialog.m_strSocksHost = m_strSocksHost;
-    dialog.m_nSocksPort = m_nSocksPort;
-    dialog.m_bLogon = m_bLogon;
-    dialog.m_strUser = m_strLogonUser;
-    dialog.m_strPassword = dialog.m_strConfirmPassword = m_strLogonPass;
+    for (const Text& t : kTexts) dialog.*t.dialog = this->*t.doc;
+    for (const Number& n : kNumbers) dialog.*n.dialog = this->*n.doc;
+    dialog.m_strConfirmPassword = m_strLogonPass;
     if (dialog.DoModal() != IDOK) return;
     m_bEnable = dialog.m_bDisable == 0 ? 1 : 0;
-    m_bLogon = dialog.m_bLogon;
-    m_strLogonUser = dialog.m_strUser;
-    m_strLogonPass = dialog.m_strPassword;
-    m_strHttpHost = dialog.m_strHttpHost;
-    m_nHttpPort = dialog.m_nHttpPort;
-    m_strSecureHost = dialog.m_strSecureHost;
-    m_nSecurePort = dialog.m_nSecurePort;
-    m_strFtpHost = dialog.m_strFtpHost;
-    m_nFtpPort = dialog.m_nFtpPort;
-    m_strGopherHost = dialog.m_strGopherHost;
-    m_nGopherPort = dialog.m_nGopherPort;
-    m_strSocksHost = dialog.m_strSocksHost;
-    m_nSocksPort = dialog.m_nSocksPort;
+    for (const Text& t : kTexts) this->*t.doc = dialog.*t.dialog;
+    for (const Number& n : kNumbers) this->*n.doc = dialog.*n.dialog;
     Update();
 }
 

@@ -66,18 +66,6 @@ std::vector<QString> Column(const QTreeWidget& list, int column) {
     return out;
 }
 
-std::set<QString> TopLevelNames(const QTreeWidget& tree) {
-    std::set<QString> names;
-    for (int i = 0; i < tree.topLevelItemCount(); ++i) names.insert(tree.topLevelItem(i)->text(0));
-    return names;
-}
-
-QTreeWidgetItem* TopLevel(const QTreeWidget& tree, const QString& name) {
-    for (int i = 0; i < tree.topLevelItemCount(); ++i)
-        if (tree.topLevelItem(i)->text(0) == name) return tree.topLevelItem(i);
-    return nullptr;
-}
-
 class FtpViews : public testing::Test {
 protected:
     void SetUp() override {
@@ -188,14 +176,14 @@ TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
     dialog.show();
     CFDTreeCtrl& tree = dialog.m_treeCtrl;
     ASSERT_TRUE(test::WaitUntil([&] { return tree.topLevelItemCount() > 0; }));
-    EXPECT_EQ(TopLevelNames(tree), (std::set<QString>{"alpha", "Beta", "empty"}));
+    EXPECT_EQ(test::TopLevelTexts(tree), (std::set<QString>{"alpha", "Beta", "empty"}));
     EXPECT_FALSE(dialog.GetDlgItem(IDC_BROWSE_CREATE)->isEnabled());
     auto* edit = dialog.findChild<QLineEdit*>(QString::number(IDC_BROWSE_PATH));
     ASSERT_NE(edit, nullptr);
 
     // The first opening lists the folder; later ones send nothing, so a
     // folder made meanwhile stays out of sight.
-    QTreeWidgetItem* alpha = TopLevel(tree, "alpha");
+    QTreeWidgetItem* alpha = test::TopLevelItem(tree, "alpha");
     tree.expandItem(alpha);
     ASSERT_EQ(alpha->childCount(), 1);
     EXPECT_EQ(alpha->child(0)->text(0), "inner");
@@ -209,7 +197,7 @@ TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
     EXPECT_FALSE(test::SaveScreenshot(&dialog, "browse-dialog").empty());
 
     // Renames in place: refused without a change or with a separator.
-    QTreeWidgetItem* beta = TopLevel(tree, "Beta");
+    QTreeWidgetItem* beta = test::TopLevelItem(tree, "Beta");
     EXPECT_FALSE(tree.EndLabelEdit(beta, ""));
     EXPECT_FALSE(tree.EndLabelEdit(beta, "Beta"));
     EXPECT_FALSE(tree.EndLabelEdit(beta, "x/y"));
@@ -227,11 +215,11 @@ TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
     EXPECT_EQ(boxes.m_seen[0].caption, "Warning!");
     EXPECT_EQ(boxes.m_seen[1].text, "Can not delete the path");
     EXPECT_EQ(boxes.m_seen[1].caption, "Error!");
-    EXPECT_EQ(TopLevel(tree, "alpha"), alpha);
+    EXPECT_EQ(test::TopLevelItem(tree, "alpha"), alpha);
     EXPECT_TRUE(fs::exists(root / "alpha"));
-    tree.setCurrentItem(TopLevel(tree, "empty"));
+    tree.setCurrentItem(test::TopLevelItem(tree, "empty"));
     QTest::keyClick(&tree, Qt::Key_Delete);
-    EXPECT_EQ(TopLevel(tree, "empty"), nullptr);
+    EXPECT_EQ(test::TopLevelItem(tree, "empty"), nullptr);
     EXPECT_FALSE(fs::exists(root / "empty"));
     boxes.m_seen.clear();
 
@@ -271,11 +259,11 @@ TEST(FtpBrowseDialog, HandsBackAFolderRelativeToTheLoginDirectory) {
         auto* dialog = qobject_cast<CBrowseFolderDlg*>(modal);
         if (!dialog) return;
         CFDTreeCtrl& tree = dialog->m_treeCtrl;
-        if (!test::WaitUntil([&] { return TopLevel(tree, "dir1") != nullptr; })) {
+        if (!test::WaitUntil([&] { return test::TopLevelItem(tree, "dir1") != nullptr; })) {
             dialog->reject();
             return;
         }
-        QTreeWidgetItem* dir1 = TopLevel(tree, "dir1");
+        QTreeWidgetItem* dir1 = test::TopLevelItem(tree, "dir1");
         tree.expandItem(dir1);
         if (dir1->childCount() == 1) tree.setCurrentItem(dir1->child(0));
         driven = true;
