@@ -12,15 +12,14 @@ namespace velkor {
 
 namespace {
 
-constexpr int kNodeIdRole = Qt::UserRole;
-
-// A row: its texts and icon come from the control on every request.
+// A row: its node's ID, and texts and an icon asked of the control on
+// every request.
 class ListRow : public QTreeWidgetItem {
 public:
-    explicit ListRow(const std::string& nodeId) {
-        setData(0, kNodeIdRole, ToQString(nodeId));
+    explicit ListRow(const std::string& nodeId) : m_nodeId(nodeId) {
         setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     }
+    const std::string m_nodeId;
     QVariant data(int column, int role) const override {
         auto* list = qobject_cast<CVFDLListCtrl*>(treeWidget());
         auto* self = const_cast<ListRow*>(this);
@@ -80,8 +79,8 @@ CVFDLNode* CVFDLListCtrl::GetShownFolder() const {
 }
 
 CVFDLNode* CVFDLListCtrl::GetItemNode(const QTreeWidgetItem* item) const {
-    if (!item || !m_pDoc) return nullptr;
-    return m_pDoc->GetNodeById(FromQString(item->QTreeWidgetItem::data(0, kNodeIdRole).toString()));
+    const auto* row = dynamic_cast<const ListRow*>(item);
+    return row && m_pDoc ? m_pDoc->GetNodeById(row->m_nodeId) : nullptr;
 }
 
 CVFDLNode* CVFDLListCtrl::GetRowNode(int row) const { return GetItemNode(topLevelItem(row)); }
@@ -145,14 +144,14 @@ void CVFDLListCtrl::OnGetDispInfo(DispInfo& info) {
 void CVFDLListCtrl::OnColumnClick(int) {}
 
 void CVFDLListCtrl::DeleteRowLater(QTreeWidgetItem* item) {
-    const QString id = item->QTreeWidgetItem::data(0, kNodeIdRole).toString();
+    const auto* gone = dynamic_cast<const ListRow*>(item);
+    if (!gone) return;
     QPointer<CVFDLListCtrl> self(this);
-    QTimer::singleShot(0, this, [self, id] {
+    QTimer::singleShot(0, this, [self, id = gone->m_nodeId] {
         if (!self) return;
         for (int row = self->topLevelItemCount() - 1; row >= 0; --row) {
-            QTreeWidgetItem* item = self->topLevelItem(row);
-            if (item->QTreeWidgetItem::data(0, kNodeIdRole).toString() == id &&
-                !self->GetItemNode(item))
+            const auto* item = dynamic_cast<const ListRow*>(self->topLevelItem(row));
+            if (item && item->m_nodeId == id && !self->GetItemNode(item))
                 delete self->takeTopLevelItem(row);
         }
     });

@@ -12,8 +12,12 @@ namespace velkor {
 
 namespace {
 
-constexpr int kNodeIdRole = Qt::UserRole;
+constexpr int kNodeIdRole = Qt::UserRole;  // the node's ID, as bytes
 constexpr int kExpandedRole = Qt::UserRole + 1;
+
+QByteArray IdBytes(const std::string& id) {
+    return QByteArray(id.data(), static_cast<qsizetype>(id.size()));
+}
 
 // Hands the edited text to the control, which may refuse it.
 class LabelEditDelegate : public QStyledItemDelegate {
@@ -59,14 +63,15 @@ int CVFDLTreeCtrl::InitVFDLTreeCtrl(CFDFSDoc* doc, CVFDLNode* start) {
 
 CVFDLNode* CVFDLTreeCtrl::GetItemNode(const QTreeWidgetItem* item) const {
     if (!item || !m_pDoc) return nullptr;
-    return m_pDoc->GetNodeById(FromQString(item->data(0, kNodeIdRole).toString()));
+    const QByteArray id = item->data(0, kNodeIdRole).toByteArray();
+    return m_pDoc->GetNodeById(std::string(id.constData(), static_cast<std::size_t>(id.size())));
 }
 
 QTreeWidgetItem* CVFDLTreeCtrl::FindItem(const CVFDLNode* node) const {
     if (!node) return nullptr;
-    const QString id = ToQString(node->m_strID);
+    const QByteArray id = IdBytes(node->m_strID);
     for (QTreeWidgetItemIterator it(const_cast<CVFDLTreeCtrl*>(this)); *it; ++it)
-        if ((*it)->data(0, kNodeIdRole).toString() == id) return *it;
+        if ((*it)->data(0, kNodeIdRole).toByteArray() == id) return *it;
     return nullptr;
 }
 
@@ -74,12 +79,12 @@ void CVFDLTreeCtrl::FillTreeView(QTreeWidgetItem* parent, CVFDLNode* node) {
     if (!node) return;
     for (const auto& child : node->m_children) {
         if (child->m_nType != CVFDLNode::kFolder) continue;
-        const QString id = ToQString(child->m_strID);
+        const QByteArray id = IdBytes(child->m_strID);
         bool present = false;
         const int count = parent ? parent->childCount() : topLevelItemCount();
         for (int i = 0; i < count && !present; ++i) {
             const QTreeWidgetItem* existing = parent ? parent->child(i) : topLevelItem(i);
-            present = existing->data(0, kNodeIdRole).toString() == id;
+            present = existing->data(0, kNodeIdRole).toByteArray() == id;
         }
         if (!present) AddTreeItem(parent, child.get());
     }
@@ -88,7 +93,7 @@ void CVFDLTreeCtrl::FillTreeView(QTreeWidgetItem* parent, CVFDLNode* node) {
 QTreeWidgetItem* CVFDLTreeCtrl::AddTreeItem(QTreeWidgetItem* parent, CVFDLNode* node) {
     if (!node) return nullptr;
     auto* item = new QTreeWidgetItem(QStringList{ToQString(node->Name())});
-    item->setData(0, kNodeIdRole, ToQString(node->m_strID));
+    item->setData(0, kNodeIdRole, IdBytes(node->m_strID));
     item->setFlags(item->flags() | Qt::ItemIsEditable);
     item->setChildIndicatorPolicy(IsHasChild(node) ? QTreeWidgetItem::ShowIndicator
                                                    : QTreeWidgetItem::DontShowIndicatorWhenChildless);

@@ -1,7 +1,9 @@
 #include "ftp/views/CFDListCtrl.h"
 
 #include <QHeaderView>
-#include <strings.h>
+#include <algorithm>
+#include <cctype>
+#include <string_view>
 
 #include "ftp/CFtpSite.h"
 #include "resources/StringTable.h"
@@ -32,9 +34,21 @@ constexpr Column kColumns[] = {
 
 bool IsFolder(const CVFDLNode* node) { return node->m_nType == CVFDLNode::kFolder; }
 
-std::string TypeText(const std::string& name) {
+// The text after the last "." (empty without one).
+std::string_view TypeText(const std::string& name) {
     const std::size_t dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    return dot == std::string::npos ? std::string_view() : std::string_view(name).substr(dot + 1);
+}
+
+// Byte texts compared without regard to ASCII case, as strcasecmp does.
+int CompareNoCase(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+        const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+        if (ca != cb) return ca - cb;
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 void StripSortMark(std::string& title) {
@@ -95,15 +109,13 @@ int CFDListCtrl::CompareFunc(CVFDLNode* a, CVFDLNode* b, CFDListCtrl* control) {
     if (IsFolder(b) && !IsFolder(a)) return ascending ? 1 : -1;
     int result = 0;
     switch (control->m_nSortColumn) {
-        case 0: result = strcasecmp(a->Name().c_str(), b->Name().c_str()); break;
+        case 0: result = CompareNoCase(a->Name(), b->Name()); break;
         case 1: {
             const std::uint64_t sa = NodeSize(a), sb = NodeSize(b);
             result = sa < sb ? -1 : sa > sb ? 1 : 0;
             break;
         }
-        case 2:
-            result = strcasecmp(TypeText(a->Name()).c_str(), TypeText(b->Name()).c_str());
-            break;
+        case 2: result = CompareNoCase(TypeText(a->Name()), TypeText(b->Name())); break;
         default: break;
     }
     return ascending ? result : -result;
