@@ -12,8 +12,9 @@ VELKOR_PACKAGES=(
   python3-aiosmtpd dovecot-pop3d
   # HTTP: libcurl, and the nginx and tinyproxy peers
   libcurl4-openssl-dev nginx-light tinyproxy openssl
-  # the Qt 6 widgets, and a font that shows their Chinese texts
-  qt6-base-dev fonts-wqy-microhei
+  # the Qt 6 widgets, a font that shows their Chinese texts, and the MIME
+  # database their type names come from
+  qt6-base-dev fonts-wqy-microhei shared-mime-info
   # what the unpacked ProFTPD needs at run time
   libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3
 )
