@@ -223,6 +223,13 @@ TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
     EXPECT_FALSE(fs::exists(root / "empty"));
     boxes.m_seen.clear();
 
+    // The create-folder handler (its button stays disabled) makes the folder
+    // and its item under an opened folder.
+    edit->setText("alpha\\byHandler");
+    dialog.OnCreateFolder();
+    EXPECT_TRUE(fs::is_directory(root / "alpha" / "byHandler"));
+    EXPECT_EQ(alpha->childCount(), 2);
+
     // OK with nothing chosen stays open; a folder not on the server is
     // created after a question.
     auto* ok = dialog.findChild<QPushButton*>(QString::number(IDOK));
