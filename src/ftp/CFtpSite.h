@@ -75,7 +75,7 @@ public:
                                  std::uint32_t limit, std::uint32_t offset, std::uint32_t size,
                                  bool passive);
 
-    // Runs the browse dialog (CBrowseFolderDlg, in the widgets library) on
+    // Runs the browse dialog (CBrowseFolderDlg; link Velkor10::Widgets) on
     // the site: true when the user confirmed a folder, which is then in
     // `folder` as the server's full path ("/home/u/docs", no trailing
     // separator), which every FTP client reads alike. The arguments come in

@@ -49,7 +49,7 @@ public:
     // 0 when the document has no complete "proxy" element.
     int InitPrdlDoc();
     // Lets the user edit the configuration in the proxy setup dialog
-    // (CProxySetupDlg, in the widgets library); on OK the values are stored,
+    // (CProxySetupDlg; link Velkor10::Widgets); on OK the values are stored,
     // the document saved and the settings mirrored (Update). The password
     // reaches no other place than this document.
     void OpenProxySetupDlg(QWidget* parent);
