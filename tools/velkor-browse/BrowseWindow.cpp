@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
@@ -97,6 +98,11 @@ BrowseWindow::~BrowseWindow() {
 }
 
 bool BrowseWindow::Busy() const { return GuiCall::IsBusy(&m_site); }
+
+void BrowseWindow::closeEvent(QCloseEvent* event) {
+    GuiCall::Cancel(&m_site);
+    QMainWindow::closeEvent(event);
+}
 
 void BrowseWindow::ShowReply() { m_status->setText(ToQString(m_site.GetLastMessage())); }
 

@@ -55,6 +55,11 @@ public:
     CFtpSite& Site() { return m_site; }
     const std::string& ShownPosition() const { return m_strShown; }
 
+protected:
+    // Closing during a server call cancels the call, so the program ends at
+    // once instead of after the server's time-out.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     bool Busy() const;
     void ShowReply();
