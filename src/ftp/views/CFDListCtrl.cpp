@@ -17,8 +17,6 @@ namespace {
 
 // Column 0 shows at most this many bytes of a name.
 constexpr std::size_t kMaxNameBytes = 512;
-// A header title is read up to this many bytes.
-constexpr std::size_t kMaxHeaderBytes = 260;
 
 struct Column {
     int titleId;
@@ -51,8 +49,12 @@ int CompareNoCase(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-void StripSortMark(std::string& title) {
-    if (!title.empty() && (title.back() == '+' || title.back() == '-')) title.pop_back();
+// The title without a trailing "+" or "-". Titles are changed as Qt text:
+// a round trip through the active code page would turn the Chinese titles
+// into "?" in a Western one.
+QString WithoutSortMark(QString title) {
+    if (title.endsWith(QLatin1Char('+')) || title.endsWith(QLatin1Char('-'))) title.chop(1);
+    return title;
 }
 
 }  // namespace
@@ -125,15 +127,13 @@ void CFDListCtrl::SortByColumn(int column) {
     const int previous = m_nSortColumn;
     if (column == m_nSortColumn) m_bSortAscending = m_bSortAscending ? 0 : 1;
     else m_nSortColumn = column;
-    std::string title = GetColumnText(m_nSortColumn).substr(0, kMaxHeaderBytes);
-    StripSortMark(title);
-    title += m_bSortAscending ? "+" : "-";
-    SetColumnText(m_nSortColumn, title);
-    if (previous != m_nSortColumn) {
-        std::string old = GetColumnText(previous).substr(0, kMaxHeaderBytes);
-        StripSortMark(old);
-        SetColumnText(previous, old);
-    }
+    QTreeWidgetItem* header = headerItem();
+    const int columns = columnCount();
+    if (m_nSortColumn >= 0 && m_nSortColumn < columns)
+        header->setText(m_nSortColumn, WithoutSortMark(header->text(m_nSortColumn)) +
+                                           QLatin1Char(m_bSortAscending ? '+' : '-'));
+    if (previous != m_nSortColumn && previous >= 0 && previous < columns)
+        header->setText(previous, WithoutSortMark(header->text(previous)));
     Resort();
 }
 

@@ -13,6 +13,8 @@
 //   (the older "%d" showed a 3 GiB file as a negative number);
 // - a row whose node has gone from the tree is removed after it was asked
 //   for, not while it is painted;
+// - the "+"/"-" marks are set on the header's Qt text, not on a copy in the
+//   active code page (the Chinese titles would become "?" in a Western one);
 // - while another call runs on the site (the GUI stays alive during server
 //   calls), showing an unloaded folder loads nothing and shows what the tree
 //   holds.
