@@ -5,6 +5,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/markup/CFDFSDoc.h"
 #include "widgets/QtText.h"
 
 namespace velkor {
@@ -48,6 +49,13 @@ int ShellIcons::IconIndex(const std::string& name, bool folder) {
     list.icons.push_back(icon);
     list.byMimeType.emplace(type.name(), index);
     return index;
+}
+
+int ShellIcons::NodeIconIndex(const CVFDLNode* node) {
+    if (!node) return 0;
+    if (node->m_nType == CVFDLNode::kFolder) return IconIndex(node->Name(), true);
+    if (node->m_nType == CVFDLNode::kRecord) return IconIndex(node->Name(), false);
+    return 0;
 }
 
 QIcon ShellIcons::Icon(int index) {

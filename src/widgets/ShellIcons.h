@@ -11,6 +11,8 @@
 
 namespace velkor {
 
+class CVFDLNode;
+
 class ShellIcons {
 public:
     static constexpr int kFileIndex = 0;
@@ -20,6 +22,9 @@ public:
     static int IconIndex(const std::string& name, bool folder);
     // The icon at an index (an empty icon outside the list).
     static QIcon Icon(int index);
+    // The index for a folder-tree node: a folder's, a file record's by its
+    // name, 0 for anything else.
+    static int NodeIconIndex(const CVFDLNode* node);
     static int Count();
     // The type name the desktop gives such an entry ("Folder", "plain text
     // document", ...).

@@ -154,12 +154,7 @@ void CFDListCtrl::InsertColumns() {
 
 void CFDListCtrl::CreateImageLists() { m_bImages = true; }
 
-int CFDListCtrl::GetImageIndex(CVFDLNode* node) {
-    if (!node) return 0;
-    if (IsFolder(node)) return ShellIcons::IconIndex(node->Name(), true);
-    if (node->m_nType == CVFDLNode::kRecord) return ShellIcons::IconIndex(node->Name(), false);
-    return 0;
-}
+int CFDListCtrl::GetImageIndex(CVFDLNode* node) { return ShellIcons::NodeIconIndex(node); }
 
 void CFDListCtrl::OnGetDispInfo(DispInfo& info) {
     CVFDLNode* node = GetItemNode(info.item);

@@ -20,12 +20,7 @@ int CFDTreeCtrl::InitFDTreeCtrl(CFtpSite* site, QWidget* window) {
 
 void CFDTreeCtrl::CreateImageLists() { m_bImages = true; }
 
-int CFDTreeCtrl::GetImageIndex(CVFDLNode* node) {
-    if (!node) return 0;
-    if (node->m_nType == CVFDLNode::kFolder) return ShellIcons::IconIndex(node->Name(), true);
-    if (node->m_nType == CVFDLNode::kRecord) return ShellIcons::IconIndex(node->Name(), false);
-    return 0;
-}
+int CFDTreeCtrl::GetImageIndex(CVFDLNode* node) { return ShellIcons::NodeIconIndex(node); }
 
 bool CFDTreeCtrl::IsHasChild(CVFDLNode* node) {
     return node && node->m_nType == CVFDLNode::kFolder;
