@@ -150,6 +150,15 @@ bool OwnedByUserOrMissing(const std::string& path) {
     return st.st_uid == ::geteuid();
 }
 
+std::string CreateFileBeside(const std::string& path) {
+    std::string name = path + ".velkor-XXXXXX";
+    LocalFile file(::mkstemp(name.data()));
+    if (!file.IsOpen()) return {};
+    struct stat st {};
+    file.SetMode(::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0644 & ~CurrentUmask()));
+    return name;
+}
+
 mode_t CurrentUmask() {
     std::ifstream status("/proc/self/status");
     std::string line;

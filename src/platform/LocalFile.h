@@ -87,6 +87,12 @@ bool ReadRegularFile(const std::string& path, std::string& bytes, std::uint64_t 
 // The process's file-creation mask, read without changing it.
 mode_t CurrentUmask();
 
+// A new empty file beside path (same folder, so a rename replaces path),
+// created exclusively, with path's mode when it exists and a new file's
+// mode otherwise; its name, or empty when none can be made. Downloads go
+// there first, so that a failed one leaves the file at path as it was.
+std::string CreateFileBeside(const std::string& path);
+
 // Replaces path with bytes so that readers see the old file or the whole
 // new one, never a part: a new file of a unique name is made beside it
 // (created exclusively, so a link planted there is never followed and no

@@ -1,6 +1,6 @@
 // velkor-browse's window against pyftpdlib, offscreen: open a folder,
-// delete, rename and refresh through the keys, the last reply in the status
-// line.
+// delete, rename, refresh, download and upload through the keys, the last
+// reply in the status line.
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
@@ -23,7 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(VelkorBrowse, OpensDeletesRenamesAndRefreshes) {
+TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     if (const std::string why = test::FtpServerUnavailable("pyftpdlib"); !why.empty())
         GTEST_SKIP() << why;
     test::FtpServer server("pyftpdlib");
@@ -96,6 +96,34 @@ TEST(VelkorBrowse, OpensDeletesRenamesAndRefreshes) {
     EXPECT_TRUE(window.Status()->text().startsWith("226")) << window.Status()->text().toStdString();
     list.header()->resizeSections(QHeaderView::ResizeToContents);
     EXPECT_FALSE(test::SaveScreenshot(&window, "velkor-browse").empty());
+
+    // Ctrl+D: a whole download replaces the local file; one that fails (the
+    // file went from the server) leaves the local file as it was.
+    const fs::path here = server.Root().parent_path() / "local";
+    fs::create_directories(here);
+    test::WriteWholeFile(here / "final-plan.txt", "old");
+    test::WriteWholeFile(here / "new.txt", "keep me");
+    fs::remove(root / "docs" / "new.txt");
+    window.m_askFolder = [&] { return QString::fromStdString(here.string()); };
+    boxes.m_seen.clear();
+    list.clearSelection();
+    test::TopLevelItem(list, "final-plan.txt")->setSelected(true);
+    test::TopLevelItem(list, "new.txt")->setSelected(true);
+    QTest::keyClick(&list, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(test::ReadWholeFile(here / "final-plan.txt"), "plan");
+    EXPECT_EQ(test::ReadWholeFile(here / "new.txt"), "keep me");
+    ASSERT_EQ(boxes.m_seen.size(), 1u);
+    EXPECT_TRUE(boxes.m_seen[0].text.startsWith("Not downloaded:\nnew.txt: 550"))
+        << boxes.m_seen[0].text.toStdString();
+    EXPECT_EQ(std::distance(fs::directory_iterator(here), fs::directory_iterator()), 2);
+
+    // Ctrl+U uploads into the shown folder.
+    const std::string payload = test::RandomBytes(300000, 7);
+    test::WriteWholeFile(here / "up.bin", payload);
+    window.m_askFiles = [&] { return QStringList{QString::fromStdString((here / "up.bin").string())}; };
+    QTest::keyClick(&list, Qt::Key_U, Qt::ControlModifier);
+    EXPECT_EQ(test::ReadWholeFile(root / "docs" / "up.bin"), payload);
+    EXPECT_TRUE(test::TopLevelItem(list, "up.bin"));
 }
 
 }  // namespace

@@ -3,6 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QTimer>
+#include <cstdio>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
@@ -13,6 +19,7 @@
 
 #include "FtpUrl.h"
 #include "platform/LastError.h"
+#include "platform/LocalFile.h"
 #include "ftp/views/CFDListCtrl.h"
 #include "ftp/views/CFDTreeCtrl.h"
 #include "platform/SettingsStore.h"
@@ -25,6 +32,8 @@ namespace velkor::browse {
 namespace {
 
 const QString kTitle = QStringLiteral("velkor-browse");
+// How often the status line shows a transfer's progress.
+constexpr int kProgressPeriodMs = 100;
 
 std::string ParentPosition(const std::string& position) {
     const std::size_t cut = position.find_last_of('\\');
@@ -60,6 +69,9 @@ BrowseWindow::BrowseWindow(QWidget* parent)
         return name;
     };
 
+    m_askFolder = [this] { return QFileDialog::getExistingDirectory(this, tr("Download into")); };
+    m_askFiles = [this] { return QFileDialog::getOpenFileNames(this, tr("Upload")); };
+
     QMenu* site = menuBar()->addMenu(tr("&Site"));
     site->addAction(tr("&Browse folder..."), this, &BrowseWindow::BrowseFolderDialog);
     site->addAction(tr("&Proxy settings..."), this, &BrowseWindow::ProxyDialog);
@@ -71,6 +83,18 @@ BrowseWindow::BrowseWindow(QWidget* parent)
     });
     site->addAction(tr("&Delete"), QKeySequence(QKeySequence::Delete), this,
                     &BrowseWindow::DeleteSelected);
+    site->addSeparator();
+    site->addAction(tr("Do&wnload..."), QKeySequence(Qt::CTRL | Qt::Key_D), this,
+                    &BrowseWindow::DownloadSelected);
+    site->addAction(tr("&Upload..."), QKeySequence(Qt::CTRL | Qt::Key_U), this,
+                    &BrowseWindow::UploadFiles);
+    // Escape stops a running transfer (it takes effect after the current block).
+    auto* stop = new QAction(this);
+    stop->setShortcut(Qt::Key_Escape);
+    connect(stop, &QAction::triggered, this, [this] {
+        if (Busy()) m_site.m_bAbort = 1;
+    });
+    addAction(stop);
     site->addSeparator();
     site->addAction(tr("&Quit"), QKeySequence(QKeySequence::Quit), this, &QWidget::close);
 
@@ -94,6 +118,8 @@ BrowseWindow::BrowseWindow(QWidget* parent)
 }
 
 BrowseWindow::~BrowseWindow() {
+    // The views read the site's tree until they go: they go first.
+    delete takeCentralWidget();
     if (CPRDLDoc::Getthis() == &m_proxy) CPRDLDoc::Setthis(nullptr);
 }
 
@@ -262,6 +288,100 @@ void BrowseWindow::RefreshShown() {
         m_tree->FillTreeView(item, node);
     }
     ShowFolder(position);
+}
+
+std::uint32_t BrowseWindow::Transfer(const QString& label, std::uint64_t size,
+                                     const std::function<std::uint32_t()>& run) {
+    QTimer progress;
+    connect(&progress, &QTimer::timeout, this, [&] {
+        m_status->setText(tr("%1: %2 of %3 bytes (Esc stops)")
+                              .arg(label)
+                              .arg(m_site.m_nTransferred64)
+                              .arg(size));
+    });
+    progress.start(kProgressPeriodMs);
+    m_site.m_bAbort = 0;
+    GuiCall call(&m_site);
+    const std::uint32_t result = run();
+    m_site.m_bAbort = 0;
+    return result;
+}
+
+void BrowseWindow::DownloadSelected() {
+    if (Busy() || !m_site.m_pFDFSDoc) return;
+    std::vector<unsigned> rows;
+    if (m_list->GetSelectedItems(&rows) < 0) return;
+    std::vector<const CVFDLNode*> files;
+    for (unsigned row : rows)
+        if (const CVFDLNode* node = m_list->GetRowNode(static_cast<int>(row));
+            node && node->m_nType == CVFDLNode::kRecord)
+            files.push_back(node);
+    if (files.empty()) return;
+    const QString folder = m_askFolder();
+    if (folder.isEmpty()) return;
+    QStringList done, failed;
+    for (const CVFDLNode* node : files) {
+        // Listing names hold no separator and never start with ".".
+        const QString name = ToQString(node->Name());
+        const std::string local = QFile::encodeName(QDir(folder).filePath(name)).toStdString();
+        const std::string remote = m_site.ServerPath(node);
+        const std::uint64_t size = CFDListCtrl::NodeSize(node);
+        const std::string fresh = CreateFileBeside(local);
+        if (fresh.empty()) {
+            failed << name + ": " + tr("cannot write into %1").arg(folder);
+            continue;
+        }
+        std::uint64_t transferred = 0;
+        const std::uint32_t result = Transfer(name, size, [&] {
+            return m_site.Download64(remote, fresh, transferred, 0, 0, size, true);
+        });
+        const bool whole = result == 0 && m_site.m_nLastReply / 100 == 2 &&
+                           (size == 0 || transferred == size);
+        if (whole && std::rename(fresh.c_str(), local.c_str()) == 0) {
+            done << name;
+        } else {
+            std::remove(fresh.c_str());
+            failed << name + ": " + ToQString(m_site.GetLastMessage());
+        }
+    }
+    ShowReply();
+    if (!done.isEmpty()) m_status->setText(tr("Downloaded %1 into %2").arg(done.join(", "), folder));
+    if (!failed.isEmpty()) XMessageBox(this, tr("Not downloaded:\n%1").arg(failed.join('\n')), kTitle);
+}
+
+void BrowseWindow::UploadFiles() {
+    if (Busy() || !m_site.m_pFDFSDoc) return;
+    const QStringList paths = m_askFiles();
+    if (paths.isEmpty()) return;
+    const std::string folder = m_strShown;
+    QStringList failed;
+    for (const QString& path : paths) {
+        const QString name = QFileInfo(path).fileName();
+        const std::string remoteName = FromQString(name);
+        // A name the code page cannot hold would land under another name.
+        if (!UsableName(remoteName) || ToQString(remoteName) != name) {
+            failed << name + ": " + tr("cannot be named on the server in this code page");
+            continue;
+        }
+        const std::string position = folder + "\\" + remoteName;
+        const CVFDLNode* existing = m_site.m_pFDFSDoc->GetNodeByFtpPos(position);
+        if (existing && XMessageBox(this, tr("Replace %1 on the server?").arg(name), kTitle,
+                                    MB_YESNO) != IDYES)
+            continue;
+        const std::string local = QFile::encodeName(path).toStdString();
+        const std::uint64_t size = LocalFileSize(local).value_or(0);
+        std::uint64_t transferred = 0;
+        const std::uint32_t result = Transfer(name, size, [&] {
+            return m_site.Upload64(local, m_site.ServerPath(position), transferred, 0, 0, size,
+                                   true) != 0
+                       ? 0u
+                       : 1u;
+        });
+        if (result != 0 || transferred != size || m_site.m_nLastReply / 100 != 2)
+            failed << name + ": " + ToQString(m_site.GetLastMessage());
+    }
+    RefreshShown();
+    if (!failed.isEmpty()) XMessageBox(this, tr("Not uploaded:\n%1").arg(failed.join('\n')), kTitle);
 }
 
 void BrowseWindow::BrowseFolderDialog() {

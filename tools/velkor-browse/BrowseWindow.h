@@ -4,7 +4,11 @@
 //
 // Double-click (or Enter) on a folder row opens it; Delete removes the
 // selected entries after a question, F2 renames the selected entry, F5
-// lists the shown folder again. The Site menu also opens the browse-folder
+// lists the shown folder again. Ctrl+D downloads the selected files into a
+// local folder and Ctrl+U uploads local files into the shown folder, with
+// the progress in the status line; Escape stops a transfer. A download
+// goes into a new file beside the local one, which it replaces only when
+// the whole file came: a failed or stopped download loses nothing. The Site menu also opens the browse-folder
 // dialog and the proxy setup dialog. While a server call waits the window
 // stays alive, and actions that would need the connection are ignored.
 #pragma once
@@ -42,12 +46,18 @@ public:
     void DeleteSelected();
     void RenameSelected();
     void RefreshShown();
+    void DownloadSelected();
+    void UploadFiles();
     void BrowseFolderDialog();
     void ProxyDialog();
 
     // Asks for a new name (the current one offered); empty: cancelled.
     // Replaceable so that tests answer it.
     std::function<std::optional<QString>(const QString& current)> m_askName;
+    // Asks for the local folder to download into (empty: cancelled), and
+    // for the local files to upload (none: cancelled). Replaceable too.
+    std::function<QString()> m_askFolder;
+    std::function<QStringList()> m_askFiles;
 
     CFDTreeCtrl* Tree() const { return m_tree; }
     CFDListCtrl* List() const { return m_list; }
@@ -67,6 +77,9 @@ private:
     QTreeWidgetItem* RevealInTree(const std::string& position);
     void OpenRow(QTreeWidgetItem* row);
     bool RenameTreeItem(QTreeWidgetItem* item, const QString& label);
+    // Runs one transfer with its progress in the status line.
+    std::uint32_t Transfer(const QString& label, std::uint64_t size,
+                           const std::function<std::uint32_t()>& run);
 
     CFtpSite m_site;
     CPRDLDoc m_proxy;

@@ -226,18 +226,6 @@ void WithProgress(FtpSession& ftp, const std::string& label, std::uint64_t total
     progress.Finish(ftp.m_nTransferred64);
 }
 
-// A new empty file beside path (same folder, so a rename replaces path),
-// with path's mode when it exists and a new file's mode otherwise. Empty
-// when none can be made.
-std::string CreateFileBeside(const std::string& path) {
-    std::string name = path + ".velkor-XXXXXX";
-    LocalFile file(::mkstemp(name.data()));
-    if (!file.IsOpen()) return {};
-    struct stat st{};
-    file.SetMode(::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0644 & ~CurrentUmask()));
-    return name;
-}
-
 int ReportInterrupted(const FtpSession& ftp) {
     std::fprintf(stderr, "velkor ftp: interrupted after %llu bytes; go on with --resume\n",
                  static_cast<unsigned long long>(ftp.m_nTransferred64));
