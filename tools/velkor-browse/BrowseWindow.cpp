@@ -7,21 +7,21 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QTimer>
-#include <cstdio>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
+#include <cstdio>
 #include <filesystem>
 #include <vector>
 
 #include "FtpUrl.h"
-#include "platform/LastError.h"
-#include "platform/LocalFile.h"
 #include "ftp/views/CFDListCtrl.h"
 #include "ftp/views/CFDTreeCtrl.h"
+#include "platform/LastError.h"
+#include "platform/LocalFile.h"
 #include "platform/SettingsStore.h"
 #include "widgets/GuiCall.h"
 #include "widgets/QtText.h"
@@ -40,6 +40,7 @@ std::string ParentPosition(const std::string& position) {
     return cut == std::string::npos ? std::string() : position.substr(0, cut);
 }
 
+// A name that stays one entry of the folder it is given in.
 bool UsableName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of("\\/\r\n") == std::string::npos;
