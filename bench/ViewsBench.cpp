@@ -6,6 +6,7 @@
 
 #include "ftp/CFtpSite.h"
 #include "ftp/views/CFDListCtrl.h"
+#include "ftp/views/CFDTreeCtrl.h"
 
 namespace {
 
@@ -64,6 +65,29 @@ void BM_SortByColumn(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * list.GetItemCount());
 }
 BENCHMARK(BM_SortByColumn)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The tree of a site whose start folder holds N folders.
+void BM_TreeFill(benchmark::State& state) {
+    CFtpSite site;
+    site.m_pFDFSDoc = std::make_unique<CFDFSDoc>();
+    site.m_pFDFSDoc->NewXMLDoc("");
+    site.m_pFDFSDoc->InitVFDLDoc("", "vlk:", "", -1, -1);
+    CVFDLNode* root = site.m_pFDFSDoc->GetRootNode();
+    for (int i = 0; i < state.range(0); ++i) {
+        CFDFSFileData folder;
+        folder.m_bFolder = 1;
+        const std::string dir = "dir" + std::to_string(i);
+        site.m_pFDFSDoc->AddFolder(root->m_strID, CFDFSFolder{dir, "\\" + dir, folder});
+    }
+    site.m_pFDFSDoc->SetExpandStatus(root, 1);
+    CFDTreeCtrl tree;
+    for (auto _ : state) {
+        tree.InitFDTreeCtrl(&site, nullptr);
+        benchmark::DoNotOptimize(tree.topLevelItemCount());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_TreeFill)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

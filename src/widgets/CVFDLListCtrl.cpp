@@ -143,17 +143,17 @@ void CVFDLListCtrl::OnGetDispInfo(DispInfo& info) {
 
 void CVFDLListCtrl::OnColumnClick(int) {}
 
-void CVFDLListCtrl::DeleteRowLater(QTreeWidgetItem* item) {
-    const auto* gone = dynamic_cast<const ListRow*>(item);
-    if (!gone) return;
+void CVFDLListCtrl::DeleteRowLater(QTreeWidgetItem*) {
+    // One sweep after the current event removes every row whose node has
+    // gone, however many rows asked for it while being painted.
+    if (m_bSweepPending) return;
+    m_bSweepPending = true;
     QPointer<CVFDLListCtrl> self(this);
-    QTimer::singleShot(0, this, [self, id = gone->m_nodeId] {
+    QTimer::singleShot(0, this, [self] {
         if (!self) return;
-        for (int row = self->topLevelItemCount() - 1; row >= 0; --row) {
-            const auto* item = dynamic_cast<const ListRow*>(self->topLevelItem(row));
-            if (item && item->m_nodeId == id && !self->GetItemNode(item))
-                delete self->takeTopLevelItem(row);
-        }
+        self->m_bSweepPending = false;
+        for (int row = self->topLevelItemCount() - 1; row >= 0; --row)
+            if (!self->GetRowNode(row)) delete self->takeTopLevelItem(row);
     });
 }
 

@@ -68,7 +68,8 @@ protected:
     // The default shows the node's name in column 0.
     virtual void OnGetDispInfo(DispInfo& info);
     virtual void OnColumnClick(int column);
-    // Removes the row after the current event (never while it is painted).
+    // Removes the row after the current event (never while it is painted),
+    // with every other row whose node has gone.
     void DeleteRowLater(QTreeWidgetItem* item);
 
     bool m_bImages = false;  // set by CreateImageLists when icons are shown
@@ -76,6 +77,7 @@ protected:
 private:
     CFDFSDoc* m_pDoc = nullptr;
     std::string m_strShownId;
+    bool m_bSweepPending = false;
 };
 
 }  // namespace velkor

@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSet>
 #include <QStyledItemDelegate>
 #include <QTreeWidgetItemIterator>
 
@@ -77,17 +78,14 @@ QTreeWidgetItem* CVFDLTreeCtrl::FindItem(const CVFDLNode* node) const {
 
 void CVFDLTreeCtrl::FillTreeView(QTreeWidgetItem* parent, CVFDLNode* node) {
     if (!node) return;
-    for (const auto& child : node->m_children) {
-        if (child->m_nType != CVFDLNode::kFolder) continue;
-        const QByteArray id = IdBytes(child->m_strID);
-        bool present = false;
-        const int count = parent ? parent->childCount() : topLevelItemCount();
-        for (int i = 0; i < count && !present; ++i) {
-            const QTreeWidgetItem* existing = parent ? parent->child(i) : topLevelItem(i);
-            present = existing->data(0, kNodeIdRole).toByteArray() == id;
-        }
-        if (!present) AddTreeItem(parent, child.get());
-    }
+    // The items already there, by node ID, looked up once each.
+    QSet<QByteArray> present;
+    const int count = parent ? parent->childCount() : topLevelItemCount();
+    for (int i = 0; i < count; ++i)
+        present.insert((parent ? parent->child(i) : topLevelItem(i))->data(0, kNodeIdRole).toByteArray());
+    for (const auto& child : node->m_children)
+        if (child->m_nType == CVFDLNode::kFolder && !present.contains(IdBytes(child->m_strID)))
+            AddTreeItem(parent, child.get());
 }
 
 QTreeWidgetItem* CVFDLTreeCtrl::AddTreeItem(QTreeWidgetItem* parent, CVFDLNode* node) {
