@@ -202,17 +202,23 @@ void BrowseWindow::OpenRow(QTreeWidgetItem* row) {
     }
 }
 
+std::vector<const CVFDLNode*> BrowseWindow::SelectedNodes() const {
+    std::vector<unsigned> rows;
+    m_list->GetSelectedItems(&rows);
+    std::vector<const CVFDLNode*> nodes;
+    for (unsigned row : rows)
+        if (const CVFDLNode* node = m_list->GetRowNode(static_cast<int>(row))) nodes.push_back(node);
+    return nodes;
+}
+
 void BrowseWindow::DeleteSelected() {
     if (Busy() || !m_site.m_pFDFSDoc) return;
-    std::vector<unsigned> rows;
-    if (m_list->GetSelectedItems(&rows) < 0) return;
+    const std::vector<const CVFDLNode*> nodes = SelectedNodes();
+    if (nodes.empty()) return;
     std::vector<std::string> positions;
-    for (unsigned row : rows)
-        if (const CVFDLNode* node = m_list->GetRowNode(static_cast<int>(row)))
-            positions.push_back(m_site.m_pFDFSDoc->GetAbsolutePos(node));
-    const QString question = positions.size() == 1
-                                 ? tr("Delete %1?").arg(m_list->topLevelItem(static_cast<int>(rows[0]))->text(0))
-                                 : tr("Delete %1 entries?").arg(positions.size());
+    for (const CVFDLNode* node : nodes) positions.push_back(m_site.m_pFDFSDoc->GetAbsolutePos(node));
+    const QString question = nodes.size() == 1 ? tr("Delete %1?").arg(ToQString(nodes[0]->Name()))
+                                               : tr("Delete %1 entries?").arg(nodes.size());
     if (XMessageBox(this, question, kTitle, MB_YESNO) != IDYES) return;
     QStringList failed;
     {
@@ -229,15 +235,10 @@ void BrowseWindow::DeleteSelected() {
     if (!failed.isEmpty()) XMessageBox(this, tr("Not deleted:\n%1").arg(failed.join('\n')), kTitle);
 }
 
-void BrowseWindow::RenameSelected() {
-    if (Busy() || !m_site.m_pFDFSDoc) return;
-    const int row = m_list->GetSelectedItems(nullptr);
-    CVFDLNode* node = row < 0 ? nullptr : m_list->GetRowNode(row);
-    if (!node) return;
-    const std::optional<QString> answer = m_askName(ToQString(node->Name()));
-    if (!answer) return;
-    const std::string name = FromQString(*answer);
-    if (!UsableName(name) || name == node->Name()) return;
+bool BrowseWindow::RenameNode(const CVFDLNode* node, const QString& label) {
+    const std::string name = FromQString(label);
+    if (!node || Busy() || !m_site.m_pFDFSDoc || !UsableName(name) || name == node->Name())
+        return false;
     const std::string from = m_site.m_pFDFSDoc->GetAbsolutePos(node);
     bool renamed = false;
     {
@@ -245,28 +246,29 @@ void BrowseWindow::RenameSelected() {
         renamed = m_site.Rename(from, ParentPosition(from) + "\\" + name);
     }
     ShowReply();
-    if (!renamed) {
+    if (renamed) {
+        m_list->Resort();
+        m_list->viewport()->update();
+    }
+    return renamed;
+}
+
+void BrowseWindow::RenameSelected() {
+    if (Busy() || !m_site.m_pFDFSDoc) return;
+    const int row = m_list->GetSelectedItems(nullptr);
+    const CVFDLNode* node = row < 0 ? nullptr : m_list->GetRowNode(row);
+    if (!node) return;
+    const std::optional<QString> answer = m_askName(ToQString(node->Name()));
+    if (!answer || FromQString(*answer) == node->Name()) return;
+    if (!RenameNode(node, *answer)) {
         XMessageBox(this, tr("Not renamed: %1").arg(ToQString(m_site.GetLastMessage())), kTitle);
         return;
     }
     if (QTreeWidgetItem* item = m_tree->FindItem(node)) item->setText(0, *answer);
-    m_list->Resort();
-    m_list->viewport()->update();
 }
 
 bool BrowseWindow::RenameTreeItem(QTreeWidgetItem* item, const QString& label) {
-    const CVFDLNode* node = m_tree->GetItemNode(item);
-    const std::string name = FromQString(label);
-    if (!node || Busy() || !UsableName(name) || name == node->Name()) return false;
-    const std::string from = m_site.m_pFDFSDoc->GetAbsolutePos(node);
-    bool renamed = false;
-    {
-        GuiCall call(&m_site);
-        renamed = m_site.Rename(from, ParentPosition(from) + "\\" + name);
-    }
-    ShowReply();
-    if (renamed) m_list->viewport()->update();
-    return renamed;
+    return RenameNode(m_tree->GetItemNode(item), label);
 }
 
 void BrowseWindow::RefreshShown() {
@@ -310,13 +312,8 @@ std::uint32_t BrowseWindow::Transfer(const QString& label, std::uint64_t size,
 
 void BrowseWindow::DownloadSelected() {
     if (Busy() || !m_site.m_pFDFSDoc) return;
-    std::vector<unsigned> rows;
-    if (m_list->GetSelectedItems(&rows) < 0) return;
-    std::vector<const CVFDLNode*> files;
-    for (unsigned row : rows)
-        if (const CVFDLNode* node = m_list->GetRowNode(static_cast<int>(row));
-            node && node->m_nType == CVFDLNode::kRecord)
-            files.push_back(node);
+    std::vector<const CVFDLNode*> files = SelectedNodes();
+    std::erase_if(files, [](const CVFDLNode* node) { return node->m_nType != CVFDLNode::kRecord; });
     if (files.empty()) return;
     const QString folder = m_askFolder();
     if (folder.isEmpty()) return;

@@ -17,6 +17,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ftp/CFtpSite.h"
 #include "proxy/CPRDLDoc.h"
@@ -77,6 +78,11 @@ private:
     QTreeWidgetItem* RevealInTree(const std::string& position);
     void OpenRow(QTreeWidgetItem* row);
     bool RenameTreeItem(QTreeWidgetItem* item, const QString& label);
+    // The nodes of the selected rows, in row order.
+    std::vector<const CVFDLNode*> SelectedNodes() const;
+    // Renames a node's entry on the server (and so in the tree); false when
+    // the name is unusable or unchanged, or the server refused.
+    bool RenameNode(const CVFDLNode* node, const QString& label);
     // Runs one transfer with its progress in the status line.
     std::uint32_t Transfer(const QString& label, std::uint64_t size,
                            const std::function<std::uint32_t()>& run);
