@@ -115,6 +115,9 @@ ScriptedPeer::ScriptedPeer(Script script, int connections) {
             script(conn);
             if (conn.Fd() >= 0) ::close(conn.Fd());
         }
+        // No more scripts: later connection attempts are refused at once
+        // instead of waiting in the backlog for a greeting.
+        ::shutdown(m_listenFd, SHUT_RDWR);
     });
 }
 
