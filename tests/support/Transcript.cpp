@@ -250,7 +250,15 @@ std::string ExpandText(const std::string& text, const Vars& vars) {
             }
             continue;
         }
-        const std::size_t close = ch == '{' ? text.find('}', i) : std::string::npos;
+        std::size_t close = std::string::npos;
+        for (std::size_t k = i + 1, depth = 1; ch == '{' && k < text.size(); ++k) {
+            if (text[k] == '\\') ++k;
+            else if (text[k] == '{') ++depth;
+            else if (text[k] == '}' && --depth == 0) {
+                close = k;
+                break;
+            }
+        }
         if (close == std::string::npos) {
             out += ch;
             continue;
@@ -346,7 +354,8 @@ std::vector<std::string> RunTranscript(const std::string& path, const Transcript
                          ("velkor-tx-" + std::to_string(getpid()) + "-" + TranscriptName(path));
     fs::remove_all(tmp);
     fs::create_directories(tmp);
-    Vars vars{{"port", std::to_string(control->Port())}, {"tmp", tmp.string()}};
+    Vars vars{{"port", std::to_string(control->Port())}, {"tmp", tmp.string()},
+              {"closedport", std::to_string(FreeLoopbackPort())}};
     if (data) {
         const unsigned int p = data->Port();
         vars["dport"] = std::to_string(p);
@@ -398,8 +407,8 @@ std::vector<std::string> RunTranscript(const std::string& path, const Transcript
             if (name == "file") got = ReadFile(args.at(0));
             else if (name == "file-size") got = fs::exists(args.at(0)) ? std::to_string(fs::file_size(args.at(0))) : "<none>";
             else if (name == "accepted") got = std::to_string(control->Accepted());
-            else if (name == "elapsed-below") {
-                if (elapsedMs >= Number(expected))
+            else if (name == "elapsed-below" || name == "elapsed-at-least") {
+                if ((elapsedMs < Number(expected)) != (name == "elapsed-below"))
                     faults.Add(l.number, "the call took " + std::to_string(elapsedMs) + " ms");
                 continue;
             } else got = client->Observe(name, args);

@@ -27,12 +27,14 @@
 // family's goodbye and counts every other line as an unscripted one (a
 // fault). Texts take the escapes \r \n \t \0 \\ \xHH \{ and the expansions
 // {port} (control peer), {dport} and {pasv} (data peer and its 227 reply),
+// {closedport} (a loopback port where nothing listens),
 // {tmp} (a folder of the case), {N*c} (N times c) and {A:B#} (bytes A to B
 // of the counting pattern i*7+3).
 //
 // The engine also knows these client lines: "> sleep MS", "> write-file
 // PATH TEXT", "? file PATH TEXT" ("<none>": no such file), "? file-size PATH
-// N", "? elapsed-below MS" (of the last call), "? accepted N" (control
+// N", "? elapsed-below MS" and "? elapsed-at-least MS" (of the last call),
+// "? accepted N" (control
 // connections so far) and "? peer NAME TEXT" (what `<recv NAME>` read,
 // checked once the peers are done).
 #pragma once
@@ -73,7 +75,8 @@ std::vector<std::string> TranscriptFiles(const std::string& folder);
 // A test name from a transcript's file name.
 std::string TranscriptName(const std::string& path);
 
-// Runs one transcript; the faults found, first difference first (empty: it passed).
+// Runs one transcript; the faults found, in the order of the file's lines
+// (empty: it passed).
 std::vector<std::string> RunTranscript(const std::string& path, const TranscriptFamily& family);
 
 // Number and bool results as the transcripts write them.
@@ -94,8 +97,9 @@ std::string JoinLines(const std::vector<std::string>& lines);
     class Suite : public ::testing::TestWithParam<std::string> {};                           \
     TEST_P(Suite, Runs) {                                                                     \
         const auto faults = ::velkor::test::RunTranscript(GetParam(), familyExpr);           \
-        if (!faults.empty()) ADD_FAILURE() << GetParam() << ":\n  " << faults.front()        \
-                                           << (faults.size() > 1 ? "\n  (and more)" : "");  \
+        std::string shown;                                                                    \
+        for (const std::string& fault : faults) shown += "\n  " + fault;                     \
+        if (!faults.empty()) ADD_FAILURE() << GetParam() << ":" << shown;                     \
     }                                                                                         \
     INSTANTIATE_TEST_SUITE_P(                                                                 \
         Files, Suite, ::testing::ValuesIn(::velkor::test::TranscriptFiles((familyExpr).folder)), \
