@@ -127,6 +127,9 @@ void Serve(PeerConnection& c, const Segment& lines, const Vars& vars, bool lineP
                 return;
             } else if (verb == "drain") {
                 c.ReadToEnd();
+            } else if (verb == "request") {
+                while (!c.ReadLine().empty()) {
+                }
             } else if (verb == "recv") {
                 std::string name;
                 words >> name;
@@ -172,6 +175,7 @@ void Serve(PeerConnection& c, const Segment& lines, const Vars& vars, bool lineP
         }
     }
     if (!lineProtocol) return;
+    if (goodbye == "<close>") return;
     if (goodbye.empty()) {
         c.ReadToEnd();
         return;
@@ -344,7 +348,9 @@ std::vector<std::string> RunTranscript(const std::string& path, const Transcript
     Received received;
     std::promise<Vars> varsPromise;
     std::shared_future<Vars> varsReady = varsPromise.get_future().share();
-    auto control = std::make_unique<PeerSide>(script.control, true, family.goodbye, varsReady,
+    auto control = std::make_unique<PeerSide>(script.control, true,
+                                              family.closeAfterScript ? "<close>" : family.goodbye,
+                                              varsReady,
                                               faults, received);
     std::unique_ptr<PeerSide> data;
     if (!script.data.empty())

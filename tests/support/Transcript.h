@@ -15,6 +15,7 @@
 //   S: <sleep 200>                          the peer pauses 200 ms
 //   S: <close>  <reset>                     the peer closes (orderly, or with RST) and stops
 //   S: <drain>                              the peer reads until the client closes
+//   S: <request>                            the peer reads lines up to an empty one
 //   S: <repeat 40 300 x>                    sends "x" 40 times, 300 ms apart (stops when refused)
 //   S: <next>                               ends this connection: the lines after it serve the next one
 //   D: ... D~ ...                           the same on the data peer (a second listener)
@@ -25,7 +26,7 @@
 //
 // When the peer's lines of a connection are done it answers QUIT with the
 // family's goodbye and counts every other line as an unscripted one (a
-// fault). Texts take the escapes \r \n \t \0 \\ \xHH \{ and the expansions
+// fault); families without a goodbye read to the end or close. Texts take the escapes \r \n \t \0 \\ \xHH \{ and the expansions
 // {port} (control peer), {dport} and {pasv} (data peer and its 227 reply),
 // {closedport} (a loopback port where nothing listens),
 // {tmp} (a folder of the case), {N*c} (N times c) and {A:B#} (bytes A to B
@@ -61,8 +62,9 @@ public:
 
 struct TranscriptFamily {
     std::string folder;     // under tests/transcripts/
-    std::string goodbye;    // the answer to QUIT after the script; empty: no line protocol
+    std::string goodbye;    // the answer to QUIT after the script; empty: read to the end
     std::function<std::unique_ptr<TranscriptClient>(const Vars&)> makeClient;
+    bool closeAfterScript = false;  // close at once instead (a client that keeps connections)
 };
 
 // Text with escapes and expansions replaced.
