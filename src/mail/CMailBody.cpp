@@ -77,8 +77,8 @@ int CMailBody::AnalyseMailBody(const std::string& mimeVersion, const std::string
     CMailCommonFunction::ParseContentType(contentType, type, subtype, params);
     root->SetFirstPartType(CMailCommonFunction::GetFirstPartType(params));
     Append(std::move(root));
-    AnalyseRanges(1, contentType, text, bodyStart, end);
-    return 1;
+    // A part whose header has no end (no blank line) damages the mail: 0.
+    return AnalyseRanges(1, contentType, text, bodyStart, end);
 }
 
 int CMailBody::AnalyseMailBody(const int& depth, const std::string& contentType,
@@ -179,7 +179,7 @@ int CMailBody::FindParentPart(int i) const {
 int CMailBody::FindFirstChildPart(int i) const { return GetChidlPartNum(i) >= 1 ? i + 1 : -1; }
 
 int CMailBody::FindNextChildPart(int p, int c) const {
-    if (FindParentPart(c) != p || c < 0) return -1;
+    if (c < 0 || c >= GetPartCount() || FindParentPart(c) != p) return -1;
     const int d = m_parts[static_cast<std::size_t>(c)]->GetDepth();
     for (int k = c + 1; k < GetPartCount(); ++k) {
         const int dk = m_parts[static_cast<std::size_t>(k)]->GetDepth();

@@ -64,6 +64,7 @@ TEST(MailBody, TreeNavigationAndExactContents) {
         {body.FindNextChildPart(1, 2), 3}, {body.FindNextChildPart(1, 3), -1},
         {body.FindNextChildPart(0, 2), -1}, {body.FindParentPart(3), 1},
         {body.FindParentPart(4), 0}, {body.FindParentPart(0), -1},
+        {body.FindNextChildPart(-1, 5), -1}, {body.FindNextChildPart(-1, 99), -1},
     };
     for (const auto& r : rows) EXPECT_EQ(r.got, r.want);
     // The line break before a delimiter is the delimiter's: no stray CR.
@@ -314,15 +315,19 @@ TEST(MailMessage, HostileMailStaysBounded) {
     struct Row {
         const char* name;
         std::string text;
-        int parts, maxDepth;
+        int parts, maxDepth, result = 1;
     } rows[] = {
         {"10000 nested", nested(10000), CMailBody::kMaxPartDepth + 1, CMailBody::kMaxPartDepth},
         {"a million parts", std::move(many), CMailBody::kMaxParts, 1},
-        {"never closed", open, 2, 1},
+        {"never closed", open, 2, 1, 0},  // its last piece has no header end
+        // A part header without its blank line: the mail is damaged, not silently shorter.
+        {"part header without end", "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; "
+         "boundary=q\r\n\r\n--q\r\n\r\nfirst\r\n--q\r\nContent-Type: text/plain\r\n--q--\r\n",
+         2, 1, 0},
     };
     for (Row& r : rows) {
         Analysed a(std::move(r.text));
-        EXPECT_EQ(a.result, 1) << r.name;
+        EXPECT_EQ(a.result, r.result) << r.name;
         EXPECT_EQ(a.msg.Body().GetPartCount(), r.parts) << r.name;
         int deepest = 0;
         for (int i = 0; i < a.msg.Body().GetPartCount(); ++i)

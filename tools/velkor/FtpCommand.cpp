@@ -13,6 +13,7 @@
 #include "Endpoint.h"
 #include "FtpUrl.h"
 #include "Progress.h"
+#include "TerminalText.h"
 #include "ftp/CFtp.h"
 #include "platform/LastError.h"
 #include "platform/LocalFile.h"
@@ -66,26 +67,6 @@ public:
         return text::JoinServerPath(m_strHomeDir, rel);
     }
 };
-
-// Server text made safe to print: control bytes (a hostile server could
-// send terminal escape sequences in a file name or a reply) become '?':
-// C0, DEL, and the C1 controls U+0080-U+009F as UTF-8 (C2 80-C2 9F; U+009B
-// starts a sequence like ESC [ does).
-std::string Printable(std::string text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        if (b == 0xC2 && i + 1 < text.size() &&
-            (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80) {
-            out += '?';
-            ++i;
-        } else {
-            out += (b < 0x20 || b == 0x7F) ? '?' : text[i];
-        }
-    }
-    return out;
-}
 
 // Reports a failed command with the server's reply, or with what the reply
 // status means when the server sent none.

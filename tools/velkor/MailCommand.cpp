@@ -19,6 +19,7 @@
 #include "Interruptible.h"
 #include "FtpUrl.h"
 #include "Progress.h"
+#include "TerminalText.h"
 #include "mail/CMailMessage.h"
 #include "mail/CPop3.h"
 #include "mail/CSmtp.h"
@@ -65,51 +66,72 @@ std::string WithCrLf(std::string text) {
     return out;
 }
 
-bool LoadMessage(const std::string& path, CMailMessage& msg, const char* command) {
+// How a mail file loaded: not at all, whole, or damaged (a part's header
+// has no end, so that part and what follows it are missing).
+enum class Loaded { kNo, kWhole, kDamaged };
+
+Loaded LoadMessage(const std::string& path, CMailMessage& msg, const char* command) {
     std::string text;
     if (!ReadRegularFile(path, text, kMaxMailFileBytes)) {
         std::fprintf(stderr, "velkor mail %s: cannot read %s (missing, not a file or larger than 1 GiB)\n",
                      command, path.c_str());
-        return false;
+        return Loaded::kNo;
     }
     msg.m_strMailText = WithCrLf(std::move(text));
-    if (!msg.AnalyseMailMessage()) {
-        std::fprintf(stderr, "velkor mail %s: %s is not a mail message (no header end, or a part "
-                     "without one)\n", command, path.c_str());
-        return false;
+    const bool whole = msg.AnalyseMailMessage() != 0;
+    if (!whole && msg.Body().GetPartCount() == 0) {
+        std::fprintf(stderr, "velkor mail %s: %s is not a mail message (no end of its header)\n",
+                     command, path.c_str());
+        return Loaded::kNo;
     }
     msg.AnalyseOnDisplay();
-    return true;
+    return whole ? Loaded::kWhole : Loaded::kDamaged;
+}
+
+// Says that a damaged mail was handled only in part; the exit code for it.
+int ReportDamaged(const char* command, const std::string& path) {
+    std::fprintf(stderr, "velkor mail %s: %s is damaged: a part's header has no end, so that "
+                 "part and the ones after it are missing\n", command, path.c_str());
+    return kExitInput;
+}
+
+// Mail text converted for the terminal and stripped of control bytes.
+std::string Shown(const std::string& bytes, const std::string& charset = "") {
+    return Printable(ForTerminal(bytes, charset));
 }
 
 std::string Recipients(const CRecipientArray& list) {
     std::string out;
     for (const CRecipient& r : list) {
         if (!out.empty()) out += ", ";
-        const std::string name = ForTerminal(r.m_strName, r.m_strCharset);
-        out += name.empty() ? r.m_strAddress : name + " <" + r.m_strAddress + ">";
+        const std::string name = Shown(r.m_strName, r.m_strCharset);
+        out += name.empty() ? Shown(r.m_strAddress) : name + " <" + Shown(r.m_strAddress) + ">";
     }
     return out;
 }
 
 int RunShow(const std::string& path) {
     CMailMessage msg;
-    if (!LoadMessage(path, msg, "show")) return kExitInput;
+    const Loaded loaded = LoadMessage(path, msg, "show");
+    if (loaded == Loaded::kNo) return kExitInput;
     const CMailHeader& h = msg.Header();
-    const std::string from = ForTerminal(h.m_From.m_strName, h.m_From.m_strCharset);
-    std::printf("From:    %s\n", from.empty() ? h.m_From.m_strAddress.c_str()
-                                              : (from + " <" + h.m_From.m_strAddress + ">").c_str());
+    const std::string from = Shown(h.m_From.m_strName, h.m_From.m_strCharset);
+    const std::string address = Shown(h.m_From.m_strAddress);
+    std::printf("From:    %s\n", from.empty() ? address.c_str() : (from + " <" + address + ">").c_str());
     std::printf("To:      %s\n", Recipients(h.m_To).c_str());
     if (!h.m_Cc.empty()) std::printf("Cc:      %s\n", Recipients(h.m_Cc).c_str());
-    std::printf("Subject: %s\n", ForTerminal(h.m_strSubject, h.m_strSubjectCharset).c_str());
-    std::printf("Date:    %s\n", h.m_strDate.c_str());
+    std::printf("Subject: %s\n", Shown(h.m_strSubject, h.m_strSubjectCharset).c_str());
+    std::printf("Date:    %s\n", Shown(h.m_strDate).c_str());
     std::printf("Parts:\n");
     CMailBody& body = msg.Body();
+    bool cut = false;
     for (int i = 0; i < body.GetPartCount(); ++i) {
         CMIMEPart* part = body.GetPart(i);
-        std::printf("%*s%d %s/%s", 2 + 2 * part->GetDepth(), "", i, part->GetMIMEType().c_str(),
-                    part->GetMIMESubType().c_str());
-        if (!part->IsMultipart()) {
+        std::printf("%*s%d %s/%s", 2 + 2 * part->GetDepth(), "", i,
+                    Shown(part->GetMIMEType()).c_str(), Shown(part->GetMIMESubType()).c_str());
+        if (part->IsMultipart()) {
+            cut = cut || part->GetDepth() >= CMailBody::kMaxPartDepth;
+        } else {
             unsigned char* content = nullptr;
             std::uint32_t length = 0;
             part->GetContent(content, length, 1);
@@ -117,15 +139,17 @@ int RunShow(const std::string& path) {
             const std::string charset = part->GetCharacterSet();
             const std::string enc = part->GetTransferEncoding();
             std::printf(" %u bytes", length);
-            if (!charset.empty()) std::printf(" charset=%s", charset.c_str());
-            if (!enc.empty()) std::printf(" encoding=%s", enc.c_str());
+            if (!charset.empty()) std::printf(" charset=%s", Shown(charset).c_str());
+            if (!enc.empty()) std::printf(" encoding=%s", Shown(enc).c_str());
             std::string name, nameCharset;
             if (part->GetFilename(name, nameCharset) && !name.empty())
-                std::printf(" name=\"%s\"", ForTerminal(name, nameCharset).c_str());
+                std::printf(" name=\"%s\"", Shown(name, nameCharset).c_str());
         }
         std::printf("\n");
     }
-    return kExitOk;
+    if (cut) std::printf("  (deeper parts not shown)\n");
+    if (body.GetPartCount() >= CMailBody::kMaxParts) std::printf("  (further parts not shown)\n");
+    return loaded == Loaded::kDamaged ? ReportDamaged("show", path) : kExitOk;
 }
 
 // A name that stays inside the target folder: separators and the other
@@ -149,7 +173,8 @@ std::string SafeFileName(const std::string& raw, int number) {
 
 int RunExtract(const std::string& path, const std::string& dir, bool force) {
     CMailMessage msg;
-    if (!LoadMessage(path, msg, "extract")) return kExitInput;
+    const Loaded loaded = LoadMessage(path, msg, "extract");
+    if (loaded == Loaded::kNo) return kExitInput;
     struct stat st {};
     if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         std::fprintf(stderr, "velkor mail extract: %s is not a folder\n", dir.c_str());
@@ -198,7 +223,7 @@ int RunExtract(const std::string& path, const std::string& dir, bool force) {
             return errno == EEXIST ? kExitExists : kExitWrite;
     }
     if (written == 0) std::printf("no attachments\n");
-    return kExitOk;
+    return loaded == Loaded::kDamaged ? ReportDamaged("extract", path) : kExitOk;
 }
 
 struct ComposeOptions {
