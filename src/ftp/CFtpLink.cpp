@@ -288,9 +288,12 @@ bool CFtpLink::SendCommand(const std::string& line) {
     const std::size_t body = line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0
                                  ? line.size() - 2
                                  : line.size();
-    if (line.find_first_of(std::string("\r\n\0", 3)) < body) {
+    if (text::BreaksLine(std::string_view(line).substr(0, body))) {
+        // Nothing was sent: no earlier reply may stand for this command.
         SetLastSocketError(WSAEINVAL);
         m_nLastError = kFtpStatusRefused;
+        m_nLastReply = kReplyQueueEmpty;
+        m_arrLastMessage.clear();
         return false;
     }
     const int command = m_nCommand;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "mail/MailLink.h"
+#include "platform/Text.h"
 #include "platform/LastError.h"
 
 namespace velkor {
@@ -151,7 +152,7 @@ int CPop3::Connect() {
 
 int CPop3::Login(const char* user, const char* password, int) {
     const std::string u = user ? user : "", p = password ? password : "";
-    if (BreaksCommandLine(u) || BreaksCommandLine(p)) {
+    if (text::BreaksLine(u) || text::BreaksLine(p)) {
         m_nLastError = kErrLineBreak;
         return 0;
     }

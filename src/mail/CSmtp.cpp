@@ -10,6 +10,7 @@
 #include "mail/CMailCommonFunction.h"
 #include "mail/CMailMessage.h"
 #include "mail/MailLink.h"
+#include "platform/Text.h"
 #include "platform/LastError.h"
 
 namespace velkor {
@@ -127,7 +128,7 @@ int CSmtp::GetResponse(unsigned int rule) {
 
 std::string CSmtp::HeloName() const {
     const std::string host = CAsyncSocket::GetLocalHostName();
-    if (host.find('.') != std::string::npos && !BreaksCommandLine(host)) return host;
+    if (host.find('.') != std::string::npos && !text::BreaksLine(host)) return host;
     std::string address;
     unsigned int port = 0;
     if (m_Socket.GetSockName(address, port) && !address.empty()) return "[" + address + "]";
@@ -136,7 +137,7 @@ std::string CSmtp::HeloName() const {
 
 int CSmtp::Connect() {
     if (m_bConnected) return 1;
-    if (m_bAuth && (BreaksCommandLine(m_strUser) || BreaksCommandLine(m_strPassword))) {
+    if (m_bAuth && (text::BreaksLine(m_strUser) || text::BreaksLine(m_strPassword))) {
         m_nLastError = kErrLineBreak;
         return 0;
     }
@@ -201,8 +202,8 @@ int CSmtp::TransmitMsg(std::string& message, std::uint32_t& sentBytes) {
         }
     }
     const std::string from = scratch.GetMailFrom();
-    if (BreaksCommandLine(from) ||
-        std::any_of(recipients.begin(), recipients.end(), BreaksCommandLine)) {
+    if (text::BreaksLine(from) ||
+        std::any_of(recipients.begin(), recipients.end(), [](const std::string& r) { return text::BreaksLine(r); })) {
         m_nLastError = kErrLineBreak;
         return 0;
     }

@@ -34,8 +34,4 @@ int OpenMailSocket(CVLKSocket& socket, const std::string& host, unsigned int por
     return 0;
 }
 
-bool BreaksCommandLine(const std::string& text) {
-    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
-}
-
 }  // namespace velkor

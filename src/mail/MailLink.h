@@ -22,8 +22,4 @@ inline constexpr int kMailOpenConnectFailed = 4;
 int OpenMailSocket(CVLKSocket& socket, const std::string& host, unsigned int port,
                    int timeoutSeconds, int& wsaError);
 
-// True when a text holds CR, LF or NUL: it would end a command line early
-// and let the rest be read as another command.
-bool BreaksCommandLine(const std::string& text);
-
 }  // namespace velkor

@@ -45,4 +45,8 @@ inline std::string JoinServerPath(const std::string& dir, const std::string& nam
     return dir.back() == '/' ? dir + name : dir + "/" + name;
 }
 
+// True when the text holds CR, LF or NUL: in a protocol command or request
+// line the rest would reach the peer as a line of its own.
+inline bool BreaksLine(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos; }
+
 }  // namespace velkor::text

@@ -68,10 +68,6 @@ bool HasField(const std::vector<std::string>& lines, const std::string& name) {
     return false;
 }
 
-// CR, LF or NUL would end the request line early.
-bool BreaksLine(const std::string& text) {
-    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
-}
 
 }  // namespace
 
@@ -163,14 +159,14 @@ int CHttp::AnalyseURL(const std::string& url, int& code) {
         }
         host.resize(colon);
     }
-    if (host.empty() || BreaksLine(host) || (scheme != "http" && !(scheme == "https" && m_bAllowHttps))) {
+    if (host.empty() || text::BreaksLine(host) || (scheme != "http" && !(scheme == "https" && m_bAllowHttps))) {
         code = kInvalidUrl;
         return 0;
     }
     std::string object = parts.m_strPath.empty() ? "/" : parts.m_strPath;
     if (!parts.m_strParams.empty()) object += ";" + parts.m_strParams;
     if (!parts.m_strQuery.empty()) object += "?" + parts.m_strQuery;
-    if (BreaksLine(object)) {
+    if (text::BreaksLine(object)) {
         code = kInvalidUrl;
         return 0;
     }

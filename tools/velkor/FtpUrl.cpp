@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "platform/Text.h"
 #include "web/CURL.h"
 
 namespace velkor::tool {
@@ -105,7 +106,7 @@ bool ParseServerUrl(const std::string& text, const std::string& scheme, FtpUrl& 
     // A decoded CR or LF would end the command it goes into and start
     // another one ("%0d%0aDELE x"); NUL would cut it.
     for (const std::string* field : {&out.user, &out.password, &out.path}) {
-        if (field->find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+        if (text::BreaksLine(*field)) {
             error = "CR, LF or NUL in the address";
             return false;
         }
