@@ -48,18 +48,59 @@ bool AnyOccurrence(const std::string& text, char c, F f) {
     return false;
 }
 
-// True when the text needs cooking: a line starting with '.', or a CR or
-// LF that is not part of a CR LF pair.
-bool NeedsCooking(const std::string& text) {
-    if (text.empty()) return false;
-    if (text[0] == '.' || text[0] == '\n') return true;
-    return AnyOccurrence(text, '\n', [](const char* p, const char* end) {
-               return p[-1] != '\r' || (p + 1 < end && p[1] == '.');
-           }) ||
-           AnyOccurrence(text, '\r', [](const char* p, const char* end) {
-               return p + 1 >= end || p[1] != '\n';
-           });
-}
+// The DATA stream of a mail, made piece by piece so that the caller's text
+// stays as it is: CR LF line ends only (a lone CR or LF becomes CR LF) and a
+// second dot on every line that starts with one. It reads a header (the
+// sender's own copy) and then a body in place.
+class DataStream {
+public:
+    DataStream(std::string_view header, std::string_view body) : m_parts{header, body} {}
+
+    // Appends to out until it holds at least `want` bytes (one more when a
+    // line end or stuffed dot falls on the edge) or the text is done.
+    void Fill(std::string& out, std::size_t want) {
+        while (out.size() < want && m_part < 2) {
+            const std::string_view text = m_parts[m_part];
+            if (m_pos >= text.size()) {
+                ++m_part;
+                m_pos = 0;
+                continue;
+            }
+            const char c = text[m_pos];
+            if (c == '\r' || c == '\n') {
+                ++m_pos;
+                if (c == '\n' && m_skipLf) {
+                    m_skipLf = false;
+                    continue;
+                }
+                out += "\r\n";
+                m_skipLf = c == '\r';
+                m_lineStart = true;
+                m_endsLine = true;
+                continue;
+            }
+            if (m_lineStart && c == '.') out += '.';
+            // The rest of the line up to the next CR or LF goes in one append.
+            std::size_t end = text.find_first_of("\r\n", m_pos);
+            if (end == std::string_view::npos) end = text.size();
+            const std::size_t room = want > out.size() ? want - out.size() : 1;
+            if (end - m_pos > room) end = m_pos + room;
+            out.append(text.data() + m_pos, end - m_pos);
+            m_pos = end;
+            m_skipLf = m_lineStart = m_endsLine = false;
+            m_empty = false;
+        }
+    }
+    bool Done() const { return m_part >= 2; }
+    // The stream so far ends with CR LF, or is empty.
+    bool EndsLine() const { return m_endsLine || m_empty; }
+
+private:
+    std::string_view m_parts[2];
+    int m_part = 0;
+    std::size_t m_pos = 0;
+    bool m_lineStart = true, m_skipLf = false, m_endsLine = false, m_empty = true;
+};
 
 }  // namespace
 
@@ -210,23 +251,33 @@ int CSmtp::TransmitMsg(std::string& message, std::uint32_t& sentBytes) {
     if (!SendLine("MAIL FROM:<" + from + ">\r\n", 0) || !GetResponse(kRuleOk)) return 0;
     for (const std::string& to : recipients)
         if (!SendLine("RCPT TO:<" + to + ">\r\n", 0) || !GetResponse(kRuleOk)) return 0;
-    // Blind copies never reach the data, whatever the case of their names.
-    CMailMessage::RemoveHeaderFields(message, {"Bcc", "Resent-Bcc"}, true);
     if (!SendLine("DATA\r\n", 0) || !GetResponse(kRuleData)) return 0;
 
+    // Blind copies never reach the data, whatever the case of their names:
+    // they leave the sender's copy of the header, not the caller's text.
+    std::string header = blank == std::string::npos ? message : message.substr(0, blank + 4);
+    CMailMessage::RemoveHeaderFields(header, {"Bcc", "Resent-Bcc"}, true);
+    DataStream stream(header, blank == std::string::npos ? std::string_view()
+                                                         : std::string_view(message).substr(blank + 4));
     const std::uint32_t base = sentBytes;
-    CookBody(message);
-    // The terminator goes out with the last piece (no extra empty line when
-    // the text already ends with a line break).
-    const bool endsLine = message.size() >= 2 && message.compare(message.size() - 2, 2, "\r\n") == 0;
-    const char* terminator = message.empty() || endsLine ? ".\r\n" : "\r\n.\r\n";
-    std::size_t at = 0;
-    while (message.size() - at > kChunkBytes) {
+    const std::size_t window = (kPiecesAtOnce + 1) * kChunkBytes;
+    std::string buffer;
+    std::size_t at = 0;         // of buffer, on the wire
+    std::uint64_t before = 0;   // stream bytes on the wire before buffer
+    for (;;) {
+        if (buffer.size() - at < window && !stream.Done()) {
+            buffer.erase(0, at);
+            before += at;
+            at = 0;
+            stream.Fill(buffer, window);
+        }
+        // The last piece goes with the terminator.
+        if (buffer.size() - at <= kChunkBytes) break;
         // As many whole pieces as the kernel takes without waiting go in one
         // call (no one can look at sentBytes between them); when it would
         // wait, one piece goes the waiting way, running the wait hook.
-        const std::size_t pieces = std::min<std::size_t>((message.size() - at - 1) / kChunkBytes, kPiecesAtOnce);
-        const int taken = m_Socket.SendNow(message.data() + at, static_cast<int>(pieces * kChunkBytes));
+        const std::size_t pieces = std::min<std::size_t>((buffer.size() - at - 1) / kChunkBytes, kPiecesAtOnce);
+        const int taken = m_Socket.SendNow(buffer.data() + at, static_cast<int>(pieces * kChunkBytes));
         std::size_t n = taken > 0 ? static_cast<std::size_t>(taken) / kChunkBytes * kChunkBytes : 0;
         if (n == 0) {
             const std::size_t rest = taken > 0 ? static_cast<std::size_t>(taken) : 0;
@@ -236,7 +287,7 @@ int CSmtp::TransmitMsg(std::string& message, std::uint32_t& sentBytes) {
             }
             // Complete the piece the kernel took part of.
             const int left = static_cast<int>(kChunkBytes - rest);
-            if (m_Socket.Send(message.data() + at + rest, left) != left) {
+            if (m_Socket.Send(buffer.data() + at + rest, left) != left) {
                 m_nLastWSAError = GetLastSocketError();
                 return 0;
             }
@@ -245,38 +296,27 @@ int CSmtp::TransmitMsg(std::string& message, std::uint32_t& sentBytes) {
             // Part of a further piece went too: complete it.
             const std::size_t rest = static_cast<std::size_t>(taken) - n;
             const int left = static_cast<int>(kChunkBytes - rest);
-            if (m_Socket.Send(message.data() + at + n + rest, left) != left) {
+            if (m_Socket.Send(buffer.data() + at + n + rest, left) != left) {
                 m_nLastWSAError = GetLastSocketError();
                 return 0;
             }
             n += kChunkBytes;
         }
         at += n;
-        sentBytes = base + static_cast<std::uint32_t>(at);
+        sentBytes = base + static_cast<std::uint32_t>(before + at);
     }
-    const std::string last = message.substr(at) + terminator;
+    // The terminator: no extra empty line when the text already ends one.
+    const std::string last = buffer.substr(at) + (stream.EndsLine() ? ".\r\n" : "\r\n.\r\n");
     if (!SendLine(last, 0)) return 0;
-    sentBytes = base + static_cast<std::uint32_t>(message.size());
+    sentBytes = base + static_cast<std::uint32_t>(before + buffer.size());
     return GetResponse(kRuleOk);
 }
 
 int CSmtp::CookBody(std::string& text) {
-    if (!NeedsCooking(text)) return 1;
+    DataStream stream({}, text);
     std::string out;
     out.reserve(text.size() + text.size() / 64 + 16);
-    bool lineStart = true;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            out += "\r\n";
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            lineStart = true;
-            continue;
-        }
-        if (lineStart && c == '.') out += '.';
-        out += c;
-        lineStart = false;
-    }
+    stream.Fill(out, static_cast<std::size_t>(-1));
     text.swap(out);
     return 1;
 }

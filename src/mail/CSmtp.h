@@ -69,9 +69,13 @@ public:
     // error code.
     int Connect();
     // Sends one message: envelope from its header, Bcc fields removed and
-    // the text escaped in place (the caller's string changes), sentBytes
-    // advanced after every kChunkBytes piece. 1 when the server accepted it.
-    // On failure the connection stays open (Rset, then try again).
+    // the text escaped (CR LF line ends, leading dots doubled) piece by piece
+    // as it goes out, sentBytes advanced after every kChunkBytes piece of the
+    // escaped text. 1 when the server accepted it. On failure the connection
+    // stays open (Rset, then try again with the same text). Unlike the
+    // documented form, which escaped the caller's string in place, the
+    // caller's text is never changed: a retry of the same string would
+    // otherwise send every leading dot doubled once more.
     int SendMessageA(std::string& message, std::uint32_t& sentBytes);
     int Rset();
     // QUIT and close; 1 at once when not connected, else whether the QUIT

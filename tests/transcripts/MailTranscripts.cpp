@@ -4,7 +4,7 @@
 // Calls, on the object named before the dot: smtp.SetServerProperties HOST
 // PORT AUTH USER PASSWORD, smtp.Connect, smtp.SendMessageA TEXT [START] (the
 // sent counter starts at START; observed as smtp.sent, the caller's text
-// afterwards as smtp.text), smtp.Disconnect; pop.SetServerProperties HOST
+// afterwards as smtp.text), smtp.Rset, smtp.Disconnect; pop.SetServerProperties HOST
 // PORT, pop.Connect, pop.Login USER PASSWORD, pop.SetMaxReplyBytes N,
 // pop.GetMsg I [DELETE] and pop.GetMsgHeader I (the text observed as
 // pop.text, the size as pop.size), pop.Delete I, pop.Logoff, pop.Disconnect;
@@ -34,6 +34,7 @@ public:
         }
         if (name == "smtp.Connect") return Str(m_smtp.Connect());
         if (name == "smtp.Disconnect") return Str(m_smtp.Disconnect());
+        if (name == "smtp.Rset") return Str(m_smtp.Rset());
         if (name == "smtp.SendMessageA") {
             m_text = a.at(0);
             m_sent = a.size() > 1 ? static_cast<std::uint32_t>(std::stoul(a[1])) : 0;
