@@ -82,6 +82,11 @@ public:
     static std::string ISO2022ToSJIS(const std::string& text);
 
     // --- header words, addresses, dates ---
+    // Decodes the encoded words (B and Q) of a header text; charset: the last
+    // decoded word's. Departing from the documented rule, which dropped
+    // everything between two encoded words, text between words is kept and
+    // only blanks between two adjacent words go (RFC 2047 section 6.2), and a
+    // word with an unknown encoding letter stays as written. Always 1.
     static int DecodeHeaderItem(std::string text, std::string& decoded, std::string& charset);
     // Text holding any 8-bit byte becomes encoded words of at most 40 bytes
     // each, joined by "\r\n\t"; other text is kept. Beyond the older rule

@@ -42,8 +42,9 @@ int CMailCommonFunction::DecodeHeaderItem(std::string text, std::string& decoded
         return 1;
     }
     decoded = text.substr(0, open);
-    std::string_view rest(text);
+    std::string_view rest = std::string_view(text).substr(open);
     std::vector<unsigned char> buffer;
+    std::string lastCharset;
     while (!rest.empty()) {
         const std::size_t npos = std::string_view::npos;
         const std::size_t q1 = rest.find('?');
@@ -60,30 +61,50 @@ int CMailCommonFunction::DecodeHeaderItem(std::string text, std::string& decoded
         MbcsMakeUpper(letter);
         const std::string word = q3 == npos ? std::string() : piece(q3 + 1, q4);
 
+        const bool known = letter == "B" || letter == "Q";
+        if (q3 == npos || !known) {
+            // Not an encoded word we can read: it stays as written, up to the
+            // next one.
+            const std::size_t next = rest.find("=?", 2);
+            decoded += rest.substr(0, next);
+            if (next == npos) break;
+            rest = rest.substr(next);
+            continue;
+        }
         std::uint32_t n = static_cast<std::uint32_t>(word.size());
         buffer.assign(word.size() + 1, 0);
-        if (letter == "B") {
-            // A word that fails part-way keeps what was decoded before the
-            // bad digit (the buffer past it is still zero).
-            DecodeTextBase64(word, buffer.data(), n);
-        } else if (letter == "Q") {
-            DecodeTextQuotedPrintable(word, buffer.data(), n);
-        } else {
-            std::copy(word.begin(), word.end(), buffer.begin());
-        }
+        // A word that fails part-way keeps what was decoded before the bad
+        // digit (the buffer past it is still zero).
+        if (letter == "B") DecodeTextBase64(word, buffer.data(), n);
+        else DecodeTextQuotedPrintable(word, buffer.data(), n);
         buffer[n] = 0;
         decoded += reinterpret_cast<const char*>(buffer.data());  // up to a zero byte
+        lastCharset = charset;
 
         if (q4 == npos) break;
         const std::size_t next = rest.find("=?", q4);
-        if (next == npos) {
-            if (q4 + 2 < rest.size()) decoded += rest.substr(q4 + 2);
-            break;
-        }
+        const std::string_view gap = rest.substr(std::min(q4 + 2, rest.size()),
+                                                 next == npos ? npos : next - std::min(next, q4 + 2));
+        // Text between words stays; blanks between two words go (RFC 2047 6.2).
+        if (next == npos || !text::IsBlankLine(gap)) decoded += gap;
+        if (next == npos) break;
         rest = rest.substr(next);
     }
+    charset = lastCharset;
     return 1;
 }
+
+namespace {
+
+// Bytes of the code-page character at `at`: a lead byte takes its trail byte,
+// and in GB18030 a lead byte followed by a digit starts a four-byte form.
+std::size_t CharLength(const std::string& text, std::size_t at, bool gb18030) {
+    if (!IsLeadByte(static_cast<unsigned char>(text[at])) || at + 1 >= text.size()) return 1;
+    const auto next = static_cast<unsigned char>(text[at + 1]);
+    return gb18030 && next >= '0' && next <= '9' && at + 3 < text.size() ? 4 : 2;
+}
+
+}  // namespace
 
 int CMailCommonFunction::EncodeHeaderItem(std::string text, std::string& encoded,
                                           std::string letter, std::string charset) {
@@ -100,6 +121,7 @@ int CMailCommonFunction::EncodeHeaderItem(std::string text, std::string& encoded
     const bool base64 = letter == "B" || letter == "b";
     const int noBreaks = 0;
     const bool utf8 = MbcsEqualNoCase(charset, "utf-8");
+    const bool gb18030 = MbcsEqualNoCase(charset, "gb18030");
     std::size_t pos = 0;
     bool first = true;
     while (pos < text.size()) {
@@ -110,7 +132,17 @@ int CMailCommonFunction::EncodeHeaderItem(std::string text, std::string& encoded
             // A word holds whole characters: never cut before a continuation byte.
             take = 40;
             while (take > 1 && (static_cast<unsigned char>(text[pos + take]) & 0xC0) == 0x80) --take;
-        } else take = IsLeadByte(static_cast<unsigned char>(text[pos + 38])) ? 40 : 39;
+        } else {
+            // Whole characters of the code page, walked from the word's start:
+            // testing one byte by value misreads a trail byte as a lead byte
+            // (GBK trail bytes share the lead range) and splits a character.
+            take = 0;
+            while (take < 40) {
+                const std::size_t n = CharLength(text, pos + take, gb18030);
+                if (take + n > 40) break;
+                take += n;
+            }
+        }
         const auto* chunk = reinterpret_cast<const unsigned char*>(text.data() + pos);
         const std::uint32_t n = static_cast<std::uint32_t>(take);
         const std::string body = base64 ? EncodeTextBase64(chunk, n, noBreaks)

@@ -39,7 +39,13 @@ INSTANTIATE_TEST_SUITE_P(
                       WordCase{"=?x?B?TWFu", "Man", "x"},
                       // A word that fails part-way keeps what came before the bad digit.
                       WordCase{"=?x?B?TWFu*?=", "Man", "x"},
-                      WordCase{"a =?x?B?TWFu ?= b", "a Man b", "x"}));
+                      WordCase{"a =?x?B?TWFu ?= b", "a Man b", "x"},
+                      // Text between words stays; only blanks between two words go.
+                      WordCase{"=?utf-8?Q?Hello?= and =?utf-8?Q?World?=!", "Hello and World!", "utf-8"},
+                      WordCase{"=?utf-8?Q?a?= \t =?utf-8?Q?b?=", "ab", "utf-8"},
+                      // Unknown encoding letters and broken words stay as written.
+                      WordCase{"=?x?Z?abc?= tail", "=?x?Z?abc?= tail", ""},
+                      WordCase{"price =? maybe", "price =? maybe", ""}));
 
 TEST(HeaderWords, EncodingChunksOnCharacterBoundaries) {
     std::string out;
@@ -63,15 +69,21 @@ TEST(HeaderWords, EncodingChunksOnCharacterBoundaries) {
         Mail::DecodeHeaderItem(words[i], decoded, charset);
         EXPECT_EQ(decoded.size(), i < 2 ? 40u : 20u);
     }
-    // The byte at index 38 decides by its value alone: an ASCII byte there
-    // makes a 39-byte chunk.
-    std::string odd = std::string(38, 'a') + "x" + chinese;
-    Mail::EncodeHeaderItem(odd, out, "B", "GB2312");
-    std::string decoded, charset;
-    Mail::DecodeHeaderItem(out.substr(0, out.find("\r\n\t")), decoded, charset);
-    EXPECT_EQ(decoded.size(), 39u);
-    Mail::DecodeHeaderItem(out, decoded, charset);
-    EXPECT_EQ(decoded, odd);
+    // Words end on character boundaries counted from each word's start,
+    // whatever single byte sits at index 38.
+    struct { std::string text; std::size_t first; } rows[] = {
+        {std::string(38, 'a') + "x" + chinese, 39},
+        {"A" + chinese.substr(0, 40), 39},  // a trail byte at index 38 looks like a lead byte
+        {"AB" + chinese.substr(0, 40), 40},
+    };
+    for (const auto& r : rows) {
+        Mail::EncodeHeaderItem(r.text, out, "B", "GB2312");
+        std::string decoded, charset;
+        Mail::DecodeHeaderItem(out.substr(0, out.find("\r\n\t")), decoded, charset);
+        EXPECT_EQ(decoded.size(), r.first) << out;
+        Mail::DecodeHeaderItem(out, decoded, charset);
+        EXPECT_EQ(decoded, r.text);
+    }
 }
 
 struct AddressCase {
