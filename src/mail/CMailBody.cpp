@@ -268,6 +268,8 @@ void CMailBody::AppendMultiPart(int i, std::string& out) {
 void CMailBody::AppendChildren(int i, const std::string& boundary, std::string& out) {
     for (int c = FindFirstChildPart(i); c != -1; c = FindNextChildPart(i, c)) {
         CMIMEPart* child = GetPart(c);
+        // An empty container would be a multipart without a body part.
+        if (child->IsMultipart() && FindFirstChildPart(c) == -1) continue;
         if (child->IsMultipart()) {
             AppendMultiPart(c, out);
             out.append("\r\n");

@@ -393,6 +393,7 @@ std::string CMailMessage::ComposeMailMessage() {
     m_header.m_strContentId.clear();
     m_header.m_strContentDescription.clear();
     if (m_header.m_strMessageId.empty()) m_header.m_strMessageId = NewMessageId();
+    if (m_header.m_strDate.empty()) m_header.m_strDate = CMailCommonFunction::GetCurrentMailDate();
     // The header goes in front of the body in place: a large body is not
     // copied again.
     const std::string header = m_header.ComposeMailHeader() + "\r\n";

@@ -16,7 +16,7 @@
 //   reference, newsgroup, date or mail type holding CR or LF (result 0,
 //   nothing changed), so no caller text can add header lines;
 // - DelMailSendTo removes whole header fields only (see there);
-// - composed messages carry a Message-ID;
+// - composed messages carry a Message-ID and a Date;
 // - a message holds at most CMailBody::kMaxParts parts (the lists hold
 //   8-bit part indices).
 #pragma once
@@ -118,12 +118,17 @@ public:
                     const std::string& charset);
     int DelMailText(const int& n);
     // A base64 attachment at depth 1 named by its encoded file name (a name
-    // holding CR, LF or '"' is refused).
+    // holding CR or LF is refused; one with '"', '\\' or 8-bit bytes is
+    // written in the RFC 2231 form).
     int AddAttachment(const std::string& fileName, const std::string& charset,
                       const unsigned char* data, const std::uint32_t& length);
     int DelAttachment(const int& n);
-    // The whole message: header (with MIME-Version, the multipart Content-Type
-    // and a new Message-ID unless one is set), empty line, body.
+    // The whole message: header (with MIME-Version, the multipart Content-Type,
+    // a new Message-ID and the current Date unless they are set), empty line,
+    // body. A container left without parts (the texts' container of a mail
+    // of attachments only) is left out: a multipart needs a body part. The
+    // Date is beyond the documented form, which sent none unless AddMailDate
+    // was called; RFC 5322 requires one.
     std::string ComposeMailMessage();
     std::string ComposeMailBody();
 

@@ -247,6 +247,7 @@ TEST(MailMessage, ComposedShapeAndBoundaries) {
     msg.AddMailSendTo(CMailMessage::kTo, "", "b@x.org");
     EXPECT_EQ(msg.AddMailSendTo(3, "", "c@x.org"), 0);
     EXPECT_EQ(msg.GetMailType(), "normal");
+    msg.AddMailText("hi", "text/plain", "us-ascii");
     const int first = Mail::m_nCount;
     const std::string mail = msg.ComposeMailMessage();
     const std::string b0 = "VLK_MAIL_" + std::string(4 - std::to_string(first).size(), '0') +
@@ -261,6 +262,16 @@ TEST(MailMessage, ComposedShapeAndBoundaries) {
     EXPECT_EQ(Mail::m_nCount, first + 2);
     msg.ComposeMailMessage();
     EXPECT_EQ(Mail::m_nCount, first + 4);  // new boundaries each time
+    EXPECT_TRUE(std::regex_search(mail, std::regex("\r\nDate: [A-Z][a-z]{2}, \\d+ [A-Z][a-z]{2} \\d{4} ")));
+    // Attachments without text: no empty container of texts.
+    CMailMessage files;
+    files.AddMailRoot();
+    const unsigned char byte = 'z';
+    files.AddAttachment("a.bin", "", &byte, 1);
+    const std::string filesMail = files.ComposeMailMessage();
+    EXPECT_EQ(filesMail.find("multipart/alternative"), std::string::npos);
+    Analysed back(filesMail);
+    EXPECT_EQ(back.msg.GetAttachmentNum(), 1);
 }
 
 TEST(MailMessage, InjectionIsRefused) {
