@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -261,7 +262,7 @@ int CHttp::SendRequest(const std::string& verb, const std::string& headers,
 
 int CHttp::SendRequest(const std::string& verb, const std::string& headers,
                        const std::string& body, const std::string& file,
-                       std::uint32_t& contentLength, std::uint32_t& written, int& code) {
+                       std::uint64_t& contentLength, std::uint64_t& written, int& code) {
     // Written into a new file beside the target, which replaces it only
     // when the whole reply arrived.
     std::string temp = file + ".velkor-XXXXXX";
@@ -276,12 +277,12 @@ int CHttp::SendRequest(const std::string& verb, const std::string& headers,
     HttpServiceRequest request = MakeRequest(verb, headers, body);
     request.followRedirects = true;
     request.maxRedirects = kMaxRedirects;
-    std::uint32_t got = 0;
+    std::uint64_t got = 0;
     m_nReceived = 0;
     m_nExpected = -1;
     request.expectedLength = &m_nExpected;
     request.sink = [this, &writer, &got](const char* data, std::size_t size) {
-        got += static_cast<std::uint32_t>(size);
+        got += size;
         m_nReceived += size;
         return writer.Append(data, size);
     };
@@ -296,7 +297,7 @@ int CHttp::SendRequest(const std::string& verb, const std::string& headers,
         return 1;
     }
     written += got;
-    if (reply.contentLength >= 0) contentLength = static_cast<std::uint32_t>(reply.contentLength);
+    if (reply.contentLength >= 0) contentLength = static_cast<std::uint64_t>(reply.contentLength);
     m_strURL = reply.effectiveUrl;
     return 1;
 }
@@ -317,7 +318,7 @@ int CHttp::MemoryRequest(const std::string& verb, const std::string& url,
 
 int CHttp::FileRequest(const std::string& verb, const std::string& url, const std::string& headers,
                        const std::string& form, const std::string& file,
-                       std::uint32_t& contentLength, std::uint32_t& written, int& code,
+                       std::uint64_t& contentLength, std::uint64_t& written, int& code,
                        std::string& text) {
     if (!AnalyseURL(url, code)) return 0;
     if (file.empty()) {
@@ -329,6 +330,18 @@ int CHttp::FileRequest(const std::string& verb, const std::string& url, const st
     SendRequest(verb, headers.empty() ? standard : headers, form, file, contentLength, written, code);
     text = ErrorMessage(code);
     return code == kSuccessful ? 1 : 0;
+}
+
+int CHttp::FileRequest32(const std::string& verb, const std::string& url,
+                         const std::string& headers, const std::string& form,
+                         const std::string& file, std::uint32_t& contentLength,
+                         std::uint32_t& written, int& code, std::string& text) {
+    constexpr std::uint64_t kMax32 = 0xFFFFFFFFu;
+    std::uint64_t length = contentLength, count = written;
+    const int result = FileRequest(verb, url, headers, form, file, length, count, code, text);
+    if (length != contentLength) contentLength = length <= kMax32 ? static_cast<std::uint32_t>(length) : 0;
+    written = static_cast<std::uint32_t>(std::min(count, kMax32));
+    return result;
 }
 
 int CHttp::httpGet(const std::string& url, const std::string& headers, std::string& finalUrl,
@@ -353,6 +366,12 @@ int CHttp::httpHeader(const std::string& url, const std::string& headers, std::s
 int CHttp::httpGetFile(const std::string& url, const std::string& headers, const std::string& file,
                        std::uint32_t& contentLength, std::uint32_t& written, int& code,
                        std::string& text) {
+    return FileRequest32("GET", url, headers, "", file, contentLength, written, code, text);
+}
+
+int CHttp::httpGetFile64(const std::string& url, const std::string& headers,
+                         const std::string& file, std::uint64_t& contentLength,
+                         std::uint64_t& written, int& code, std::string& text) {
     return FileRequest("GET", url, headers, "", file, contentLength, written, code, text);
 }
 
@@ -360,6 +379,13 @@ int CHttp::httpPostFile(const std::string& url, const std::string& headers,
                         const std::string& form, const std::string& file,
                         std::uint32_t& contentLength, std::uint32_t& written, int& code,
                         std::string& text) {
+    return FileRequest32("POST", url, headers, form, file, contentLength, written, code, text);
+}
+
+int CHttp::httpPostFile64(const std::string& url, const std::string& headers,
+                          const std::string& form, const std::string& file,
+                          std::uint64_t& contentLength, std::uint64_t& written, int& code,
+                          std::string& text) {
     return FileRequest("POST", url, headers, form, file, contentLength, written, code, text);
 }
 

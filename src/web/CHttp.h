@@ -81,13 +81,21 @@ public:
     int httpHeader(const std::string& url, const std::string& headers, std::string& body,
                    int& code, std::string& text);
     // The counters are the caller's: bytes written are added, the content
-    // length is written only when the reply names one.
+    // length is written only when the reply names one. The 32-bit counters
+    // never wrap: written stops at 4294967295 and a length that does not
+    // fit reads 0 (unknown); use the 64-bit forms for files of 4 GiB and more.
     int httpGetFile(const std::string& url, const std::string& headers, const std::string& file,
                     std::uint32_t& contentLength, std::uint32_t& written, int& code,
                     std::string& text);
     int httpPostFile(const std::string& url, const std::string& headers, const std::string& form,
                      const std::string& file, std::uint32_t& contentLength,
                      std::uint32_t& written, int& code, std::string& text);
+    int httpGetFile64(const std::string& url, const std::string& headers, const std::string& file,
+                      std::uint64_t& contentLength, std::uint64_t& written, int& code,
+                      std::string& text);
+    int httpPostFile64(const std::string& url, const std::string& headers, const std::string& form,
+                       const std::string& file, std::uint64_t& contentLength,
+                       std::uint64_t& written, int& code, std::string& text);
     // Always 0; nothing is asked or changed.
     std::uint32_t httpGetFileLength(const std::string& url, const std::string& headers, int& code,
                                     std::string& text);
@@ -135,15 +143,20 @@ private:
                       const std::string& form, std::string& body, int& code, std::string& text);
     int FileRequest(const std::string& verb, const std::string& url, const std::string& headers,
                     const std::string& form, const std::string& file,
-                    std::uint32_t& contentLength, std::uint32_t& written, int& code,
+                    std::uint64_t& contentLength, std::uint64_t& written, int& code,
                     std::string& text);
+    // The 32-bit form of FileRequest.
+    int FileRequest32(const std::string& verb, const std::string& url, const std::string& headers,
+                      const std::string& form, const std::string& file,
+                      std::uint32_t& contentLength, std::uint32_t& written, int& code,
+                      std::string& text);
     std::string CreateStandardHeader() const;
     // Reply into memory / into a file. Always 1; the outcome is the code.
     int SendRequest(const std::string& verb, const std::string& headers, const std::string& body,
                     std::uint32_t& contentLength, std::uint32_t& read, int& code);
     int SendRequest(const std::string& verb, const std::string& headers, const std::string& body,
-                    const std::string& file, std::uint32_t& contentLength,
-                    std::uint32_t& written, int& code);
+                    const std::string& file, std::uint64_t& contentLength,
+                    std::uint64_t& written, int& code);
     int SplitHeader(std::string raw);
     // The exchange for the current URL: request URL, header lines, proxy,
     // time-outs.

@@ -101,10 +101,10 @@ int RunGet(const HttpOptions& o, bool post) {
     int code = CHttp::kSuccessful;
     std::string text, finalUrl, body;
     if (!o.output.empty()) {
-        std::uint32_t length = 0, written = 0;
+        std::uint64_t length = 0, written = 0;
         Run(http, !o.quiet, [&] {
-            return post ? http.httpPostFile(o.url, "", form, o.output, length, written, code, text)
-                        : http.httpGetFile(o.url, "", o.output, length, written, code, text);
+            return post ? http.httpPostFile64(o.url, "", form, o.output, length, written, code, text)
+                        : http.httpGetFile64(o.url, "", o.output, length, written, code, text);
         });
         if (code == CHttp::kSuccessful && !o.quiet)
             std::fprintf(stderr, "%s: %llu bytes\n", o.output.c_str(),
