@@ -134,6 +134,11 @@ public:
     // default), or to the control connection's peer with the reply's port
     // (true), so a hostile reply cannot send the data to another host.
     bool m_bPassiveUsesControlPeer = false;
+    // Beyond the older client, which always listed in passive mode: listings
+    // (LIST, NLST, and the size lookup that falls back on LIST) take their
+    // data connection in active mode (PORT) when set, as transfers do when
+    // asked to, for servers and networks where passive mode cannot work.
+    bool m_bListingsActive = false;
     // Beyond the older client, for SOCKS proxies that want credentials or
     // take SOCKS5 only: the user and password the proxy asks for (empty:
     // none, as before), and the proxy's refusal of the last data

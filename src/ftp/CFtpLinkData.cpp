@@ -192,19 +192,26 @@ bool CFtpLink::ReadListing(const std::string& path, const char* verb, int comman
     std::string netPath = path;
     FormatPathStringToNet(netPath);
     if (ascii && !Type("A")) return false;
-    if (!SetupPassiveDataChannel()) return false;
+    const bool active = m_bListingsActive;
+    if (!(active ? SetupActiveDataChannel() : SetupPassiveDataChannel())) return false;
+    const auto abandon = [this] {
+        DisconnectDataChannel();
+        DiscardActiveListener();
+        return false;
+    };
     m_nCommand = command;
     const std::string line =
         netPath.empty() ? std::string(verb) + "\r\n" : std::string(verb) + " " + netPath + "\r\n";
-    if (!SendCommand(line)) {
-        DisconnectDataChannel();
-        return false;
-    }
-    if (!CheckStatus() && m_nLastError != kFtpStatusPreliminary) {
-        DisconnectDataChannel();
-        return false;
-    }
+    if (!SendCommand(line)) return abandon();
+    if (!CheckStatus() && m_nLastError != kFtpStatusPreliminary) return abandon();
     m_nCommand = ftp_label::CompletionOf(command);
+    if (active && !AcceptActiveDataChannel()) {
+        // The server reports the failed data connection: that reply is this
+        // command's, not the next one's.
+        if (m_arrReplyQueue.empty()) ReadString();
+        CheckStatus();
+        return abandon();
+    }
     m_arrListing.clear();
 
     // Every CR or LF ends a line; empty lines add nothing; '/' becomes '\'.

@@ -1,10 +1,14 @@
 #include "Transcript.h"
 
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -107,8 +111,27 @@ struct Received {
 
 // Runs one connection's lines. The client's lines are read with the peer
 // side's own tag ('C' for both peers: it is what the client sends).
+// Active-mode FTP: connects to the loopback address a PORT line names and
+// sends the bytes there. False when the line names no loopback address.
+bool Dial(const std::string& portLine, const std::string& bytes) {
+    unsigned h[4], p[2];
+    if (std::sscanf(portLine.c_str(), "PORT %u,%u,%u,%u,%u,%u", &h[0], &h[1], &h[2], &h[3], &p[0],
+                    &p[1]) != 6 || h[0] != 127)
+        return false;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<std::uint16_t>(p[0] * 256 + p[1]));
+    to.sin_addr.s_addr = htonl(h[0] << 24 | h[1] << 16 | h[2] << 8 | h[3]);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
+                    ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    ::close(fd);
+    return ok;
+}
+
 void Serve(PeerConnection& c, const Segment& lines, const Vars& vars, bool lineProtocol,
            const std::string& goodbye, Faults& faults, Received& received) {
+    std::string lastPort;  // the client's last PORT line, for <dial>
     for (const Line& l : lines) {
         const bool command = l.tag[1] == ':' && l.text.size() > 2 && l.text.front() == '<' &&
                              l.text.back() == '>';
@@ -136,6 +159,11 @@ void Serve(PeerConnection& c, const Segment& lines, const Vars& vars, bool lineP
                 std::string bytes = c.ReadToEnd();
                 std::lock_guard<std::mutex> lock(received.mutex);
                 received.buffers[name] = std::move(bytes);
+            } else if (verb == "dial") {
+                std::string rest;
+                std::getline(words >> std::ws, rest);
+                if (!Dial(lastPort, ExpandText(rest, vars)))
+                    faults.Add(l.number, "cannot dial the address of " + Shown(lastPort));
             } else if (verb == "repeat") {
                 int count = 0, ms = 0;
                 std::string rest;
@@ -157,6 +185,7 @@ void Serve(PeerConnection& c, const Segment& lines, const Vars& vars, bool lineP
             c.Write(text);
         } else if (l.tag == "C:") {
             const std::string got = c.ReadLine();
+            if (got.rfind("PORT ", 0) == 0) lastPort = got;
             const bool prefix = !text.empty() && text.back() == '*';
             const bool same = prefix ? got.compare(0, text.size() - 1, text, 0, text.size() - 1) == 0
                                      : got == text;

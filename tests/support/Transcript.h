@@ -17,6 +17,8 @@
 //   S: <drain>                              the peer reads until the client closes
 //   S: <request>                            the peer reads lines up to an empty one
 //   S: <repeat 40 300 x>                    sends "x" 40 times, 300 ms apart (stops when refused)
+//   S: <dial TEXT>                          connects to the address of the client's last PORT
+//                                           line and sends TEXT there (FTP active mode)
 //   S: <next>                               ends this connection: the lines after it serve the next one
 //   D: ... D~ ...                           the same on the data peer (a second listener)
 //   D: <recv up>                            the data peer reads to the end into `up`

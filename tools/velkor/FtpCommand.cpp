@@ -129,6 +129,7 @@ std::unique_ptr<Session> Connect(const FtpOptions& o, const FtpUrl& url, int& ex
     }
     ftp->SetTimeouts(o.timeout);
     ftp->m_bPassiveUsesControlPeer = !o.pasvReplyAddress;
+    ftp->m_bListingsActive = o.active;
     if (!ftp->Login(url.host, url.port, url.user, url.password, o.account, o.fwHost, o.fwUser,
                     o.fwPassword, o.fwPort, o.logonType)) {
         if (ftp->m_nLastReply == 530 || ftp->m_nLastReply == 332) {
@@ -399,8 +400,8 @@ void AddFtpCommand(CLI::App& app, int& exitCode) {
         "Exit codes: 0 done, 2 usage, 3 connection failed, 5 transfer failed,\n"
         "6 not found, 7 refused by the server, 8 logon refused, 130 interrupted.");
     ftp->add_flag("--active", o->active,
-                  "Active mode (PORT) instead of passive (PASV) for get and put;\n"
-                  "listings (ls, rm -r) always use passive mode");
+                  "Active mode (PORT) instead of passive (PASV) for every data\n"
+                  "connection: get, put, listings (ls, rm -r) and size lookups");
     ftp->add_flag("-q,--quiet", o->quiet, "No progress bar");
     ftp->add_flag("--pasv-use-reply-address", o->pasvReplyAddress,
                   "Passive mode: connect to the host the server's 227 reply names\n"
