@@ -119,6 +119,9 @@ bool CFtpSite::RefreshDir(const std::string& path) {
 
 bool CFtpSite::CreateDir(std::string path) {
     path = WithoutTrailingBackslashes(path);
+    // A server path ("/srv/new") is made as it is; the tree shows it when
+    // its folder is listed.
+    if (!path.empty() && path[0] == '/') return CFtp::CreateDir(path);
     const std::size_t cut = path.find_last_of('\\');
     if (cut == std::string::npos) return false;
     const std::string parent = path.substr(0, cut), name = path.substr(cut + 1);

@@ -213,8 +213,8 @@ void CBrowseFolderDlg::OnOK() {
         }
         if (EndIfClosed()) return;
         if (!created) {
+            // The dialog stays: the user may correct the folder or cancel.
             XMessageBox(this, LibraryQString(IDS_CANNOT_CREATE_FOLDER));
-            LogoutAndEnd(IDCANCEL);
             return;
         }
     }

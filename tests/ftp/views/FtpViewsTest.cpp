@@ -242,6 +242,17 @@ TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
     ASSERT_EQ(boxes.m_seen.size(), 1u);
     EXPECT_EQ(boxes.m_seen[0].text, LibraryQString(IDS_NO_FOLDER_CHOSEN));
     EXPECT_TRUE(dialog.isVisible());
+    // A server path is made as it is; one that cannot be made keeps the
+    // dialog open after saying so.
+    edit->setText("/alpha/full");
+    dialog.OnCreateFolder();
+    EXPECT_TRUE(fs::is_directory(root / "alpha" / "full"));
+    edit->setText("/missing/deeper");
+    QTest::mouseClick(ok, Qt::LeftButton);
+    ASSERT_EQ(boxes.m_seen.size(), 3u);
+    EXPECT_EQ(boxes.m_seen[2].text, LibraryQString(IDS_CANNOT_CREATE_FOLDER));
+    EXPECT_TRUE(dialog.isVisible());
+    boxes.m_seen.resize(1);
     edit->setText("alpha\\made");
     QTest::mouseClick(ok, Qt::LeftButton);
     ASSERT_EQ(boxes.m_seen.size(), 2u);
