@@ -30,6 +30,27 @@ CPop3::~CPop3() {
     Disconnect();
 }
 
+const char* CPop3::ErrorText(int code) {
+    switch (code) {
+        case 0: return "no error";
+        case kErrNoMemory: return "out of memory";
+        case kErrSocket: return "the connection failed or the server stopped answering";
+        case kErrLineBreak: return "the user name or password holds a line break";
+        case kErrConnect: return "not connected or not logged on";
+        case kErrTooLarge: return "the reply is larger than the size bound";
+        default: return "unknown error";
+    }
+}
+
+std::string CPop3::GetErrorText() const {
+    std::string text = ErrorText(m_nLastError);
+    if ((m_nLastError == kErrSocket || m_nLastError == kErrConnect) && m_nLastWSAError != 0)
+        text += std::string(": ") + SocketErrorText(m_nLastWSAError);
+    const std::size_t eol = m_strLastReply.find("\r\n");
+    if (!m_strLastReply.empty()) text += " (the server said: " + m_strLastReply.substr(0, eol) + ")";
+    return text;
+}
+
 void CPop3::SetServerProperties(const char* server, unsigned int port) {
     if (!server) return;
     m_strServer = server;

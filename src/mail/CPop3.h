@@ -73,6 +73,11 @@ public:
     int Delete(int index);
     int GetLastError() const { return m_nLastError; }
     int GetLastWSAError() const { return m_nLastWSAError; }
+    // A short sentence for an error code ("unknown error" for others).
+    static const char* ErrorText(int code);
+    // The last error as a sentence: its text, the socket's cause where the
+    // connection failed, and the server's last reply where there is one.
+    std::string GetErrorText() const;
     // The last status line, for messages to users.
     const std::string& GetLastReply() const { return m_strLastReply; }
     // The size bound of one reply (message, header or listing), which is

@@ -108,6 +108,33 @@ CSmtp::CSmtp() : m_Reply{{250, kErrReply}, {220, kErrConnect}, {354, kErrData}, 
 
 CSmtp::~CSmtp() { Disconnect(); }
 
+const char* CSmtp::ErrorText(int code) {
+    switch (code) {
+        case 0: return "no error";
+        case kErrNoMemory: return "out of memory";
+        case kErrSocket: return "the connection failed or the server stopped answering";
+        case kErrGreeting: return "the server refused the connection";
+        case kErrConnect: return "not connected to the server";
+        case kErrSend: return "a command could not be sent";
+        case kErrAuth: return "the server refused the user name or password";
+        case kErrReply: return "the server refused the command";
+        case kErrData: return "the server refused to take the mail";
+        case kErrQuit: return "the server did not end the session properly";
+        case kErrLineBreak: return "an address, user name or password holds a line break";
+        default: return "unknown error";
+    }
+}
+
+std::string CSmtp::GetErrorText() const {
+    std::string text = ErrorText(m_nLastError);
+    if ((m_nLastError == kErrSocket || m_nLastError == kErrConnect) && m_nLastWSAError != 0)
+        text += std::string(": ") + SocketErrorText(m_nLastWSAError);
+    const std::size_t eol = m_strLastReply.find("\r\n");
+    if (!m_strLastReply.empty()) text += " (the server said: " + m_strLastReply.substr(0, eol) + ")";
+    return text;
+}
+
+
 void CSmtp::SetServerProperties(std::string server, unsigned int port, int auth,
                                 const std::string& user, const std::string& password) {
     m_strServer = std::move(server);

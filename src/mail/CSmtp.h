@@ -83,6 +83,11 @@ public:
     int Disconnect();
     int GetLastError() const { return m_nLastError; }
     int GetLastWSAError() const { return m_nLastWSAError; }
+    // A short sentence for an error code ("unknown error" for others).
+    static const char* ErrorText(int code);
+    // The last error as a sentence: its text, the socket's cause where the
+    // connection failed, and the server's last reply where there is one.
+    std::string GetErrorText() const;
     // The last reply's lines (CR LF between them), for messages to users.
     const std::string& GetLastReply() const { return m_strLastReply; }
 

@@ -361,22 +361,33 @@ int RunSend(const SendOptions& o) {
     } else if (const int code = BuildMessage(o.compose, mail, "send")) {
         return code;
     }
+    {
+        // A mail without a sender or recipients would only be refused by the
+        // server after the connection: say so before.
+        CMailMessage check;
+        const std::size_t blank = mail.find("\r\n\r\n");
+        check.m_strMailText = blank == std::string::npos ? mail + "\r\n\r\n" : mail.substr(0, blank + 4);
+        check.AnalyseMailMessage();
+        const int recipients = check.GetRecipientNum(CMailMessage::kTo) +
+                               check.GetRecipientNum(CMailMessage::kCc) +
+                               check.GetRecipientNum(CMailMessage::kBcc);
+        if (check.GetMailFrom().empty() || recipients == 0) {
+            std::fprintf(stderr, "velkor mail send: the mail has no %s field; nothing was sent\n",
+                         check.GetMailFrom().empty() ? "From" : "To, Cc or Bcc");
+            return kExitInput;
+        }
+    }
     CSmtp smtp;
     smtp.SetServerProperties(url.host, static_cast<unsigned int>(url.port), url.user.empty() ? 0 : 1,
                              url.user, url.password);
     if (!smtp.Connect()) {
         const int e = smtp.GetLastError();
-        std::fprintf(stderr, "velkor mail send: %s:%d: %s%s\n", url.host.c_str(), url.port,
-                     e == CSmtp::kErrAuth ? "the server refused the user name or password"
-                     : e == CSmtp::kErrGreeting ? "the server refused the connection"
-                     : e == CSmtp::kErrLineBreak ? "the user name or password holds a line break"
-                     : e == CSmtp::kErrReply ? "the server refused the greeting"
-                                             : SocketErrorText(smtp.GetLastWSAError()).c_str(),
-                     ReplyText(e == CSmtp::kErrConnect || e == CSmtp::kErrSocket ? ""
-                                                                               : smtp.GetLastReply()).c_str());
+        std::fprintf(stderr, "velkor mail send: %s:%d: %s\n", url.host.c_str(), url.port,
+                     Printable(smtp.GetErrorText()).c_str());
         return e == CSmtp::kErrAuth ? kExitLogon
                : e == CSmtp::kErrConnect || e == CSmtp::kErrSocket ? kExitConnect
-                                                                    : kExitRefused;
+               : e == CSmtp::kErrLineBreak ? kExitUsage
+                                           : kExitRefused;
     }
     std::uint32_t sent = 0;
     const std::size_t size = mail.size();
@@ -387,18 +398,14 @@ int RunSend(const SendOptions& o) {
     }
     if (!ok) {
         const int e = smtp.GetLastError();
-        std::fprintf(stderr, "velkor mail send: %s%s\n",
-                     e == CSmtp::kErrLineBreak ? "an address in the mail holds a line break"
-                     : e == CSmtp::kErrReply || e == CSmtp::kErrData ? "the server refused the mail"
-                                                                     : "the connection failed",
-                     ReplyText(smtp.GetLastReply()).c_str());
+        std::fprintf(stderr, "velkor mail send: %s\n", Printable(smtp.GetErrorText()).c_str());
         smtp.Disconnect();
         return e == CSmtp::kErrReply || e == CSmtp::kErrData ? kExitRefused
                : e == CSmtp::kErrLineBreak                   ? kExitUsage
                                                              : kExitTransfer;
     }
-    // The text as it went out: without its Bcc fields, dots stuffed.
-    std::printf("sent %zu bytes%s\n", mail.size(), ReplyText(smtp.GetLastReply()).c_str());
+    // The count is of the text as it went out: without its Bcc fields, dots stuffed.
+    std::printf("sent %u bytes%s\n", sent, Printable(ReplyText(smtp.GetLastReply())).c_str());
     smtp.Disconnect();
     return kExitOk;
 }
@@ -434,16 +441,15 @@ int RunFetch(const FetchOptions& o) {
     }
     CPop3 pop(url.host.c_str(), static_cast<unsigned int>(url.port));
     if (!pop.Connect()) {
-        std::fprintf(stderr, "velkor mail fetch: %s:%d: %s%s\n", url.host.c_str(), url.port,
-                     SocketErrorText(pop.GetLastWSAError()).c_str(),
-                     ReplyText(pop.GetLastReply()).c_str());
+        std::fprintf(stderr, "velkor mail fetch: %s:%d: %s\n", url.host.c_str(), url.port,
+                     Printable(pop.GetErrorText()).c_str());
         return kExitConnect;
     }
     if (!pop.Login(url.user.c_str(), url.password.c_str())) {
         const bool loggedIn = pop.m_bLoggedIn;
         std::fprintf(stderr, "velkor mail fetch: %s%s\n",
                      loggedIn ? "the mailbox listing failed" : "the server refused the log-on",
-                     ReplyText(pop.GetLastReply()).c_str());
+                     Printable(ReplyText(pop.GetLastReply())).c_str());
         return loggedIn ? kExitTransfer : kExitLogon;
     }
     const int count = pop.GetMsgCount();
@@ -472,10 +478,8 @@ int RunFetch(const FetchOptions& o) {
             return kExitInterrupted;
         }
         if (!ok) {
-            std::fprintf(stderr, "velkor mail fetch: message %d: %s%s\n", i + 1,
-                         pop.GetLastError() == CPop3::kErrTooLarge ? "larger than the size bound"
-                                                                   : "the server did not send it",
-                         ReplyText(pop.GetLastReply()).c_str());
+            std::fprintf(stderr, "velkor mail fetch: message %d: %s\n", i + 1,
+                         Printable(pop.GetErrorText()).c_str());
             return kExitTransfer;
         }
         const std::string target = o.dir + "/" + SafeFileName(uid + ".eml", i + 1);
@@ -491,7 +495,7 @@ int RunFetch(const FetchOptions& o) {
         // Deleted only once the file is safely written.
         if (o.remove && !pop.Delete(i)) {
             std::fprintf(stderr, "velkor mail fetch: the server did not delete message %d%s\n", i + 1,
-                         ReplyText(pop.GetLastReply()).c_str());
+                         Printable(ReplyText(pop.GetLastReply())).c_str());
             return kExitRefused;
         }
     }
