@@ -133,6 +133,8 @@ HttpServiceReply PerformHttpRequest(const HttpServiceRequest& request) {
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &x);
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 256L * 1024);
+    char detail[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, detail);
 
     curl_multi_add_handle(multi.get(), e);
     CURLcode result = CURLE_OK;
@@ -185,7 +187,10 @@ HttpServiceReply PerformHttpRequest(const HttpServiceRequest& request) {
     else if (result == CURLE_OPERATION_TIMEDOUT) reply.outcome = HttpServiceReply::kTimedOut;
     else reply.outcome = HttpServiceReply::kFailed;
     if (reply.outcome != HttpServiceReply::kDone && result != CURLE_OK)
-        reply.error = curl_easy_strerror(result);
+        reply.error = detail[0] ? detail : curl_easy_strerror(result);
+    reply.unreachable = result == CURLE_COULDNT_CONNECT || result == CURLE_COULDNT_RESOLVE_HOST ||
+                        result == CURLE_COULDNT_RESOLVE_PROXY;
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, nullptr);
     return reply;
 }
 

@@ -50,6 +50,7 @@ struct HttpServiceReply {
     std::string effectiveUrl;
     long long contentLength = -1;    // -1 when the reply names none
     std::string error;               // libcurl's text for a failure
+    bool unreachable = false;        // the host or proxy could not be resolved or reached
 };
 
 HttpServiceReply PerformHttpRequest(const HttpServiceRequest& request);

@@ -215,6 +215,14 @@ HttpServiceRequest CHttp::MakeRequest(const std::string& verb, const std::string
 }
 
 int CHttp::CodeOf(const HttpServiceReply& reply) {
+    // The last status line (a followed redirect leaves its own first).
+    const std::size_t last = reply.rawHeaders.rfind("\r\nHTTP/");
+    const std::size_t from = last == std::string::npos ? 0 : last + 2;
+    m_strLastStatusLine = reply.rawHeaders.compare(from, 5, "HTTP/") == 0
+                              ? reply.rawHeaders.substr(from, reply.rawHeaders.find("\r\n", from) - from)
+                              : std::string();
+    m_strLastError = reply.error;
+    m_bLastUnreachable = reply.unreachable;
     switch (reply.outcome) {
         case HttpServiceReply::kTimedOut: return kTimedOut;
         case HttpServiceReply::kDone: break;
@@ -305,6 +313,9 @@ int CHttp::SendRequest(const std::string& verb, const std::string& headers,
 int CHttp::MemoryRequest(const std::string& verb, const std::string& url,
                          const std::string& headers, const std::string& form, std::string& body,
                          int& code, std::string& text) {
+    m_strLastStatusLine.clear();
+    m_strLastError.clear();
+    m_bLastUnreachable = false;
     if (!AnalyseURL(url, code)) return 0;
     code = kSuccessful;
     std::uint32_t length = 0, read = 0;
@@ -320,6 +331,9 @@ int CHttp::FileRequest(const std::string& verb, const std::string& url, const st
                        const std::string& form, const std::string& file,
                        std::uint64_t& contentLength, std::uint64_t& written, int& code,
                        std::string& text) {
+    m_strLastStatusLine.clear();
+    m_strLastError.clear();
+    m_bLastUnreachable = false;
     if (!AnalyseURL(url, code)) return 0;
     if (file.empty()) {
         code = kInvalidParameter;

@@ -135,6 +135,13 @@ public:
     int m_nStallTimeout = kDefaultStallTimeout;
     int m_bAllowHttps = 0;
     std::string m_strCaFile;
+    // Beyond the documented members, so that callers can say what happened
+    // instead of "Connection failed": the last request's status line ("" when
+    // no reply came), libcurl's text of its failure ("" when it did not
+    // fail below HTTP), and whether the host or proxy could not be reached.
+    std::string m_strLastStatusLine;
+    std::string m_strLastError;
+    bool m_bLastUnreachable = false;
 
 private:
     int AnalyseURL(const std::string& url, int& code);
@@ -163,7 +170,8 @@ private:
     HttpServiceRequest MakeRequest(const std::string& verb, const std::string& headers,
                                    const std::string& body) const;
     // The code of a finished exchange: 0 for a status below 400.
-    static int CodeOf(const HttpServiceReply& reply);
+    // The result code of a reply; also keeps its status line and failure text.
+    int CodeOf(const HttpServiceReply& reply);
 
     std::string m_strScheme = "http";
 };

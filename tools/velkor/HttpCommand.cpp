@@ -1,8 +1,11 @@
 // velkor http: GET, HEAD and POST through the library's HTTP client.
 #include <unistd.h>
 
-#include <functional>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <memory>
@@ -10,6 +13,7 @@
 #include "Commands.h"
 #include "Interruptible.h"
 #include "Progress.h"
+#include "TerminalText.h"
 #include "platform/LocalFile.h"
 #include "web/CHttp.h"
 
@@ -21,26 +25,42 @@ struct HttpOptions {
     std::string url, output, data, user, proxy, proxyUser, caFile;
     int timeout = 0;
     bool quiet = false;
+    bool fail = false;
 };
 
-// The exit code of a result code; the table is in the command's help.
-int ExitCodeOf(int code) {
+// Exit code of a reply status of 400 or more with --fail (as curl's).
+constexpr int kExitHttpStatus = 22;
+
+// The status code of a status line ("HTTP/1.1 404 Not Found"), 0 when none.
+int StatusOf(const std::string& line) {
+    const std::size_t blank = line.find(' ');
+    return blank == std::string::npos ? 0 : std::atoi(line.c_str() + blank + 1);
+}
+
+// The exit code of a request's outcome; the table is in the command's help.
+int ExitCodeOf(const CHttp& http, int code, bool fail) {
+    const int status = StatusOf(http.m_strLastStatusLine);
     switch (code) {
         case CHttp::kSuccessful: return kExitOk;
         case CHttp::kInvalidUrl:
         case CHttp::kInvalidParameter: return kExitUsage;
         case CHttp::kTimedOut: return kExitTimedOut;
-        case CHttp::kNotFound: return kExitNotFound;
-        case CHttp::kNotAuthorized: return kExitLogon;
         case CHttp::kDiskError: return kExitWrite;
-        default: return kExitTransfer;
+        default: break;
     }
+    if (status >= 400) {
+        if (fail) return kExitHttpStatus;
+        if (status == 401 || status == 403 || status == 407) return kExitLogon;
+        return status == 404 ? kExitNotFound : kExitTransfer;
+    }
+    return http.m_bLastUnreachable ? kExitConnect : kExitTransfer;
 }
 
 constexpr const char* kExitHelp =
-    "Exit codes: 0 done; 2 invalid URL or argument; 5 connection failed or refused (status "
-    "400 and more but 403, 404, 407); 6 not found (404); 8 not authorized (403, 407); 11 "
-    "the file cannot be written; 12 timed out; 130 interrupted.";
+    "Exit codes: 0 done; 2 invalid URL or argument; 3 the host or proxy cannot be reached; 5 "
+    "the transfer failed, or a status of 400 and more but those below; 6 not found (404); 8 not "
+    "authorized (401, 403, 407); 11 the output file cannot be written; 12 timed out; 22 a "
+    "status of 400 and more with --fail; 130 interrupted.";
 
 void Configure(CHttp& http, const HttpOptions& o) {
     if (!o.user.empty()) {
@@ -73,13 +93,25 @@ int Run(CHttp& http, bool progressBar, const std::function<int()>& call) {
     return result;
 }
 
-int Report(const char* verb, int code, const std::string& text) {
+// Says why a request failed: the server's status line, libcurl's cause, or
+// what was wrong with the address; the exit code.
+int Report(const char* verb, const CHttp& http, const HttpOptions& o, int code,
+           const std::string& text) {
     if (Interrupted()) {
         std::fprintf(stderr, "velkor http %s: interrupted\n", verb);
         return kExitInterrupted;
     }
-    if (code != CHttp::kSuccessful) std::fprintf(stderr, "velkor http %s: %s\n", verb, text.c_str());
-    return ExitCodeOf(code);
+    if (code == CHttp::kSuccessful) return kExitOk;
+    std::string why = text;
+    const bool web = o.url.rfind("http://", 0) == 0 || o.url.rfind("https://", 0) == 0;
+    if (code == CHttp::kInvalidUrl && !web)
+        why = "only http:// and https:// addresses work";
+    else if (StatusOf(http.m_strLastStatusLine) >= 400)
+        why = "the server answered " + http.m_strLastStatusLine;
+    else if (!http.m_strLastError.empty())
+        why = http.m_strLastError;
+    std::fprintf(stderr, "velkor http %s: %s: %s\n", verb, o.url.c_str(), Printable(why).c_str());
+    return ExitCodeOf(http, code, o.fail);
 }
 
 int WriteBody(const std::string& body) {
@@ -101,6 +133,15 @@ int RunGet(const HttpOptions& o, bool post) {
     int code = CHttp::kSuccessful;
     std::string text, finalUrl, body;
     if (!o.output.empty()) {
+        // The new file goes beside the output: a folder that cannot take it
+        // is said before any request.
+        const std::size_t slash = o.output.rfind('/');
+        const std::string dir = slash == std::string::npos ? "." : o.output.substr(0, slash + 1);
+        if (::access(dir.c_str(), W_OK) != 0) {
+            std::fprintf(stderr, "velkor http %s: cannot write %s: %s\n", verb, o.output.c_str(),
+                         std::strerror(errno));
+            return kExitWrite;
+        }
         std::uint64_t length = 0, written = 0;
         Run(http, !o.quiet, [&] {
             return post ? http.httpPostFile64(o.url, "", form, o.output, length, written, code, text)
@@ -109,13 +150,13 @@ int RunGet(const HttpOptions& o, bool post) {
         if (code == CHttp::kSuccessful && !o.quiet)
             std::fprintf(stderr, "%s: %llu bytes\n", o.output.c_str(),
                          static_cast<unsigned long long>(http.m_nReceived));
-        return Report(verb, code, text);
+        return Report(verb, http, o, code, text);
     }
     Run(http, false, [&] {
         return post ? http.httpPost(o.url, "", form, finalUrl, body, code, text)
                     : http.httpGet(o.url, "", finalUrl, body, code, text);
     });
-    const int exit = Report(verb, code, text);
+    const int exit = Report(verb, http, o, code, text);
     return exit == kExitOk ? WriteBody(body) : exit;
 }
 
@@ -125,7 +166,7 @@ int RunHead(const HttpOptions& o) {
     int code = CHttp::kSuccessful;
     std::string text, body;
     Run(http, false, [&] { return http.httpHeader(o.url, "", body, code, text); });
-    const int exit = Report("head", code, text);
+    const int exit = Report("head", http, o, code, text);
     if (exit != kExitOk) return exit;
     for (const auto& [name, value] : http.m_arrHeaders) std::printf("%s:%s\n", name.c_str(), value.c_str());
     return kExitOk;
@@ -139,6 +180,7 @@ void AddCommon(CLI::App* cmd, HttpOptions& o) {
     cmd->add_option("--timeout", o.timeout, "Seconds to connect, and without a byte, before giving up");
     cmd->add_option("--ca-file", o.caFile, "CA certificates to trust for https");
     cmd->add_flag("-q,--quiet", o.quiet, "No progress bar");
+    cmd->add_flag("-f,--fail", o.fail, "Exit 22 on a reply status of 400 or more");
     cmd->footer(kExitHelp);
 }
 
