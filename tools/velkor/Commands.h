@@ -20,8 +20,20 @@ enum ExitCode : int {
     kExitExists = 10,   // an output file exists (and replacing it was not asked for)
     kExitWrite = 11,    // an output file cannot be written
     kExitTimedOut = 12, // the server stopped answering
+    kExitHttpStatus = 22,  // http with --fail: a reply status of 400 or more
     kExitInterrupted = 130,
 };
+
+// The table above for --help and the README, one for every command.
+inline constexpr const char* kExitCodesHelp =
+    "Exit codes (all commands):\n"
+    "   0 done                              8 logon refused (user, password; HTTP 401/403/407)\n"
+    "   2 usage: bad argument or address    9 an input file cannot be read or is damaged\n"
+    "   3 the server or proxy unreachable  10 an output file exists (use --force)\n"
+    "   4 the proxy refused the handshake  11 an output file cannot be written\n"
+    "   5 sending or receiving failed      12 the server stopped answering\n"
+    "   6 no such file or folder (404)     22 http --fail: a status of 400 or more\n"
+    "   7 the server refused the command  130 interrupted";
 
 void AddSocksCommand(CLI::App& app, int& exitCode);
 void AddEchoCommand(CLI::App& app, int& exitCode);

@@ -28,8 +28,7 @@ struct HttpOptions {
     bool fail = false;
 };
 
-// Exit code of a reply status of 400 or more with --fail (as curl's).
-constexpr int kExitHttpStatus = 22;
+
 
 // The status code of a status line ("HTTP/1.1 404 Not Found"), 0 when none.
 int StatusOf(const std::string& line) {
@@ -56,11 +55,6 @@ int ExitCodeOf(const CHttp& http, int code, bool fail) {
     return http.m_bLastUnreachable ? kExitConnect : kExitTransfer;
 }
 
-constexpr const char* kExitHelp =
-    "Exit codes: 0 done; 2 invalid URL or argument; 3 the host or proxy cannot be reached; 5 "
-    "the transfer failed, or a status of 400 and more but those below; 6 not found (404); 8 not "
-    "authorized (401, 403, 407); 11 the output file cannot be written; 12 timed out; 22 a "
-    "status of 400 and more with --fail; 130 interrupted.";
 
 void Configure(CHttp& http, const HttpOptions& o) {
     if (!o.user.empty()) {
@@ -181,7 +175,7 @@ void AddCommon(CLI::App* cmd, HttpOptions& o) {
     cmd->add_option("--ca-file", o.caFile, "CA certificates to trust for https");
     cmd->add_flag("-q,--quiet", o.quiet, "No progress bar");
     cmd->add_flag("-f,--fail", o.fail, "Exit 22 on a reply status of 400 or more");
-    cmd->footer(kExitHelp);
+    cmd->footer(kExitCodesHelp);
 }
 
 }  // namespace
@@ -189,7 +183,7 @@ void AddCommon(CLI::App* cmd, HttpOptions& o) {
 void AddHttpCommand(CLI::App& app, int& exitCode) {
     CLI::App* http = app.add_subcommand("http", "HTTP requests (GET, HEAD, POST)");
     http->require_subcommand(1);
-    http->footer(kExitHelp);
+    http->footer(kExitCodesHelp);
 
     auto get = std::make_shared<HttpOptions>();
     CLI::App* getCmd = http->add_subcommand("get", "Fetch a resource (to standard output or a file)");

@@ -507,6 +507,7 @@ int RunFetch(const FetchOptions& o) {
 
 void AddMailCommand(CLI::App& app, int& exitCode) {
     CLI::App* mail = app.add_subcommand("mail", "Read and write mail files");
+    mail->footer(kExitCodesHelp);
     mail->require_subcommand(1);
     // Names and texts on the command line and in the terminal are UTF-8.
     const auto useUtf8 = [] {

@@ -6,6 +6,8 @@
 int main(int argc, char** argv) {
     CLI::App app{"velkor - Internet protocol clients on the command line"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "velkor " VELKOR_VERSION);
+    app.footer(velkor::tool::kExitCodesHelp);
     int exitCode = velkor::tool::kExitOk;
     velkor::tool::AddSocksCommand(app, exitCode);
     velkor::tool::AddEchoCommand(app, exitCode);
