@@ -2,13 +2,15 @@
 // transcripts/tool. "> velkor ARGS..." runs the built tool (no shell; the
 // arguments as the transcript splits them) and returns its exit code.
 // Observed: stdout, stderr (what it printed), stdout-has TEXT and
-// stderr-has TEXT (1 when the text is in it).
+// stderr-has TEXT (1 when the text is in it), file-prefix PATH N (its first
+// N bytes), leftovers DIR (partial ".velkor-" files left there).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -57,6 +59,13 @@ public:
         if (name == "stderr") return m_stderr;
         if (name == "stdout-has") return Str(m_stdout.find(a.at(0)) != std::string::npos);
         if (name == "stderr-has") return Str(m_stderr.find(a.at(0)) != std::string::npos);
+        if (name == "file-prefix") return Slurp(a.at(0)).substr(0, std::stoul(a.at(1)));
+        if (name == "leftovers") {  // partial files the tool left in a folder
+            int count = 0;
+            for (const auto& entry : std::filesystem::directory_iterator(a.at(0)))
+                count += entry.path().filename().string().find(".velkor-") != std::string::npos;
+            return Str(count);
+        }
         throw std::invalid_argument("no observation " + name);
     }
 
