@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -389,8 +390,12 @@ std::vector<std::string> RunTranscript(const std::string& path, const Transcript
                          ("velkor-tx-" + std::to_string(getpid()) + "-" + TranscriptName(path));
     fs::remove_all(tmp);
     fs::create_directories(tmp);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
     Vars vars{{"port", std::to_string(control->Port())}, {"tmp", tmp.string()},
-              {"closedport", std::to_string(FreeLoopbackPort())}};
+              {"closedport", std::to_string(FreeLoopbackPort())},
+              {"year", std::to_string(local.tm_year + 1900)}};
     if (data) {
         const unsigned int p = data->Port();
         vars["dport"] = std::to_string(p);

@@ -30,7 +30,7 @@
 // family's goodbye and counts every other line as an unscripted one (a
 // fault); families without a goodbye read to the end or close. Texts take the escapes \r \n \t \0 \\ \xHH \{ and the expansions
 // {port} (control peer), {dport} and {pasv} (data peer and its 227 reply),
-// {closedport} (a loopback port where nothing listens),
+// {closedport} (a loopback port where nothing listens), {year} (this year),
 // {tmp} (a folder of the case), {N*c} (N times c) and {A:B#} (bytes A to B
 // of the counting pattern i*7+3).
 //
