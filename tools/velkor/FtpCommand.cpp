@@ -3,8 +3,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -86,7 +89,11 @@ int Fail(const char* what, const CFtp& ftp, int code) {
 // Exit code for a refused command: 550 is "not found" where the command
 // needs an existing file, the rest "refused".
 int RefusalCode(const CFtp& ftp, bool notFoundOn550 = true) {
-    return ftp.m_nLastReply == 550 && notFoundOn550   ? kExitNotFound
+    // "550 Is a directory" names something that is there.
+    std::string reply = text::AsciiLowered(ftp.GetLastMessage());
+    const bool folder = reply.find("is a directory") != std::string::npos ||
+                        reply.find("not a plain file") != std::string::npos;
+    return ftp.m_nLastReply == 550 && notFoundOn550 && !folder ? kExitNotFound
            : ftp.m_nLastError == kFtpStatusConnection ? kExitConnect
                                                       : kExitRefused;
 }
@@ -142,8 +149,8 @@ std::unique_ptr<Session> Connect(const FtpOptions& o, const FtpUrl& url, int& ex
         } else if (ftp->GetLastMessage().empty()) {
             // No reply at all: the server (or the proxy) was not reached.
             const int err = GetLastSocketError();
-            std::fprintf(stderr, "velkor ftp: cannot reach %s:%d: %s (socket error %d)\n",
-                         url.host.c_str(), url.port, SocketErrorText(err).c_str(), err);
+            std::fprintf(stderr, "velkor ftp: cannot reach %s:%d: %s\n", url.host.c_str(),
+                         url.port, SocketErrorText(err).c_str());
             exitCode = kExitConnect;
         } else {
             exitCode = Fail("logon", *ftp, kExitConnect);
@@ -221,10 +228,56 @@ int CheckCompletion(const char* what, const FtpSession& ftp) {
     return Fail(what, ftp, kExitTransfer);
 }
 
-int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote) {
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote, bool report = true);
+
+// "get URL -": the file goes through a private temporary file to standard
+// output, which is written only once the whole file came.
+int RunGetToStdout(FtpSession& ftp, FtpOptions o, const std::string& remote) {
+    const char* dir = std::getenv("TMPDIR");
+    std::string temp = std::string(dir && *dir ? dir : "/tmp") + "/velkor-get-XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        std::fprintf(stderr, "velkor ftp get: cannot make a temporary file: %s\n", std::strerror(errno));
+        return kExitWrite;
+    }
+    ::close(fd);
+    o.second = temp;
+    o.quiet = true;
+    const int code = RunGet(ftp, o, remote, false);
+    bool written = true;
+    if (code == kExitOk) {
+        LocalFile in;
+        char buf[64 * 1024];
+        written = in.OpenForReading(temp);
+        for (long n; written && (n = in.Read(buf, sizeof buf)) > 0;)
+            written = std::fwrite(buf, 1, static_cast<std::size_t>(n), stdout) == static_cast<std::size_t>(n);
+        written = written && std::fflush(stdout) == 0;
+    }
+    std::remove(temp.c_str());
+    if (!written) {
+        std::fprintf(stderr, "velkor ftp get: cannot write to standard output\n");
+        return kExitWrite;
+    }
+    return code;
+}
+
+int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote, bool report) {
     std::string local = o.second.empty() ? FtpSession::NameOf(remote) : o.second;
-    if (local.empty()) {
-        std::fprintf(stderr, "velkor ftp get: name the local file\n");
+    // A folder as the target takes the file under its remote name, as cp does.
+    if (!local.empty() && (local.back() == '/' || IsFolder(local))) {
+        if (!IsFolder(local)) {
+            std::fprintf(stderr, "velkor ftp get: %s: no such folder\n", local.c_str());
+            return kExitWrite;
+        }
+        local += (local.back() == '/' ? "" : "/") + FtpSession::NameOf(remote);
+    }
+    if (local.empty() || FtpSession::NameOf(remote).empty()) {
+        std::fprintf(stderr, "velkor ftp get: name the remote file and the local one\n");
         return kExitUsage;
     }
     const std::uint64_t size = ftp.GetFileLength64(remote);
@@ -297,7 +350,7 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote) {
         }
         if (!keep) std::remove(fresh.c_str());
     }
-    if (code != kExitOk) return code;
+    if (code != kExitOk || !report) return code;
     std::printf("got %s: %llu bytes%s\n", local.c_str(),
                 static_cast<unsigned long long>(transferred),
                 offset ? (" (resumed at " + std::to_string(offset) + ")").c_str() : "");
@@ -306,12 +359,20 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote) {
 
 int RunPut(FtpSession& ftp, const FtpOptions& o, const std::string& local,
            const std::string& remote) {
-    const auto localSize = LocalFileSize(local);
-    const std::uint64_t size = localSize.value_or(0);
-    if (!localSize) {
-        std::fprintf(stderr, "velkor ftp put: cannot read %s\n", local.c_str());
+    if (IsFolder(local)) {
+        std::fprintf(stderr, "velkor ftp put: %s is a folder; put sends one file\n", local.c_str());
         return kExitUsage;
     }
+    // A file that cannot be read is said as such, before any server reply
+    // could be taken for the cause.
+    LocalFile probe;
+    const auto localSize = LocalFileSize(local);
+    const std::uint64_t size = localSize.value_or(0);
+    if (!localSize || !probe.OpenForReading(local)) {
+        std::fprintf(stderr, "velkor ftp put: cannot read %s: %s\n", local.c_str(), std::strerror(errno));
+        return kExitInput;
+    }
+    probe.Close();
     std::uint64_t offset = 0;
     if (o.resume) offset = ftp.GetFileLength64(remote);
     if (o.resume && offset >= size && size != 0) {
@@ -354,7 +415,7 @@ int Run(const std::string& command, const FtpOptions& o) {
     const std::string path = ftp->ServerPath(url.path);
 
     if (command == "ls") return RunList(*ftp, path);
-    if (command == "get") return RunGet(*ftp, o, path);
+    if (command == "get") return o.second == "-" ? RunGetToStdout(*ftp, o, path) : RunGet(*ftp, o, path);
     if (command == "put") return RunPut(*ftp, o, o.url, path);
     if (command == "size") {
         const std::uint64_t size = ftp->GetFileLength64(path);
@@ -366,7 +427,10 @@ int Run(const std::string& command, const FtpOptions& o) {
         return kExitOk;
     }
     if (command == "mv") {
-        const std::string to = ftp->ServerPath(o.second);
+        // A bare new name stays in the same folder.
+        const std::string to = o.second.find('/') == std::string::npos
+                                   ? text::JoinServerPath(ftp->DirOf(path), o.second)
+                                   : ftp->ServerPath(o.second);
         if (ftp->DirOf(path) != ftp->DirOf(to)) {
             std::fprintf(stderr, "velkor ftp: mv renames within one directory only\n");
             return kExitUsage;
