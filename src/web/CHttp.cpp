@@ -189,9 +189,12 @@ std::string CHttp::CreateStandardHeader() const {
 }
 
 HttpServiceRequest CHttp::MakeRequest(const std::string& verb, const std::string& headers,
-                                      const std::string& body) const {
+                                      bool fileForm, const std::string& body) const {
     HttpServiceRequest r;
     r.method = verb;
+    const long redirects = m_nMaxRedirects >= 0 ? m_nMaxRedirects : fileForm ? kMaxRedirects : 0;
+    r.followRedirects = redirects > 0;
+    r.maxRedirects = redirects;
     const bool v6 = m_strServer.find(':') != std::string::npos && m_strServer[0] != '[';
     r.url = m_strScheme + "://" + (v6 ? "[" + m_strServer + "]" : m_strServer) + ":" +
             std::to_string(m_nPort) + m_strObject;
@@ -214,13 +217,15 @@ HttpServiceRequest CHttp::MakeRequest(const std::string& verb, const std::string
     return r;
 }
 
+// The header block of the last reply: followed redirects leave theirs first.
+static std::string LastHeaderBlock(const std::string& raw) {
+    const std::size_t last = raw.rfind("\r\nHTTP/");
+    return last == std::string::npos ? raw : raw.substr(last + 2);
+}
+
 int CHttp::CodeOf(const HttpServiceReply& reply) {
-    // The last status line (a followed redirect leaves its own first).
-    const std::size_t last = reply.rawHeaders.rfind("\r\nHTTP/");
-    const std::size_t from = last == std::string::npos ? 0 : last + 2;
-    m_strLastStatusLine = reply.rawHeaders.compare(from, 5, "HTTP/") == 0
-                              ? reply.rawHeaders.substr(from, reply.rawHeaders.find("\r\n", from) - from)
-                              : std::string();
+    const std::string block = LastHeaderBlock(reply.rawHeaders);
+    m_strLastStatusLine = block.compare(0, 5, "HTTP/") == 0 ? block.substr(0, block.find("\r\n")) : std::string();
     m_strLastError = reply.error;
     m_bLastUnreachable = reply.unreachable;
     switch (reply.outcome) {
@@ -240,7 +245,7 @@ int CHttp::SendRequest(const std::string& verb, const std::string& headers,
                        const std::string& body, std::uint32_t& contentLength,
                        std::uint32_t& read, int& code) {
     m_strResponse.clear();
-    HttpServiceRequest request = MakeRequest(verb, headers, body);
+    HttpServiceRequest request = MakeRequest(verb, headers, false, body);
     m_nReceived = 0;
     m_nExpected = -1;
     request.expectedLength = &m_nExpected;
@@ -264,7 +269,7 @@ int CHttp::SendRequest(const std::string& verb, const std::string& headers,
     }
     if (reply.contentLength >= 0) contentLength = static_cast<std::uint32_t>(reply.contentLength);
     m_strURL = reply.effectiveUrl;
-    SplitHeader(reply.rawHeaders);
+    SplitHeader(LastHeaderBlock(reply.rawHeaders));
     return 1;
 }
 
@@ -282,9 +287,7 @@ int CHttp::SendRequest(const std::string& verb, const std::string& headers,
     const mode_t mode = 0666 & ~CurrentUmask();
     out.SetMode(mode);
     BufferedFileWriter writer(out);
-    HttpServiceRequest request = MakeRequest(verb, headers, body);
-    request.followRedirects = true;
-    request.maxRedirects = kMaxRedirects;
+    HttpServiceRequest request = MakeRequest(verb, headers, true, body);
     std::uint64_t got = 0;
     m_nReceived = 0;
     m_nExpected = -1;
@@ -296,6 +299,10 @@ int CHttp::SendRequest(const std::string& verb, const std::string& headers,
     };
     const HttpServiceReply reply = PerformHttpRequest(request);
     code = CodeOf(reply);
+    if (code == kSuccessful && reply.status / 100 == 3) {
+        code = kConnectionFailed;  // not followed: its Location stays readable
+        SplitHeader(LastHeaderBlock(reply.rawHeaders));
+    }
     const bool saved = code == kSuccessful && writer.Flush() && out.Close() &&
                        std::rename(temp.c_str(), file.c_str()) == 0;
     if (!saved) {

@@ -142,6 +142,13 @@ public:
     std::string m_strLastStatusLine;
     std::string m_strLastError;
     bool m_bLastUnreachable = false;
+    // Beyond the documented members: how many redirects a request follows.
+    // -1 (the default) keeps the documented rule: the file forms follow up to
+    // kMaxRedirects, the memory forms none. 0 follows none, N up to N (a loop
+    // then fails with libcurl's text). The file forms never save the body of
+    // a redirect they did not follow: that is code 3, and the redirect's
+    // header fields (its Location) stay readable with httpGetHeaderField.
+    int m_nMaxRedirects = -1;
 
 private:
     int AnalyseURL(const std::string& url, int& code);
@@ -166,8 +173,8 @@ private:
                     std::uint64_t& written, int& code);
     int SplitHeader(std::string raw);
     // The exchange for the current URL: request URL, header lines, proxy,
-    // time-outs.
-    HttpServiceRequest MakeRequest(const std::string& verb, const std::string& headers,
+    // time-outs, redirects (fileForm: the file forms' default).
+    HttpServiceRequest MakeRequest(const std::string& verb, const std::string& headers, bool fileForm,
                                    const std::string& body) const;
     // The code of a finished exchange: 0 for a status below 400.
     // The result code of a reply; also keeps its status line and failure text.

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
+#include <vector>
 #include <functional>
 #include <iostream>
 #include <iterator>
@@ -21,11 +23,18 @@ namespace velkor::tool {
 
 namespace {
 
+// How many redirects -L follows unless --max-redirs says otherwise.
+constexpr int kDefaultMaxRedirects = 20;
+
 struct HttpOptions {
     std::string url, output, data, user, proxy, proxyUser, caFile;
+    std::vector<std::string> headers;  // -H lines
     int timeout = 0;
+    int maxRedirects = kDefaultMaxRedirects;
     bool quiet = false;
     bool fail = false;
+    bool follow = false;   // -L
+    bool include = false;  // -i
 };
 
 
@@ -56,6 +65,37 @@ int ExitCodeOf(const CHttp& http, int code, bool fail) {
 }
 
 
+// The request's header block when -H lines are given: a caller's block
+// replaces the library's standard one, so Accept, the form's Content-Type and
+// the Basic credentials are added here unless a -H line names them. "" when
+// there are no -H lines (the library's standard block). A line with CR or LF
+// would smuggle further fields: false.
+bool HeaderBlock(const HttpOptions& o, const CHttp& http, bool post, std::string& block) {
+    block.clear();
+    if (o.headers.empty()) return true;
+    auto named = [&](const char* name) {
+        const std::size_t length = std::strlen(name);
+        for (const std::string& line : o.headers)
+            if (line.size() > length && line[length] == ':' && ::strncasecmp(line.c_str(), name, length) == 0)
+                return true;
+        return false;
+    };
+    for (const std::string& line : o.headers) {
+        if (line.find_first_of("\r\n") != std::string::npos || line.find(':') == std::string::npos)
+            return false;
+        block += line + "\r\n";
+    }
+    if (!named("Accept")) block += "Accept: */*\r\n";
+    if (post && !named("Content-Type")) block += "Content-Type: application/x-www-form-urlencoded\r\n";
+    if (!http.m_strUser.empty() && !named("Authorization"))
+        block += "Authorization: Basic " + EncodeTextBase64(http.m_strUser + ":" + http.m_strPassword) + "\r\n";
+    if (!http.m_strProxyUser.empty() && !named("Proxy-authorization"))
+        block += "Proxy-authorization: Basic " +
+                 EncodeTextBase64(http.m_strProxyUser + ":" + http.m_strProxyPassword) + "\r\n";
+    block += "\r\n";
+    return true;
+}
+
 void Configure(CHttp& http, const HttpOptions& o) {
     if (!o.user.empty()) {
         const std::size_t colon = o.user.find(':');
@@ -73,6 +113,7 @@ void Configure(CHttp& http, const HttpOptions& o) {
     // https with certificate checks (the system's CA store or --ca-file).
     http.m_bAllowHttps = 1;
     http.m_strCaFile = o.caFile;
+    http.m_nMaxRedirects = o.follow ? o.maxRedirects : 0;
 }
 
 // Runs a request with Ctrl-C handling and, for files, a progress bar.
@@ -80,7 +121,9 @@ int Run(CHttp& http, bool progressBar, const std::function<int()>& call) {
     Progress progress("get", 0, 0, progressBar && ::isatty(STDERR_FILENO));
     const int result = RunInterruptible(
         [&] {
-            if (progressBar) progress.Update(http.m_nReceived);
+            if (!progressBar) return;
+            if (http.m_nExpected > 0) progress.SetTotal(static_cast<std::uint64_t>(http.m_nExpected));
+            progress.Update(http.m_nReceived);
         },
         call);
     if (progressBar) progress.Finish(http.m_nReceived);
@@ -95,12 +138,23 @@ int Report(const char* verb, const CHttp& http, const HttpOptions& o, int code,
         std::fprintf(stderr, "velkor http %s: interrupted\n", verb);
         return kExitInterrupted;
     }
+    const int status = StatusOf(http.m_strLastStatusLine);
+    if (status / 100 == 3 && !o.follow) {
+        // A redirect not followed is no answer to what was asked.
+        std::string location;
+        http.httpGetHeaderField("Location", location);
+        location.erase(0, location.find_first_not_of(' '));
+        std::fprintf(stderr, "velkor http %s: %s: the server answered %s%s (use -L to follow)\n", verb,
+                     o.url.c_str(), Printable(http.m_strLastStatusLine).c_str(),
+                     location.empty() ? "" : ("; Location: " + Printable(location)).c_str());
+        return kExitTransfer;
+    }
     if (code == CHttp::kSuccessful) return kExitOk;
     std::string why = text;
     const bool web = o.url.rfind("http://", 0) == 0 || o.url.rfind("https://", 0) == 0;
     if (code == CHttp::kInvalidUrl && !web)
         why = "only http:// and https:// addresses work";
-    else if (StatusOf(http.m_strLastStatusLine) >= 400)
+    else if (status >= 400)
         why = "the server answered " + http.m_strLastStatusLine;
     else if (!http.m_strLastError.empty())
         why = http.m_strLastError;
@@ -108,7 +162,15 @@ int Report(const char* verb, const CHttp& http, const HttpOptions& o, int code,
     return ExitCodeOf(http, code, o.fail);
 }
 
-int WriteBody(const std::string& body) {
+// The status line and header fields as they came, then a blank line.
+void PrintHeader(const CHttp& http) {
+    std::printf("%s\n", http.m_strLastStatusLine.c_str());
+    for (const auto& [name, value] : http.m_arrHeaders) std::printf("%s:%s\n", name.c_str(), value.c_str());
+    std::printf("\n");
+}
+
+int WriteBody(const CHttp& http, const HttpOptions& o, const std::string& body) {
+    if (o.include) PrintHeader(http);
     std::fwrite(body.data(), 1, body.size(), stdout);
     return std::fflush(stdout) == 0 ? kExitOk : kExitWrite;
 }
@@ -124,6 +186,11 @@ int RunGet(const HttpOptions& o, bool post) {
     }
     CHttp http;
     Configure(http, o);
+    std::string headers;
+    if (!HeaderBlock(o, http, post, headers)) {
+        std::fprintf(stderr, "velkor http %s: a -H line must be NAME: VALUE on one line\n", verb);
+        return kExitUsage;
+    }
     int code = CHttp::kSuccessful;
     std::string text, finalUrl, body;
     if (!o.output.empty()) {
@@ -138,8 +205,8 @@ int RunGet(const HttpOptions& o, bool post) {
         }
         std::uint64_t length = 0, written = 0;
         Run(http, !o.quiet, [&] {
-            return post ? http.httpPostFile64(o.url, "", form, o.output, length, written, code, text)
-                        : http.httpGetFile64(o.url, "", o.output, length, written, code, text);
+            return post ? http.httpPostFile64(o.url, headers, form, o.output, length, written, code, text)
+                        : http.httpGetFile64(o.url, headers, o.output, length, written, code, text);
         });
         if (code == CHttp::kSuccessful && !o.quiet)
             std::fprintf(stderr, "%s: %llu bytes\n", o.output.c_str(),
@@ -147,22 +214,30 @@ int RunGet(const HttpOptions& o, bool post) {
         return Report(verb, http, o, code, text);
     }
     Run(http, false, [&] {
-        return post ? http.httpPost(o.url, "", form, finalUrl, body, code, text)
-                    : http.httpGet(o.url, "", finalUrl, body, code, text);
+        return post ? http.httpPost(o.url, headers, form, finalUrl, body, code, text)
+                    : http.httpGet(o.url, headers, finalUrl, body, code, text);
     });
     const int exit = Report(verb, http, o, code, text);
-    return exit == kExitOk ? WriteBody(body) : exit;
+    return exit == kExitOk ? WriteBody(http, o, body) : exit;
 }
 
 int RunHead(const HttpOptions& o) {
     CHttp http;
     Configure(http, o);
+    std::string headers;
+    if (!HeaderBlock(o, http, false, headers)) {
+        std::fprintf(stderr, "velkor http head: a -H line must be NAME: VALUE on one line\n");
+        return kExitUsage;
+    }
     int code = CHttp::kSuccessful;
     std::string text, body;
-    Run(http, false, [&] { return http.httpHeader(o.url, "", body, code, text); });
-    const int exit = Report("head", http, o, code, text);
+    Run(http, false, [&] { return http.httpHeader(o.url, headers, body, code, text); });
+    // A redirect's header is the answer to head: it is printed, not refused.
+    HttpOptions shown = o;
+    shown.follow = true;
+    const int exit = Report("head", http, shown, code, text);
     if (exit != kExitOk) return exit;
-    for (const auto& [name, value] : http.m_arrHeaders) std::printf("%s:%s\n", name.c_str(), value.c_str());
+    PrintHeader(http);
     return kExitOk;
 }
 
@@ -175,6 +250,9 @@ void AddCommon(CLI::App* cmd, HttpOptions& o) {
     cmd->add_option("--ca-file", o.caFile, "CA certificates to trust for https");
     cmd->add_flag("-q,--quiet", o.quiet, "No progress bar");
     cmd->add_flag("-f,--fail", o.fail, "Exit 22 on a reply status of 400 or more");
+    cmd->add_option("-H,--header", o.headers, "NAME: VALUE header line to send (repeatable)");
+    cmd->add_flag("-L,--location", o.follow, "Follow redirects (without it a 3xx reply exits 5)");
+    cmd->add_option("--max-redirs", o.maxRedirects, "Redirects -L follows at most (default 20)");
     cmd->footer(kExitCodesHelp);
 }
 
@@ -189,6 +267,7 @@ void AddHttpCommand(CLI::App& app, int& exitCode) {
     CLI::App* getCmd = http->add_subcommand("get", "Fetch a resource (to standard output or a file)");
     AddCommon(getCmd, *get);
     getCmd->add_option("-o,--output", get->output, "File to write (replaced only when complete)");
+    getCmd->add_flag("-i,--include", get->include, "Print the status line and header before the body");
     getCmd->callback([get, &exitCode] { exitCode = RunGet(*get, false); });
 
     auto head = std::make_shared<HttpOptions>();
@@ -201,6 +280,7 @@ void AddHttpCommand(CLI::App& app, int& exitCode) {
     AddCommon(postCmd, *post);
     postCmd->add_option("--data", post->data, "Form body, or @FILE")->required();
     postCmd->add_option("-o,--output", post->output, "File to write the reply into");
+    postCmd->add_flag("-i,--include", post->include, "Print the status line and header before the body");
     postCmd->callback([post, &exitCode] { exitCode = RunGet(*post, true); });
 }
 

@@ -13,6 +13,8 @@ public:
     Progress(std::string label, std::uint64_t total, std::uint64_t start, bool enabled);
     // Redraws at most ten times a second.
     void Update(std::uint64_t done);
+    // The size once it is known (an HTTP reply names it as its body begins).
+    void SetTotal(std::uint64_t total) { m_total = total; }
     // Draws the final state and ends the line.
     void Finish(std::uint64_t done);
 
