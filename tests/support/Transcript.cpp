@@ -62,8 +62,17 @@ Parsed Parse(const std::string& path) {
     std::string text;
     for (int number = 1; std::getline(in, text); ++number) {
         if (!text.empty() && text.back() == '\r') text.pop_back();
+        const int first = number;
+        // " \" at the end: the next line (without its leading blanks) goes on.
+        for (std::string more; text.size() >= 2 && text.compare(text.size() - 2, 2, " \\") == 0 &&
+                               std::getline(in, more);) {
+            ++number;
+            if (!more.empty() && more.back() == '\r') more.pop_back();
+            text.resize(text.size() - 2);
+            text += more.substr(std::min(more.size(), more.find_first_not_of(" \t")));
+        }
         if (text.empty() || text[0] == '#') continue;
-        Line line{number, "", ""};
+        Line line{first, "", ""};
         if (text[0] == '>' || text[0] == '=' || text[0] == '?') {
             line.tag = text.substr(0, 1);
             line.text = text.size() > 2 ? text.substr(2) : "";

@@ -25,6 +25,8 @@
 //   > Call arg "quoted arg" ...             the client makes a call of the family's table
 //   = 1                                     the value the last call returned
 //   ? name [args] value                     an observation equals value (the last word)
+//   > Call "long \                          a line ending in " \" goes on with the next one
+//          text"                            (its leading blanks dropped)
 //
 // When the peer's lines of a connection are done it answers QUIT with the
 // family's goodbye and counts every other line as an unscripted one (a
