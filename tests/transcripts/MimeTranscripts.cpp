@@ -9,16 +9,30 @@
 // Beyond the helpers: "set m_nCount N", "SetActiveCodePage N", "IsLeadByte
 // N", "QpRoundTrip LINE-LENGTH UP-TO" (the first length whose round trip
 // differs, or "ok") and "? matches REGEX 1" (the last result matches).
+//
+// A message: "Analyse TEXT" (AnalyseMailMessage and AnalyseOnDisplay of a
+// new message), "NewMessage", "AnalyseNested N" (N multiparts in one another), the Add...
+// calls of composing, "Compose" (the composed text; "AnalyseComposed" reads
+// it back), "DelMIMEPart N", "DelMailSendTo KIND" (0 To, 1 Cc, 2 Bcc) and
+// "IsAttachment DISPOSITION" (of a new part). Observed on the message:
+// depths, part-count, deepest, body-type, child-num N, first-child N,
+// next-child P C, parent N, content N, text-num, text N, attachment-num,
+// attachment N ("name | length | bytes"), part-num, part-type N, relate-num,
+// relate N ("cid | bytes"), recipient-num KIND, recipient KIND N, mail-from,
+// record (subject | date | message id | priority), news-from,
+// subject-charset, field-count, first-part-type N, mail-text, has TEXT.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <memory>
 #include <map>
 #include <regex>
 #include <stdexcept>
 
 #include "TestFiles.h"
 #include "Transcript.h"
-#include "mail/CMailCommonFunction.h"
+#include "mail/CMailMessage.h"
 #include "platform/CodePage.h"
 
 namespace velkor::test {
@@ -241,27 +255,150 @@ const std::map<std::string, Handler>& Calls() {
     return calls;
 }
 
+// The bytes of a new[] buffer the message handed out (freed here).
+std::string Take(unsigned char* data, std::uint32_t length) {
+    std::string out(data ? reinterpret_cast<const char*>(data) : "", data ? length : 0);
+    delete[] data;
+    return out;
+}
+
 class MimeClient : public TranscriptClient {
 public:
     ~MimeClient() override { SetActiveCodePage(kDefaultCodePage); }
 
     std::string Call(const std::string& name, const Words& a) override {
-        const auto found = Calls().find(name);
-        if (found == Calls().end()) throw std::invalid_argument("no call " + name);
         m_seen.clear();
-        return m_last = found->second(a, m_seen);
+        if (const auto found = Calls().find(name); found != Calls().end()) return m_last = found->second(a, m_seen);
+        return m_last = MessageCall(name, a);
     }
 
     std::string Observe(const std::string& name, const Words& a) override {
         if (name == "matches") return Str(std::regex_match(m_last, std::regex(a.at(0))));
-        const auto found = m_seen.find(name);
-        if (found == m_seen.end()) throw std::invalid_argument("no observation " + name);
-        return found->second;
+        if (const auto found = m_seen.find(name); found != m_seen.end()) return found->second;
+        return MessageObservation(name, a);
     }
 
 private:
+    int Analyse(std::string text) {
+        m_msg = std::make_unique<CMailMessage>();
+        m_msg->m_strMailText = std::move(text);
+        const int r = m_msg->AnalyseMailMessage();
+        m_msg->AnalyseOnDisplay();
+        return r;
+    }
+
+    std::string MessageCall(const std::string& name, const Words& a) {
+        const auto n = [&](std::size_t i) { return std::stoi(a.at(i)); };
+        if (name == "Analyse") return Str(Analyse(a.at(0)));
+        if (name == "AnalyseNested") {
+            // Boundaries b0x, b1x, ...: none is the start of another.
+            std::string text = "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=b0x\r\n\r\n";
+            for (int i = 0; i < n(0); ++i)
+                text += "--b" + Str(i) + "x\r\nContent-Type: multipart/mixed; boundary=b" + Str(i + 1) + "x\r\n\r\n";
+            return Str(Analyse(text + "--b" + a[0] + "x\r\n\r\nleaf\r\n"));
+        }
+        if (name == "AnalyseComposed") return Str(Analyse(m_composed));
+        if (name == "NewMessage") {
+            m_msg = std::make_unique<CMailMessage>();
+            return std::string();
+        }
+        if (name == "IsAttachment") {
+            CMIMEPart part;
+            part.SetDisposition(a.at(0));
+            return Str(part.IsAttachment());
+        }
+        if (!m_msg) m_msg = std::make_unique<CMailMessage>();
+        CMailMessage& m = *m_msg;
+        if (name == "AddMailRoot") return Str(m.AddMailRoot());
+        if (name == "AddMailFrom") return Str(m.AddMailFrom(a.at(0), a.at(1)));
+        if (name == "AddReplyTo") return Str(m.AddReplyTo(a.at(0), a.at(1)));
+        if (name == "AddMailSendTo") return Str(m.AddMailSendTo(n(0), a.at(1), a.at(2)));
+        if (name == "AddSubject") return Str(m.AddSubject(a.at(0), a.at(1)));
+        if (name == "AddMailDate") return Str(m.AddMailDate(a.at(0)));
+        if (name == "AddNewsGuoup") return Str(m.AddNewsGuoup(a.at(0)));
+        if (name == "AddReference") return Str(m.AddReference(a.at(0)));
+        if (name == "AddMailType") return Str(m.AddMailType(a.at(0)));
+        if (name == "AddMailText") return Str(m.AddMailText(a.at(0), a.at(1), a.at(2)));
+        if (name == "AddAttachment") return Str(m.AddAttachment(a.at(0), a.at(1), Bytes(a.at(2)), Size(a.at(2))));
+        if (name == "Compose") return m_composed = m.ComposeMailMessage();
+        if (name == "DelMIMEPart") return Str(m.Body().DelMIMEPart(n(0)));
+        if (name == "DelMailSendTo") return Str(m.DelMailSendTo(n(0)));
+        if (name == "GetMailType") return m.GetMailType();
+        throw std::invalid_argument("no call " + name);
+    }
+
+    std::string MessageObservation(const std::string& name, const Words& a) {
+        if (!m_msg) throw std::invalid_argument("no observation " + name);
+        CMailMessage& m = *m_msg;
+        CMailBody& body = m.Body();
+        const auto n = [&](std::size_t i) { return std::stoi(a.at(i)); };
+        std::string x, y, z;
+        std::uint32_t length = 0;
+        unsigned char* data = nullptr;
+        if (name == "depths" || name == "deepest") {
+            std::string depths;
+            int deepest = 0;
+            for (int i = 0; i < body.GetPartCount(); ++i) {
+                depths += Str(body.GetPart(i)->GetDepth());
+                deepest = std::max(deepest, body.GetPart(i)->GetDepth());
+            }
+            return name == "depths" ? depths : Str(deepest);
+        }
+        if (name == "part-count") return Str(body.GetPartCount());
+        if (name == "body-type") return body.GetBodyType();
+        if (name == "child-num") return Str(body.GetChidlPartNum(n(0)));
+        if (name == "first-child") return Str(body.FindFirstChildPart(n(0)));
+        if (name == "next-child") return Str(body.FindNextChildPart(n(0), n(1)));
+        if (name == "parent") return Str(body.FindParentPart(n(0)));
+        if (name == "first-part-type") return body.GetPart(n(0))->GetFirstPartType();
+        if (name == "content") {
+            body.GetMIMEPart(n(0), data, length);
+            return Take(data, length);
+        }
+        if (name == "text-num") return Str(m.GetTextNum());
+        if (name == "text") {
+            const int r = m.GetMailText(n(0), "", x, y, z);
+            return r ? x : "none";
+        }
+        if (name == "attachment-num") return Str(m.GetAttachmentNum());
+        if (name == "attachment") {
+            if (!m.GetAttachment(n(0), x, y, data, length)) return "none";
+            return x + " | " + Str(length) + " | " + Take(data, length);
+        }
+        if (name == "part-num") return Str(m.GetMailPartNum());
+        if (name == "part-type") return m.GetMailPartType(n(0), x, y) ? x + "/" + y : "none";
+        if (name == "relate-num") return Str(m.GetRelateNum());
+        if (name == "relate") {
+            std::string cid;
+            if (!m.GetRelate(n(0), x, y, cid, data, length)) return "none";
+            return cid + " | " + Take(data, length);
+        }
+        if (name == "recipient-num") return Str(m.GetRecipientNum(n(0)));
+        if (name == "recipient") return m.GetRecipient(n(0), n(1), x, y) ? x : "none";
+        if (name == "mail-from") return m.GetMailFrom();
+        if (name == "record") {
+            CMIDLRec row;
+            m.GetMailHeaderDescription(&row);
+            return row.m_strSubject + " | " + row.m_strDate + " | " + row.m_strMessageId + " | " +
+                   Str(row.m_nPriority);
+        }
+        if (name == "news-from") {
+            CNIDLRec row;
+            m.GetMailHeaderDescription(&row);
+            return row.m_strFrom;
+        }
+        if (name == "subject-charset") return m.Header().m_strSubjectCharset;
+        if (name == "subject-length") return Str(static_cast<unsigned long long>(m.Header().m_strSubject.size()));
+        if (name == "field-count") return Str(static_cast<unsigned long long>(m.Header().Fields().size()));
+        if (name == "mail-text") return m.m_strMailText;
+        if (name == "has") return Str(m_composed.find(a.at(0)) != std::string::npos);
+        throw std::invalid_argument("no observation " + name);
+    }
+
     Seen m_seen;
     std::string m_last;
+    std::unique_ptr<CMailMessage> m_msg;
+    std::string m_composed;
 };
 
 const TranscriptFamily kMime{"mime", "", [](const Vars&) {
