@@ -12,6 +12,8 @@ VELKOR_PACKAGES=(
   python3-aiosmtpd dovecot-pop3d
   # HTTP: libcurl, and the nginx and tinyproxy peers
   libcurl4-openssl-dev nginx-light tinyproxy openssl
+  # TLS for FTP, SMTP and POP3, verified against the system's trust store
+  libssl-dev ca-certificates
   # the Qt 6 widgets, a font that shows their Chinese texts, and the MIME
   # database their type names come from
   qt6-base-dev fonts-wqy-microhei shared-mime-info

@@ -38,12 +38,14 @@ const char* CPop3::ErrorText(int code) {
         case kErrLineBreak: return "the user name or password holds a line break";
         case kErrConnect: return "not connected or not logged on";
         case kErrTooLarge: return "the reply is larger than the size bound";
+        case kErrTls: return "TLS failed";
         default: return "unknown error";
     }
 }
 
 std::string CPop3::GetErrorText() const {
     std::string text = ErrorText(m_nLastError);
+    if (m_nLastError == kErrTls) return text + ": " + m_strTlsError;
     if ((m_nLastError == kErrSocket || m_nLastError == kErrConnect) && m_nLastWSAError != 0)
         text += std::string(": ") + SocketErrorText(m_nLastWSAError);
     const std::size_t eol = m_strLastReply.find("\r\n");
@@ -161,11 +163,28 @@ int CPop3::Connect() {
         m_nLastError = error;
         return 0;
     }
+    const auto failTls = [this] {
+        m_nLastError = kErrTls;
+        CloseLink();
+        return 0;
+    };
+    m_strTlsError.clear();
+    TlsSettings tls = m_tls;
+    if (tls.host.empty()) tls.host = m_strServer;
+    if (m_nTls == kTlsImplicit && !m_reader.StartTls(tls, m_strTlsError)) return failTls();
     if (!ReadStatus()) {
         m_nLastWSAError = GetLastSocketError();
         m_nLastError = kErrConnect;
         CloseLink();
         return 0;
+    }
+    if (m_nTls == kTlsExplicit) {
+        m_strLastReply.clear();
+        if (!Command("STLS\r\n")) {
+            m_strTlsError = "the server refused STLS" + (m_strLastReply.empty() ? "" : ": " + m_strLastReply);
+            return failTls();
+        }
+        if (!m_reader.StartTls(tls, m_strTlsError)) return failTls();
     }
     m_bConnected = 1;
     return 1;

@@ -19,7 +19,11 @@
 //   (kDefaultMaxReplyBytes, 256 MiB) fails with kErrTooLarge and closes the
 //   connection rather than growing memory without end;
 // - a user name or password holding CR, LF or NUL is refused before
-//   anything is sent (kErrLineBreak).
+//   anything is sent (kErrLineBreak);
+// - TLS (beyond the older client): m_nTls kTlsExplicit sends STLS after
+//   the greeting and upgrades; kTlsImplicit speaks TLS from the first byte
+//   (port 995). A refused STLS, anything sent behind its +OK, or a failed
+//   verification ends Connect with kErrTls before USER or PASS is sent.
 // Replies go through the socket layer's bounded line reader, which owns its
 // receive buffer (there is no separate 1024-byte area).
 #pragma once
@@ -41,6 +45,7 @@ public:
     static constexpr int kErrLineBreak = 3;  // a user name or password holds CR, LF or NUL
     static constexpr int kErrConnect = 4;    // no connection or greeting; not logged in
     static constexpr int kErrTooLarge = 5;   // a reply passed the size bound
+    static constexpr int kErrTls = 6;        // TLS asked for but refused or not verified
 
     static constexpr std::size_t kDefaultMaxReplyBytes = 256u * 1024 * 1024;
     static constexpr unsigned int kDefaultPort = 110;
@@ -85,6 +90,10 @@ public:
     void SetMaxReplyBytes(std::size_t bytes);
 
     int m_nTimeout = 60;
+    // TLS: kTlsOff, kTlsExplicit or kTlsImplicit, and how the certificate
+    // is checked (its host defaults to the server's name).
+    int m_nTls = kTlsOff;
+    TlsSettings m_tls;
 
 private:
     // Reads one status line; 1 when it starts with "+OK".
@@ -119,6 +128,7 @@ private:
     CLineReader m_reader{m_Socket, kDefaultMaxReplyBytes};
     std::size_t m_nMaxReplyBytes = kDefaultMaxReplyBytes;
     std::string m_strLastReply;
+    std::string m_strTlsError;
 };
 
 }  // namespace velkor

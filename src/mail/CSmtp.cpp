@@ -121,12 +121,14 @@ const char* CSmtp::ErrorText(int code) {
         case kErrData: return "the server refused to take the mail";
         case kErrQuit: return "the server did not end the session properly";
         case kErrLineBreak: return "an address, user name or password holds a line break";
+        case kErrTls: return "TLS failed";
         default: return "unknown error";
     }
 }
 
 std::string CSmtp::GetErrorText() const {
     std::string text = ErrorText(m_nLastError);
+    if (m_nLastError == kErrTls) return text + ": " + m_strTlsError;
     if ((m_nLastError == kErrSocket || m_nLastError == kErrConnect) && m_nLastWSAError != 0)
         text += std::string(": ") + SocketErrorText(m_nLastWSAError);
     const std::size_t eol = m_strLastReply.find("\r\n");
@@ -219,9 +221,12 @@ int CSmtp::Connect() {
         CloseLink();
         return 0;
     };
+    m_strTlsError.clear();
+    TlsSettings tls = m_tls;
+    if (tls.host.empty()) tls.host = m_strServer;
+    if (m_nTls == kTlsImplicit && !m_reader.StartTls(tls, m_strTlsError)) return fail(kErrTls);
     if (!GetResponse(kRuleGreeting)) return fail(kErrGreeting);
-    if (!SendLine((m_bAuth ? "EHLO " : "HELO ") + HeloName() + "\r\n", kErrSend)) return fail(0);
-    if (!GetResponse(kRuleOk)) return fail(0);
+    if (!Greet()) return fail(0);
     if (m_bAuth) {
         // 334 (user name asked), 334 (password asked), 235 (accepted).
         const struct {
@@ -242,6 +247,42 @@ int CSmtp::Connect() {
     }
     m_bConnected = 1;
     return 1;
+}
+
+bool CSmtp::Greet() {
+    const bool extended = m_bAuth || m_nTls == kTlsExplicit;
+    if (!SendLine((extended ? "EHLO " : "HELO ") + HeloName() + "\r\n", kErrSend)) return false;
+    if (!GetResponse(kRuleOk)) return false;
+    if (m_nTls != kTlsExplicit) return true;
+    // "250-STARTTLS" or "250 STARTTLS" among the extensions.
+    bool offered = false;
+    for (std::size_t pos = 0; pos < m_strLastReply.size();) {
+        std::size_t eol = m_strLastReply.find("\r\n", pos);
+        if (eol == std::string::npos) eol = m_strLastReply.size();
+        std::string keyword = m_strLastReply.substr(pos + 4 > eol ? eol : pos + 4, 8);
+        for (char& c : keyword) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        offered = offered || (keyword == "STARTTLS" && (eol - pos == 12 || m_strLastReply[pos + 12] == ' '));
+        pos = eol + 2;
+    }
+    const auto refuse = [this](std::string why) {
+        m_strTlsError = std::move(why);
+        m_nLastError = kErrTls;
+        SendLine("QUIT\r\n", 0);
+        return false;
+    };
+    if (!offered) return refuse("the server does not offer STARTTLS");
+    if (!SendLine("STARTTLS\r\n", kErrSend)) return false;
+    const int code = ReadReply();
+    if (code < 0) return false;
+    if (code != 220) return refuse("the server refused STARTTLS: " + m_strLastReply.substr(0, m_strLastReply.find("\r\n")));
+    TlsSettings tls = m_tls;
+    if (tls.host.empty()) tls.host = m_strServer;
+    if (!m_reader.StartTls(tls, m_strTlsError)) {
+        m_nLastError = kErrTls;
+        return false;
+    }
+    // What the server said before TLS counts for nothing: greet it again.
+    return SendLine("EHLO " + HeloName() + "\r\n", kErrSend) && GetResponse(kRuleOk);
 }
 
 int CSmtp::SendMessageA(std::string& message, std::uint32_t& sentBytes) {

@@ -24,6 +24,11 @@
 //   before anything is sent (error kErrLineBreak);
 // - AUTH LOGIN expects 334, 334 and 235; a refusal fails Connect with
 //   kErrAuth and closes the connection.
+// - TLS (beyond the older client): m_nTls kTlsExplicit sends EHLO,
+//   STARTTLS, then EHLO again over TLS; kTlsImplicit speaks TLS from the
+//   first byte (port 465). A server that does not offer STARTTLS, refuses
+//   it, sends anything behind its 220, or fails verification ends Connect
+//   with kErrTls before any credentials or mail are sent.
 // Replies go through the socket layer's bounded line reader, which owns its
 // receive buffer (there is no separate 1024-byte area).
 #pragma once
@@ -49,6 +54,7 @@ public:
     static constexpr int kErrData = 8;       // DATA was not answered 354
     static constexpr int kErrQuit = 9;       // QUIT was not answered 221
     static constexpr int kErrLineBreak = 10; // an address, user or password holds CR, LF or NUL
+    static constexpr int kErrTls = 11;       // TLS asked for but not offered, refused or not verified
 
     static constexpr std::size_t kMaxReplyLineBytes = 4096;
     static constexpr int kMaxReplyLines = 256;
@@ -92,6 +98,10 @@ public:
     const std::string& GetLastReply() const { return m_strLastReply; }
 
     int m_nTimeout = 60;
+    // TLS: kTlsOff, kTlsExplicit or kTlsImplicit, and how the certificate
+    // is checked (its host defaults to the server's name).
+    int m_nTls = kTlsOff;
+    TlsSettings m_tls;
     // Expected code and error code per reply rule: 250/7, 220/4, 354/8,
     // 221/9 (a greeting failure is reported as 3 by Connect).
     int m_Reply[4][2];
@@ -125,6 +135,9 @@ public:
 private:
     CLineReader m_reader{m_Socket, kMaxReplyLineBytes};
     std::string m_strLastReply;
+    std::string m_strTlsError;
+    // EHLO or HELO and its 250; with STARTTLS the upgrade and EHLO again.
+    bool Greet();
 };
 
 }  // namespace velkor

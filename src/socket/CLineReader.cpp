@@ -97,4 +97,17 @@ CLineReader::Result CLineReader::ReadLines(std::vector<std::string>& lines,
     return result;
 }
 
+int CLineReader::StartTls(const TlsSettings& settings, std::string& why) {
+    if (!m_buffer.empty()) {
+        why = "the server sent more than its answer before the TLS handshake";
+        return 0;
+    }
+    if (!m_socket.StartTls(settings)) {
+        why = m_socket.TlsError();
+        return 0;
+    }
+    m_buffer.clear();
+    return 1;
+}
+
 }  // namespace velkor

@@ -53,6 +53,11 @@ public:
     void SetDeadline(Clock::time_point deadline) { m_deadline = deadline; }
     void ClearDeadline() { m_deadline.reset(); }
     bool HasBufferedBytes() const { return !m_buffer.empty(); }
+    // Upgrades the socket to TLS after the server agreed to it. Bytes the
+    // server sent after its agreement, still in plaintext, would be taken
+    // for replies over TLS (STARTTLS injection): they fail the upgrade. 1,
+    // or 0 with the reason in `why`.
+    int StartTls(const TlsSettings& settings, std::string& why);
 
     // Bytes received at most per receive call.
     static constexpr int kReceiveBytes = 64 * 1024;

@@ -61,6 +61,51 @@ bool CVLKSocket::HandshakeOver() const {
     return m_nHandshakeEnd != 0 && WholeSecondsNow() > m_nHandshakeEnd;
 }
 
+CVLKSocket::CVLKSocket() = default;
+
+CVLKSocket::~CVLKSocket() { m_pTls.reset(); }
+
+void CVLKSocket::Close() {
+    if (m_pTls) m_pTls->CloseNotify();
+    m_pTls.reset();
+    CSocket::Close();
+}
+
+int CVLKSocket::StartTls(const TlsSettings& settings, const CVLKSocket* sessionOf) {
+    m_strTlsError.clear();
+    m_pTls.reset();
+    if (!IsOpen()) {
+        m_strTlsError = "not connected";
+        SetLastSocketError(WSAENOTCONN);
+        return 0;
+    }
+    std::unique_ptr<TlsChannel> tls =
+        sessionOf && sessionOf->m_pTls ? std::make_unique<TlsChannel>(m_hSocket, settings, *sessionOf->m_pTls)
+                                       : std::make_unique<TlsChannel>(m_hSocket, settings);
+    HandshakeScope scope(*this);
+    const long start = WholeSecondsNow();
+    for (;;) {
+        const int step = tls->HandshakeStep();
+        if (step == 1) break;
+        if (step == 0) {
+            m_strTlsError = tls->Error();
+            return 0;
+        }
+        if (!PumpMessages(tls->WantEvent())) {
+            m_strTlsError = "cancelled";
+            return 0;
+        }
+        if (WholeSecondsNow() - start > static_cast<long>(m_nTimeoutLength) || HandshakeOver()) {
+            m_bTimedOut = 1;
+            m_strTlsError = "the handshake timed out";
+            SetLastSocketError(WSAECONNABORTED);
+            return 0;
+        }
+    }
+    m_pTls = std::move(tls);
+    return 1;
+}
+
 int CVLKSocket::Accept(CAsyncSocket& connected, sockaddr* addr, int* len) {
     return CSocket::Accept(connected, addr, len);
 }
@@ -73,10 +118,13 @@ int CVLKSocket::TimedAttempt(void* buf, int len, int flags, long event, bool wri
         return 0;
     }
     for (;;) {
-        const int n = write ? SendNow(buf, len, flags) : ReceiveNow(buf, len, flags);
+        // Through TLS a read may need the socket writable and a write
+        // readable; bytes TLS holds already are read without a wait.
+        const int n = m_pTls ? (write ? m_pTls->WriteNow(buf, len) : m_pTls->ReadNow(buf, len))
+                             : (write ? SendNow(buf, len, flags) : ReceiveNow(buf, len, flags));
         if (n != SOCKET_ERROR) return n;
         if (GetLastSocketError() != WSAEWOULDBLOCK) return SOCKET_ERROR;
-        if (!PumpMessages(event)) return SOCKET_ERROR;
+        if (!PumpMessages(m_pTls ? m_pTls->WantEvent() : event)) return SOCKET_ERROR;
         if (WholeSecondsNow() - start > static_cast<long>(m_nTimeoutLength) || HandshakeOver()) {
             m_bTimedOut = 1;
             SetLastSocketError(WSAECONNABORTED);

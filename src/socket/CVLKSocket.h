@@ -25,12 +25,19 @@
 // counts as short. A SOCKS5 reply is taken to its exact length whatever
 // its address type (an IPv4 address, a name or an IPv6 address), so the
 // bytes behind it stay the application's.
+//
+// Beyond the older socket: StartTls upgrades a connected socket (after the
+// SOCKS handshake, before the first byte or after a plaintext exchange) to
+// TLS; Receive and Send then read and write through it with the same
+// time-outs, wait hook and cancelling, and Close sends close-notify first.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "../platform/CSocket.h"
+#include "TlsChannel.h"
 
 namespace velkor {
 
@@ -63,8 +70,21 @@ inline constexpr unsigned int kDefaultSocketTimeout = 30;
 
 class CVLKSocket : public CSocket {
 public:
-    CVLKSocket() = default;
-    ~CVLKSocket() override = default;
+    CVLKSocket();
+    ~CVLKSocket() override;
+
+    // Runs the TLS handshake on the connected socket: 1 when done and
+    // verified, else 0 with TlsError() saying why (a time-out: IsTimeout()).
+    // The whole handshake ends within kSocksHandshakeFactor time-outs.
+    // With sessionOf, the TLS session of that (TLS) socket is resumed.
+    int StartTls(const TlsSettings& settings, const CVLKSocket* sessionOf = nullptr);
+    bool IsTls() const { return m_pTls != nullptr; }
+    // Why the last StartTls failed ("" when it did not).
+    const std::string& TlsError() const { return m_strTlsError; }
+    // The TLS channel (null without TLS): version, cipher, clean close.
+    const TlsChannel* Tls() const { return m_pTls.get(); }
+    // Sends close-notify when TLS is on, then closes.
+    void Close() override;
 
     // The base's blocking accept, unchanged.
     int Accept(CAsyncSocket& connected, sockaddr* addr = nullptr, int* len = nullptr) override;
@@ -146,6 +166,8 @@ private:
     long m_nHandshakeEnd = 0;  // whole monotonic seconds; 0: no handshake under way
 
     int TimedAttempt(void* buf, int len, int flags, long event, bool write);
+    std::unique_ptr<TlsChannel> m_pTls;
+    std::string m_strTlsError;
     bool TimedConnect(const sockaddr* addr, int len);
     bool TimedConnect(const char* host, unsigned int port);
 

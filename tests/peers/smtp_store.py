@@ -2,10 +2,14 @@
 the exact DATA bytes, NNNN.json the envelope (written after the message).
 AUTH LOGIN/PLAIN with user "mailer", password "s3cret"; a recipient whose
 address starts with "refuse" is answered 550.
-usage: /usr/bin/python3 smtp_store.py PORT DIR"""
+With MODE "starttls" STARTTLS is required before anything else (and AUTH
+only after it); with "implicit" the port speaks TLS from the first byte.
+Both use TLSDIR/server.{crt,key} (made by tls-ca.sh).
+usage: /usr/bin/python3 smtp_store.py PORT DIR [MODE TLSDIR]"""
 import json
 import os
 import signal
+import ssl
 import sys
 import threading
 
@@ -13,6 +17,11 @@ from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult, LoginPassword
 
 port, store = int(sys.argv[1]), sys.argv[2]
+mode = sys.argv[3] if len(sys.argv) > 3 else ""
+tls = None
+if mode:
+    tls = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    tls.load_cert_chain(os.path.join(sys.argv[4], "server.crt"), os.path.join(sys.argv[4], "server.key"))
 
 
 class Handler:
@@ -44,9 +53,12 @@ def authenticator(server, session, envelope, mechanism, auth_data):
     return AuthResult(success=ok, handled=False)
 
 
-controller = Controller(Handler(), hostname="127.0.0.1", port=port,
-                        authenticator=authenticator, auth_require_tls=False,
-                        data_size_limit=0)
+options = dict(authenticator=authenticator, auth_require_tls=mode == "starttls", data_size_limit=0)
+if mode == "starttls":
+    options.update(tls_context=tls, require_starttls=True)
+elif mode == "implicit":
+    options.update(ssl_context=tls)
+controller = Controller(Handler(), hostname="127.0.0.1", port=port, **options)
 controller.start()
 stop = threading.Event()
 signal.signal(signal.SIGTERM, lambda *_: stop.set())

@@ -70,6 +70,10 @@ void PeerServer::Prepare(const std::string& name) {
     m_port = FreeLoopbackPort();
 }
 
+bool PeerServer::MakeCertificates() {
+    return RunCommand({PeersDir() + "/tls-ca.sh", m_dir.string()}) == 0;
+}
+
 bool PeerServer::Launch(const std::string& script, const std::vector<std::string>& args,
                         unsigned int extraPort) {
     std::vector<std::string> argv = {PeersDir() + "/" + script, std::to_string(m_port)};
@@ -130,9 +134,10 @@ std::string DovecotUnavailable() {
 }
 
 
-bool SmtpServer::Start() {
+bool SmtpServer::Start(const std::string& tls) {
     Prepare("aiosmtpd");
-    return Launch("aiosmtpd.sh", {Dir().string()});
+    if (tls.empty()) return Launch("aiosmtpd.sh", {Dir().string()});
+    return MakeCertificates() && Launch("aiosmtpd.sh", {Dir().string(), tls, (m_dir / "tls").string()});
 }
 
 std::string SmtpServer::Stored(int n, std::string* envelope) const {
@@ -150,9 +155,13 @@ std::string SmtpServer::Stored(int n, std::string* envelope) const {
 }
 
 
-bool Pop3Server::Start() {
+bool Pop3Server::Start(bool tls) {
     Prepare("dovecot");
-    return Launch("dovecot.sh", {m_dir.string(), TestUser(), TestPassword()});
+    if (!tls) return Launch("dovecot.sh", {m_dir.string(), TestUser(), TestPassword()});
+    m_tlsPort = FreeLoopbackPort();
+    if (!MakeCertificates()) return false;
+    // Dovecot's login processes read the key as root before dropping rights.
+    return Launch("dovecot.sh", {m_dir.string(), TestUser(), TestPassword(), std::to_string(m_tlsPort)}, m_tlsPort);
 }
 
 void Pop3Server::Deliver(const std::string& name, const std::string& bytes) const {
@@ -180,7 +189,7 @@ std::string TinyproxyUnavailable() {
 bool NginxServer::Start() {
     Prepare("nginx");
     m_tlsPort = FreeLoopbackPort();
-    if (RunCommand({PeersDir() + "/tls-ca.sh", m_dir.string()}) != 0) return false;
+    if (!MakeCertificates()) return false;
     return Launch("nginx.sh", {m_dir.string(), std::to_string(m_tlsPort)}, m_tlsPort);
 }
 

@@ -29,8 +29,12 @@ public:
     PeerServer& operator=(const PeerServer&) = delete;
     ~PeerServer();
     unsigned int Port() const { return m_port; }
+    // The private CA of a server started with TLS (see tests/peers/tls-ca.sh).
+    std::filesystem::path CaFile() const { return m_dir / "tls" / "ca.crt"; }
 
 protected:
+    // Makes the private CA and the server's certificate for 127.0.0.1.
+    bool MakeCertificates();
     // Makes the fresh directory velkor-NAME-... and picks the port.
     void Prepare(const std::string& name);
     // Runs tests/peers/SCRIPT with the port, then the arguments, and waits
@@ -90,7 +94,9 @@ public:
 // recipients starting with "refuse" get 550.
 class SmtpServer : public PeerServer {
 public:
-    bool Start();
+    // tls: "" plaintext, "starttls" (required, AUTH only after it) or
+    // "implicit" (TLS from the first byte).
+    bool Start(const std::string& tls = "");
     std::filesystem::path Dir() const { return m_dir / "store"; }
     // The stored message n (from 1) and its envelope JSON, waiting up to 10 s
     // for the envelope file; empty when it does not come.
@@ -100,12 +106,17 @@ public:
 // A private Dovecot POP3 server with one user whose Maildir is Maildir().
 class Pop3Server : public PeerServer {
 public:
-    bool Start();
+    // With tls, TLS is required: STLS on Port(), POP3S on TlsPort().
+    bool Start(bool tls = false);
+    unsigned int TlsPort() const { return m_tlsPort; }
     static const char* TestUser() { return "mailuser"; }
     static const char* TestPassword() { return "p0p-Pass"; }
     std::filesystem::path Maildir() const { return m_dir / "home" / TestUser() / "Maildir"; }
     // Delivers a message file into the mailbox (new/NAME, owned by the server's user).
     void Deliver(const std::string& name, const std::string& bytes) const;
+
+private:
+    unsigned int m_tlsPort = 0;
 };
 
 // A private nginx serving Root() on Port() and, over https, on TlsPort()
@@ -115,7 +126,6 @@ public:
     bool Start();
     unsigned int TlsPort() const { return m_tlsPort; }
     std::filesystem::path Root() const { return m_dir / "www"; }
-    std::filesystem::path CaFile() const { return m_dir / "tls" / "ca.crt"; }
     std::string Url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(m_port) + path;
     }

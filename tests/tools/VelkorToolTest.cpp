@@ -502,3 +502,66 @@ TEST(VelkorFtp, SocksFiveOnlyProxyWithCredentials) {
 
 }  // namespace
 }  // namespace velkor::tool
+
+namespace velkor::tool {
+namespace {
+
+// The mail round trip through TLS: STARTTLS and implicit TLS to aiosmtpd
+// (which refuses AUTH and mail before STARTTLS), STLS and POP3S from Dovecot
+// (ssl = required); a certificate of an untrusted CA, or for another name,
+// ends the run before any credentials go out.
+TEST(VelkorMail, TlsRoundTripAndRefusedCertificates) {
+    for (const std::string& why : {test::AiosmtpdUnavailable(), test::DovecotUnavailable()})
+        if (!why.empty()) GTEST_SKIP() << why;
+    test::SmtpServer starttls, implicit;
+    test::Pop3Server pop;
+    ASSERT_TRUE(starttls.Start("starttls"));
+    ASSERT_TRUE(implicit.Start("implicit"));
+    ASSERT_TRUE(pop.Start(true));
+    const fs::path mail = starttls.Dir().parent_path() / "m.eml";
+    test::WriteWholeFile(mail, "From: a@example.org\nTo: b@example.org\nSubject: tls\n\nover TLS\n");
+    const std::string creds = "mailer:s3cret@127.0.0.1:";
+    const std::string ca = " --ca-file " + starttls.CaFile().string() + " ";
+    EXPECT_EQ(Velkor("mail send -q --starttls" + ca + "--server smtp://" + creds +
+                     std::to_string(starttls.Port()) + " " + mail.string()), 0);
+    std::string envelope;
+    EXPECT_EQ(starttls.Stored(1, &envelope), "From: a@example.org\r\nTo: b@example.org\r\nSubject: tls\r\n\r\nover TLS\r\n");
+    EXPECT_NE(envelope.find("\"auth\": true"), std::string::npos) << envelope;
+    EXPECT_EQ(Velkor("mail send -q --ca-file " + implicit.CaFile().string() + " --server smtps://" + creds +
+                     std::to_string(implicit.Port()) + " " + mail.string()), 0);
+    EXPECT_FALSE(implicit.Stored(1).empty());
+
+    const std::string box = "mailuser:p0p-Pass@";
+    pop.Deliver("1.host", "Subject: fetched over TLS\r\n\r\nx\r\n");
+    const std::string popCa = " --ca-file " + pop.CaFile().string() + " ";
+    EXPECT_NE(VelkorOutput("mail fetch --stls" + popCa + "pop3://" + box + "127.0.0.1:" + std::to_string(pop.Port()))
+                  .find("fetched over TLS"), std::string::npos);
+    EXPECT_NE(VelkorOutput("mail fetch" + popCa + "pop3s://" + box + "127.0.0.1:" + std::to_string(pop.TlsPort()))
+                  .find("fetched over TLS"), std::string::npos);
+
+    const struct {
+        std::string args;
+        int code;
+        std::string says;
+    } refused[] = {
+        // The system's store does not know the private CA.
+        {"mail send -q --starttls --server smtp://" + creds + std::to_string(starttls.Port()) + " " + mail.string(),
+         kExitTls, "certificate not trusted: unable to get local issuer certificate"},
+        // The certificate is for 127.0.0.1, not for localhost.
+        {"mail fetch --stls" + popCa + "pop3://" + box + "localhost:" + std::to_string(pop.Port()), kExitTls,
+         "certificate for 127.0.0.1 is not valid for host localhost"},
+        // Without TLS the server takes neither log-on nor mail.
+        {"mail send -q --server smtp://" + creds + std::to_string(starttls.Port()) + " " + mail.string(),
+         kExitLogon, "530"},
+        {"mail fetch --insecure --stls pop3://" + box + "127.0.0.1:" + std::to_string(pop.Port()), 0,
+         "warning: --insecure"},
+    };
+    for (const auto& r : refused) {
+        EXPECT_EQ(Velkor(r.args), r.code) << r.args;
+        EXPECT_NE(VelkorOutput(r.args).find(r.says), std::string::npos) << VelkorOutput(r.args);
+    }
+    EXPECT_EQ(starttls.Stored(2), "");  // nothing came through without TLS
+}
+
+}  // namespace
+}  // namespace velkor::tool

@@ -8,7 +8,10 @@
 // PORT, pop.Connect, pop.Login USER PASSWORD, pop.SetMaxReplyBytes N,
 // pop.GetMsg I [DELETE] and pop.GetMsgHeader I (the text observed as
 // pop.text, the size as pop.size), pop.Delete I, pop.Logoff, pop.Disconnect;
-// "set smtp.timeout N", "set pop.timeout N".
+// "set smtp.timeout N", "set pop.timeout N", "set smtp.tls N", "set
+// pop.tls N" (0 off, 1 explicit, 2 implicit; the certificate is checked
+// against the system's store). Observed also: smtp.GetErrorText,
+// pop.GetErrorText.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -24,7 +27,13 @@ class MailClient : public TranscriptClient {
 public:
     std::string Call(const std::string& name, const Words& a) override {
         if (name == "set") {
-            (a.at(0) == "smtp.timeout" ? m_smtp.m_nTimeout : m_pop.m_nTimeout) = std::stoi(a.at(1));
+            const std::string& f = a.at(0);
+            int& field = f == "smtp.timeout" ? m_smtp.m_nTimeout
+                         : f == "pop.timeout" ? m_pop.m_nTimeout
+                         : f == "smtp.tls"    ? m_smtp.m_nTls
+                         : f == "pop.tls"     ? m_pop.m_nTls
+                                              : throw std::invalid_argument("no field " + f);
+            field = std::stoi(a.at(1));
             return "";
         }
         if (name == "smtp.SetServerProperties") {
@@ -68,6 +77,8 @@ public:
 
     std::string Observe(const std::string& name, const Words& a) override {
         if (name == "smtp.GetLastError") return Str(m_smtp.GetLastError());
+        if (name == "smtp.GetErrorText") return m_smtp.GetErrorText();
+        if (name == "pop.GetErrorText") return m_pop.GetErrorText();
         if (name == "smtp.m_bConnected") return Str(m_smtp.m_bConnected);
         if (name == "smtp.sent" || name == "pop.size") return Str(m_sent);
         if (name == "smtp.text" || name == "pop.text") return m_text;

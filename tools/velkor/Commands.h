@@ -20,6 +20,7 @@ enum ExitCode : int {
     kExitExists = 10,   // an output file exists (and replacing it was not asked for)
     kExitWrite = 11,    // an output file cannot be written
     kExitTimedOut = 12, // the server stopped answering
+    kExitTls = 13,      // TLS not offered or refused, or the certificate not trusted
     kExitHttpStatus = 22,  // http with --fail: a reply status of 400 or more
     kExitInterrupted = 130,
 };
@@ -33,7 +34,8 @@ inline constexpr const char* kExitCodesHelp =
     "   4 the proxy refused the handshake  11 an output file cannot be written\n"
     "   5 sending or receiving failed      12 the server stopped answering\n"
     "   6 no such file or folder (404)     22 http --fail: a status of 400 or more\n"
-    "   7 the server refused the command  130 interrupted";
+    "   7 the server refused the command   13 TLS refused or certificate not trusted\n"
+    "                                     130 interrupted";
 
 void AddSocksCommand(CLI::App& app, int& exitCode);
 void AddEchoCommand(CLI::App& app, int& exitCode);

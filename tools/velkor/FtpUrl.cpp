@@ -38,12 +38,19 @@ bool ParseFtpUrl(const std::string& text, FtpUrl& out, std::string& error) {
     return ParseServerUrl(text, "ftp://", out, error);
 }
 
-bool ParseMailUrl(const std::string& text, const std::string& scheme, FtpUrl& out,
+bool ParseMailUrl(const std::string& text, const std::string& protocol, FtpUrl& out,
                   std::string& error) {
     out.user.clear();
     out.password.clear();
-    out.port = scheme == "smtp://" ? 25 : 110;
-    if (!ParseServerUrl(text, scheme, out, error)) return false;
+    out.implicitTls = text.compare(0, protocol.size() + 4, protocol + "s://") == 0;
+    const bool smtp = protocol == "smtp";
+    out.port = out.implicitTls ? (smtp ? 465 : 995) : (smtp ? 25 : 110);
+    const std::string scheme = protocol + (out.implicitTls ? "s://" : "://");
+    if (!ParseServerUrl(text, scheme, out, error)) {
+        if (!out.implicitTls && text.compare(0, scheme.size(), scheme) != 0)
+            error = "the address must begin with " + scheme + " or " + protocol + "s://";
+        return false;
+    }
     if (!out.path.empty()) {
         error = "a " + scheme + " address has no path";
         return false;

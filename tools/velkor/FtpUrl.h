@@ -12,6 +12,7 @@ struct FtpUrl {
     std::string host;
     int port = 21;
     std::string path;  // as given after the host, percent-decoded; "" = login directory
+    bool implicitTls = false;  // the scheme's "s" form (smtps://, pop3s://, ftps://)
 };
 
 // Parses an ftp:// address; false (with a reason) when it is malformed.
@@ -20,9 +21,10 @@ bool ParseFtpUrl(const std::string& text, FtpUrl& out, std::string& error);
 // what the address leaves out.
 bool ParseServerUrl(const std::string& text, const std::string& scheme, FtpUrl& out,
                     std::string& error);
-// smtp://[user:password@]host[:port] (port 25) or pop3://... (port 110);
-// no path; user and password empty unless given.
-bool ParseMailUrl(const std::string& text, const std::string& scheme, FtpUrl& out,
+// smtp://[user:password@]host[:port] (port 25), smtps:// (465, TLS from the
+// first byte), pop3:// (110) or pop3s:// (995), for `protocol` "smtp" or
+// "pop3"; no path; user and password empty unless given.
+bool ParseMailUrl(const std::string& text, const std::string& protocol, FtpUrl& out,
                   std::string& error);
 
 }  // namespace velkor::tool
