@@ -261,7 +261,7 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
     m_nCommand = command;
     if (!SendCommand((download ? "RETR " : "STOR ") + name + "\r\n")) return abandon();
     if (!CheckStatus() && m_nLastError != kFtpStatusPreliminary) return abandon();
-    if (!passive && !AcceptActiveDataChannel()) {
+    if (!ReadyDataChannel(!passive)) {
         abandon();
         FinishTransfer(completion);
         return false;
@@ -290,6 +290,10 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
         end = PumpBlocks(source, sink, transferred, transferred32, limit, offset, size, false);
     }
     const bool localFailed = end == PumpEnd::kLocalFailed || !file.Close();
+    // An upload through TLS ends in order (the server's session ticket,
+    // unread, would otherwise reset the connection, and the server would
+    // refuse to resume the session for the next data connection).
+    if (!download && m_data.m_bConnected) m_data.m_socket.EndTls(kDirectReadTimeout);
     // Closing the data connection lets the server end the transfer, so that
     // its completion reply comes.
     DisconnectDataChannel();

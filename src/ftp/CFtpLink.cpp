@@ -110,6 +110,7 @@ bool CFtpLink::ConnectControlChannel(const std::string& host, int& port) {
     }
     m_controlReader.Reset();
     m_control.m_bLost = false;
+    if (m_nTls == kTlsImplicit) return SecureControlChannel(host);
     return true;
 }
 
@@ -369,7 +370,9 @@ bool CFtpLink::Login(const std::string& host, int port, const std::string& user,
         std::snprintf(suffix, sizeof suffix, ":%d", port);
         hostText += suffix;
     }
-    if (!Open(connectHost, connectPort)) {
+    m_strTlsError.clear();
+    if (!Open(connectHost, connectPort) ||
+        (m_nTls == kTlsExplicit && !NegotiateExplicitTls(connectHost))) {
         Close();
         m_nLoginState = kFtpLoggedOff;
         return false;
@@ -383,6 +386,13 @@ bool CFtpLink::Login(const std::string& host, int port, const std::string& user,
         return false;
     }
     m_nLoginState = kFtpLoggedOn;
+    if (m_control.m_socket.IsTls() && (!UnlistedCommand("PBSZ 0") || !UnlistedCommand("PROT P"))) {
+        // Data in clear after a protected logon is not what was asked for.
+        m_strTlsError = "the server refused protected data connections: " +
+                        (m_arrLastMessage.empty() ? std::string("no reply") : m_arrLastMessage.back());
+        Logout();
+        return false;
+    }
     m_strTransferType.assign(1, 'a');  // (assigning "a" trips a GCC 12 false warning)
     std::string line, dir;
     if (!Pwd(line) || !BetweenQuotes(line, dir)) return false;
@@ -434,6 +444,41 @@ bool CFtpLink::RunLogonSequence(const std::string& hostText) {
         pos = next;
     }
     return false;
+}
+
+bool CFtpLink::UnlistedCommand(const std::string& line) {
+    m_nCommand = -1;
+    if (!SendCommand(line + "\r\n")) return false;
+    GetLastMsg();
+    DelLastMsg();
+    return m_nLastReply / 100 == 2;
+}
+
+bool CFtpLink::SecureControlChannel(const std::string& host) {
+    TlsSettings settings = m_tls;
+    if (settings.host.empty()) settings.host = host;
+    std::string why;
+    if (m_controlReader.StartTls(settings, why) == 1) return true;
+    m_strTlsError = why;
+    DisconnectControlChannel();
+    return false;
+}
+
+bool CFtpLink::NegotiateExplicitTls(const std::string& host) {
+    if (!UnlistedCommand("AUTH TLS")) {
+        const std::string reply = m_arrLastMessage.empty() ? "no reply" : m_arrLastMessage.back();
+        if (m_bTlsOptional && m_control.m_bConnected && m_nLastReply / 100 >= 4) return true;
+        m_strTlsError = "the server refused AUTH TLS: " + reply;
+        return false;
+    }
+    if (m_nLastReply != 234 || !m_arrReplyQueue.empty()) {
+        // Lines after the agreement came in plaintext: they would pass for
+        // replies over TLS.
+        m_strTlsError = m_nLastReply != 234 ? "the server answered AUTH TLS with " + m_arrLastMessage.back()
+                                            : std::string("the server sent more than its answer before the TLS handshake");
+        return false;
+    }
+    return SecureControlChannel(host);
 }
 
 bool CFtpLink::ReLogin() {

@@ -20,6 +20,15 @@
 // enabled, FTP proxy host set) the control connection goes through that host
 // with SOCKS5 and the data connection with SOCKS4.
 //
+// TLS (beyond the older client, RFC 4217): with m_nTls kTlsExplicit the
+// logon sends AUTH TLS after the greeting and upgrades on its 234 reply;
+// kTlsImplicit speaks TLS from the first byte (port 990 by custom). After
+// the logon PBSZ 0 and PROT P protect the data connections too, each one
+// resuming the control connection's TLS session (servers refuse data
+// connections that do not). A server that refuses or lacks AUTH TLS ends
+// the logon before USER is sent, unless m_bTlsOptional lets it go on in
+// plaintext; why TLS failed is in m_strTlsError.
+//
 // Hostile servers: one reply may hold at most kMaxReplyBytes, one listing
 // line at most kMaxListingLineBytes and the reply queue kMaxQueuedLines; past
 // that the command fails with status 7 and the connection is dropped.
@@ -151,6 +160,16 @@ public:
     int m_nLastDataProxyError = 0;
     // The proxy's refusal of the last control connection (0 when none).
     int m_nLastControlProxyError = 0;
+    // TLS: kTlsOff (the default), kTlsExplicit or kTlsImplicit, and how the
+    // certificate is checked (an empty host: the host connected to).
+    int m_nTls = kTlsOff;
+    TlsSettings m_tls;
+    // Explicit TLS only: a server that refuses AUTH TLS is used in plaintext
+    // (as the user asked), instead of ending the logon.
+    bool m_bTlsOptional = false;
+    // Why the last logon or data connection failed in TLS ("" when it did
+    // not): "the server refused AUTH TLS: 534 ...", a certificate reason.
+    std::string m_strTlsError;
 
 protected:
     // --- control connection and replies ---
@@ -252,6 +271,10 @@ protected:
     // host that connects is closed and the wait goes on, so a third host
     // cannot become the data of a download.
     bool AcceptActiveDataChannel();
+    // After the preliminary reply of a transfer or listing: in active mode
+    // accept the server's connection; then, when the control connection is
+    // protected, the TLS handshake on the data connection.
+    bool ReadyDataChannel(bool active);
     // The control connection's peer address (through a proxy: its target).
     bool ControlPeerAddress(std::string& address) const;
     // Drops the listening socket of active mode.
@@ -292,6 +315,13 @@ private:
     bool RunLogonSequence(const std::string& hostText);
     bool SendLogonStep(int step, const std::string& hostText);
     bool ExtendedCommand(const std::string& verb, std::string argument, bool replaceProtocol);
+    // A command outside the reply table (AUTH, PBSZ, PROT): true on a 2xx.
+    bool UnlistedCommand(const std::string& line);
+    // The TLS upgrade of the control connection (implicit: before the
+    // greeting; explicit: after AUTH TLS), then false with m_strTlsError.
+    bool SecureControlChannel(const std::string& host);
+    // AUTH TLS after the greeting; false when the logon must end.
+    bool NegotiateExplicitTls(const std::string& host);
 
     std::unique_ptr<CSocket> m_pDataListener;
     // Lines of the control connection (bounded by kMaxReplyBytes per line).

@@ -66,6 +66,7 @@ bool CFtpLink::ConnectDataChannel(const std::string& host, int& port) {
 }
 
 bool CFtpLink::DisconnectDataChannel() {
+    if (m_data.m_bConnected) m_control.m_socket.KeepNewerTlsSessionOf(m_data.m_socket);
     m_data.Shut();
     return true;
 }
@@ -175,6 +176,17 @@ bool CFtpLink::AcceptActiveDataChannel() {
     return true;
 }
 
+bool CFtpLink::ReadyDataChannel(bool active) {
+    if (active && !AcceptActiveDataChannel()) return false;
+    if (!m_control.m_socket.IsTls() || !m_data.m_bConnected) return true;
+    TlsSettings settings = m_tls;
+    if (settings.host.empty()) settings.host = m_nLogonType == 0 ? m_strHost : m_strFwHost;
+    if (m_data.m_socket.StartTls(settings, &m_control.m_socket) == 1) return true;
+    m_strTlsError = "the data connection's TLS failed: " + m_data.m_socket.TlsError();
+    DisconnectDataChannel();
+    return false;
+}
+
 void CFtpLink::DiscardActiveListener() { m_pDataListener.reset(); }
 
 bool CFtpLink::List(const std::string& path) {
@@ -205,7 +217,7 @@ bool CFtpLink::ReadListing(const std::string& path, const char* verb, int comman
     if (!SendCommand(line)) return abandon();
     if (!CheckStatus() && m_nLastError != kFtpStatusPreliminary) return abandon();
     m_nCommand = ftp_label::CompletionOf(command);
-    if (active && !AcceptActiveDataChannel()) {
+    if (!ReadyDataChannel(active)) {
         // The server reports the failed data connection: that reply is this
         // command's, not the next one's.
         if (m_arrReplyQueue.empty()) ReadString();

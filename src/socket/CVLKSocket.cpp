@@ -71,6 +71,20 @@ void CVLKSocket::Close() {
     CSocket::Close();
 }
 
+void CVLKSocket::EndTls(unsigned int seconds) {
+    if (!m_pTls) return;
+    m_pTls->CloseNotify();
+    const unsigned int saved = m_nTimeoutLength;
+    m_nTimeoutLength = seconds;
+    char sink[4096];
+    for (std::size_t drained = 0; drained < kMaxTlsDrainBytes;) {
+        const int n = Receive(sink, static_cast<int>(sizeof sink));
+        if (n <= 0) break;
+        drained += static_cast<std::size_t>(n);
+    }
+    m_nTimeoutLength = saved;
+}
+
 int CVLKSocket::StartTls(const TlsSettings& settings, const CVLKSocket* sessionOf) {
     m_strTlsError.clear();
     m_pTls.reset();
@@ -120,8 +134,7 @@ int CVLKSocket::TimedAttempt(void* buf, int len, int flags, long event, bool wri
     for (;;) {
         // Through TLS a read may need the socket writable and a write
         // readable; bytes TLS holds already are read without a wait.
-        const int n = m_pTls ? (write ? m_pTls->WriteNow(buf, len) : m_pTls->ReadNow(buf, len))
-                             : (write ? SendNow(buf, len, flags) : ReceiveNow(buf, len, flags));
+        const int n = write ? SendNow(buf, len, flags) : ReceiveNow(buf, len, flags);
         if (n != SOCKET_ERROR) return n;
         if (GetLastSocketError() != WSAEWOULDBLOCK) return SOCKET_ERROR;
         if (!PumpMessages(m_pTls ? m_pTls->WantEvent() : event)) return SOCKET_ERROR;
@@ -131,6 +144,14 @@ int CVLKSocket::TimedAttempt(void* buf, int len, int flags, long event, bool wri
             return SOCKET_ERROR;
         }
     }
+}
+
+int CVLKSocket::ReceiveNow(void* buf, int len, int flags) {
+    return m_pTls ? m_pTls->ReadNow(buf, len) : CAsyncSocket::ReceiveNow(buf, len, flags);
+}
+
+int CVLKSocket::SendNow(const void* buf, int len, int flags) {
+    return m_pTls ? m_pTls->WriteNow(buf, len) : CAsyncSocket::SendNow(buf, len, flags);
 }
 
 int CVLKSocket::Receive(void* buf, int len, int flags) {

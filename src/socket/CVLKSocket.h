@@ -83,8 +83,20 @@ public:
     const std::string& TlsError() const { return m_strTlsError; }
     // The TLS channel (null without TLS): version, cipher, clean close.
     const TlsChannel* Tls() const { return m_pTls.get(); }
+    // A socket whose TLS resumed this one's session hands on the newer
+    // session ticket it received (see TlsChannel::KeepNewerSessionOf).
+    void KeepNewerTlsSessionOf(const CVLKSocket& resuming) {
+        if (m_pTls && resuming.m_pTls) m_pTls->KeepNewerSessionOf(*resuming.m_pTls);
+    }
     // Sends close-notify when TLS is on, then closes.
     void Close() override;
+    // Ends TLS in order before a close: close-notify, then what the peer
+    // still sends (at most kMaxTlsDrainBytes, within `seconds`) is read
+    // until its own close-notify or end. Closing with unread bytes would
+    // reset the connection, and servers forget a TLS session that ended
+    // so (FTP data connections must resume it later).
+    void EndTls(unsigned int seconds);
+    static constexpr std::size_t kMaxTlsDrainBytes = 256 * 1024;
 
     // The base's blocking accept, unchanged.
     int Accept(CAsyncSocket& connected, sockaddr* addr = nullptr, int* len = nullptr) override;
@@ -95,6 +107,10 @@ public:
     // Sends all len bytes: len, -1 on error or time-out, 0 when len < 1 or
     // when refused with 10036. Each chunk has its own time budget.
     int Send(const void* buf, int len, int flags = 0) override;
+    // One attempt without waiting, as the base's, but through TLS when it
+    // is on (flags then do not apply): -1 with 10035 when it would wait.
+    int ReceiveNow(void* buf, int len, int flags = 0);
+    int SendNow(const void* buf, int len, int flags = 0);
 
     // Connects to an IPv4 socket address, through the proxy when one is set.
     // Every connect (to the target or to the proxy) gives up like a receive:

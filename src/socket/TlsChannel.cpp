@@ -23,8 +23,14 @@ struct TlsChannel::Impl {
     // The subject of the server's own certificate, caught while verifying:
     // OpenSSL keeps no peer certificate after a failed verification.
     std::string peerName;
+    // The session this channel resumed (data connections), and a newer one
+    // a resuming channel received that the next one should resume instead.
+    SSL_SESSION* resumed = nullptr;
+    SSL_SESSION* newer = nullptr;
 
     ~Impl() {
+        SSL_SESSION_free(resumed);
+        SSL_SESSION_free(newer);
         SSL_free(ssl);
         SSL_CTX_free(ctx);
     }
@@ -156,10 +162,28 @@ TlsChannel::TlsChannel(int socketHandle, const TlsSettings& settings) : m_impl(s
 TlsChannel::TlsChannel(int socketHandle, const TlsSettings& settings, const TlsChannel& sessionOf)
     : TlsChannel(socketHandle, settings) {
     if (!m_error.empty() || !sessionOf.m_impl->ssl) return;
-    if (SSL_SESSION* session = SSL_get1_session(sessionOf.m_impl->ssl)) {
+    SSL_SESSION* session = sessionOf.m_impl->newer;
+    if (session)
+        SSL_SESSION_up_ref(session);
+    else
+        session = SSL_get1_session(sessionOf.m_impl->ssl);
+    if (session) {
         SSL_set_session(m_impl->ssl, session);
-        SSL_SESSION_free(session);
+        m_impl->resumed = session;  // keeps the reference
     }
+}
+
+void TlsChannel::KeepNewerSessionOf(const TlsChannel& resuming) {
+    if (!m_impl->ssl || !resuming.m_impl->ssl) return;
+    // With TLS 1.3 a server may take each ticket once: the ticket that came
+    // on the resuming connection is the one to resume next.
+    SSL_SESSION* latest = SSL_get1_session(resuming.m_impl->ssl);
+    if (!latest || latest == resuming.m_impl->resumed || !SSL_SESSION_is_resumable(latest)) {
+        SSL_SESSION_free(latest);
+        return;
+    }
+    SSL_SESSION_free(m_impl->newer);
+    m_impl->newer = latest;
 }
 
 TlsChannel::~TlsChannel() = default;
@@ -237,7 +261,9 @@ int TlsChannel::WriteNow(const void* buf, int len) {
 }
 
 void TlsChannel::CloseNotify() {
-    if (!m_impl->ssl || !m_error.empty() || !SSL_is_init_finished(m_impl->ssl)) return;
+    if (!m_impl->ssl || !m_error.empty() || !SSL_is_init_finished(m_impl->ssl) ||
+        (SSL_get_shutdown(m_impl->ssl) & SSL_SENT_SHUTDOWN))
+        return;
     ERR_clear_error();
     SSL_shutdown(m_impl->ssl);  // one attempt: the socket closes next
     ERR_clear_error();

@@ -45,6 +45,10 @@ public:
     // reuse the control connection's session).
     TlsChannel(int socketHandle, const TlsSettings& settings, const TlsChannel& sessionOf);
     ~TlsChannel();
+    // Keeps a session ticket that a channel resuming this one's session
+    // received, for the next channel to resume (servers may take each
+    // TLS 1.3 ticket only once).
+    void KeepNewerSessionOf(const TlsChannel& resuming);
     TlsChannel(const TlsChannel&) = delete;
     TlsChannel& operator=(const TlsChannel&) = delete;
 

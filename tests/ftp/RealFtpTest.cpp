@@ -1,7 +1,9 @@
 // The FTP client against real servers (pyftpdlib and vsftpd) on loopback,
 // passive and active: byte-identical transfers, resume, limits, abort,
 // tree operations, live listings checked against the files, and the
-// connections through a real SOCKS proxy (Dante).
+// connections through a real SOCKS proxy (Dante); the same through TLS
+// (vsftpd explicit and implicit with session reuse required, Pure-FTPd
+// explicit), every data connection protected.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -44,6 +46,7 @@ public:
     using CFtp::m_control;
     using CFtp::m_data;
     using CFtp::ReadStringDirectly;
+    using CFtp::ReadyDataChannel;
     using CFtp::SendCommand;
     using CFtp::SetupActiveDataChannel;
 
@@ -54,7 +57,7 @@ public:
         m_nCommand = command;
         if (!SendCommand(std::string(verb) + "\r\n")) return {};
         if (CheckStatus() || GetLastError() != kFtpStatusPreliminary) return {};
-        if (accept && !AcceptActiveDataChannel()) return {};
+        if (!ReadyDataChannel(accept)) return {};
         std::string data;
         char buf[4096];
         for (int n; (n = ReadDataChannel(buf, static_cast<int>(sizeof buf))) > 0;)
@@ -69,10 +72,11 @@ public:
 struct ServerMode {
     std::string server;
     bool passive;
+    std::string tls = "";  // "", "explicit" or "implicit"
 };
 
 void PrintTo(const ServerMode& p, std::ostream* os) {
-    *os << p.server << (p.passive ? " passive" : " active");
+    *os << p.server << (p.passive ? " passive" : " active") << (p.tls.empty() ? "" : " " + p.tls + " TLS");
 }
 
 class RealFtp : public ::testing::TestWithParam<ServerMode> {
@@ -81,13 +85,17 @@ protected:
         const std::string why = test::FtpServerUnavailable(GetParam().server);
         if (!why.empty()) GTEST_SKIP() << why;
         m_server = std::make_unique<FtpServer>(GetParam().server);
-        ASSERT_TRUE(m_server->Start());
+        ASSERT_TRUE(m_server->Start(GetParam().tls));
         m_local = m_server->Root().parent_path() / "local";
         fs::create_directories(m_local);
-        ASSERT_TRUE(Login(m_ftp));
+        ASSERT_TRUE(Login(m_ftp)) << m_ftp.m_strTlsError << m_ftp.GetLastMessage();
+        EXPECT_EQ(m_ftp.m_control.m_socket.IsTls(), !GetParam().tls.empty());
     }
 
     bool Login(CFtp& ftp) const {
+        const std::string& tls = GetParam().tls;
+        ftp.m_nTls = tls.empty() ? kTlsOff : tls == "explicit" ? kTlsExplicit : kTlsImplicit;
+        ftp.m_tls.caFile = m_server->CaFile().string();
         return ftp.Login("127.0.0.1", static_cast<int>(m_server->Port()), FtpServer::TestUser(),
                          FtpServer::TestPassword(), "", "", "", "", 0, 0);
     }
@@ -405,9 +413,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ServerMode{"pyftpdlib", true}, ServerMode{"pyftpdlib", false},
                       ServerMode{"vsftpd", true}, ServerMode{"vsftpd", false},
                       ServerMode{"proftpd", true}, ServerMode{"proftpd", false},
-                      ServerMode{"pure-ftpd", true}, ServerMode{"pure-ftpd", false}),
+                      ServerMode{"pure-ftpd", true}, ServerMode{"pure-ftpd", false},
+                      ServerMode{"vsftpd", true, "explicit"}, ServerMode{"vsftpd", false, "explicit"},
+                      ServerMode{"vsftpd", true, "implicit"}, ServerMode{"pure-ftpd", true, "explicit"},
+                      ServerMode{"pure-ftpd", false, "explicit"}),
     [](const ::testing::TestParamInfo<ServerMode>& info) {
-        std::string name = info.param.server + (info.param.passive ? "_passive" : "_active");
+        std::string name = info.param.server + (info.param.passive ? "_passive" : "_active") +
+                           (info.param.tls.empty() ? "" : "_tls_" + info.param.tls);
         std::replace(name.begin(), name.end(), '-', '_');
         return name;
     });

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Runs a private vsftpd on 127.0.0.1 in the foreground, serving ROOT to the
-# local system user USER (made by ensure-user.sh). Needs root.
-#   vsftpd.sh PORT ROOT USER WORKDIR
+# local system user USER (made by ensure-user.sh). Needs root. With TLS
+# (explicit: AUTH TLS; implicit: from the first byte) logons and data must
+# be protected and data connections must reuse the control session.
+#   vsftpd.sh PORT ROOT USER WORKDIR [explicit|implicit TLSDIR]
 set -euo pipefail
-port=$1 root=$2 user=$3 dir=$4
+port=$1 root=$2 user=$3 dir=$4 tls=${5:-} tlsdir=${6:-}
 mkdir -p "$dir/empty" "$root"
 chown -R "$user" "$root"
 pam=velkor-vsftpd-test
@@ -42,4 +44,16 @@ xferlog_enable=NO
 vsftpd_log_file=$dir/vsftpd.log
 use_localtime=YES
 CONF
+if [ -n "$tls" ]; then
+  cat >> "$dir/vsftpd.conf" <<CONF
+ssl_enable=YES
+rsa_cert_file=$tlsdir/server.crt
+rsa_private_key_file=$tlsdir/server.key
+force_local_logins_ssl=YES
+force_local_data_ssl=YES
+require_ssl_reuse=YES
+ssl_ciphers=HIGH
+implicit_ssl=$([ "$tls" = implicit ] && echo YES || echo NO)
+CONF
+fi
 exec /usr/sbin/vsftpd "$dir/vsftpd.conf"

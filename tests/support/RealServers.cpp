@@ -102,17 +102,26 @@ bool DanteServer::Start(const std::string& methods) {
 }
 
 
-bool FtpServer::Start() {
+bool FtpServer::Start(const std::string& tls) {
     Prepare(m_kind);
+    std::vector<std::string> tlsArgs;
+    if (!tls.empty()) {
+        if (!MakeCertificates()) return false;
+        tlsArgs = {tls, (m_dir / "tls").string()};
+    }
+    const auto with = [&tlsArgs](std::vector<std::string> args) {
+        args.insert(args.end(), tlsArgs.begin(), tlsArgs.end());
+        return args;
+    };
     std::filesystem::create_directories(Root());
     if (m_kind != "pyftpdlib" &&
         RunCommand({PeersDir() + "/ensure-user.sh", TestUser(), TestPassword()}) != 0)
         return false;
     if (m_kind == "vsftpd" || m_kind == "proftpd")
-        return Launch(m_kind + ".sh", {Root().string(), TestUser(), (m_dir / "conf").string()});
+        return Launch(m_kind + ".sh", with({Root().string(), TestUser(), (m_dir / "conf").string()}));
     if (m_kind == "pure-ftpd")
         return Launch("pure-ftpd.sh",
-                      {Root().string(), TestUser(), TestPassword(), (m_dir / "conf").string()});
+                      with({Root().string(), TestUser(), TestPassword(), (m_dir / "conf").string()}));
     return Launch("pyftpdlib.sh", {Root().string(), TestUser(), TestPassword(),
                                    (m_dir / "pyftpdlib.log").string()});
 }

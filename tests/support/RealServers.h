@@ -69,7 +69,10 @@ private:
 class FtpServer : public PeerServer {
 public:
     explicit FtpServer(std::string kind) : m_kind(std::move(kind)) {}
-    bool Start();
+    // tls: "" plaintext, "explicit" (AUTH TLS required; vsftpd and
+    // Pure-FTPd) or "implicit" (vsftpd); with TLS the server also wants
+    // protected data connections, vsftpd with TLS session reuse.
+    bool Start(const std::string& tls = "");
     // The served directory as a local path.
     std::filesystem::path Root() const { return m_dir / "root"; }
     const std::string& Kind() const { return m_kind; }

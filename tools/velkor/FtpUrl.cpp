@@ -35,7 +35,14 @@ bool PercentDecode(const std::string& in, std::string& out) {
 }  // namespace
 
 bool ParseFtpUrl(const std::string& text, FtpUrl& out, std::string& error) {
-    return ParseServerUrl(text, "ftp://", out, error);
+    out.implicitTls = text.compare(0, 7, "ftps://") == 0;
+    if (!out.implicitTls) {
+        if (ParseServerUrl(text, "ftp://", out, error)) return true;
+        if (text.compare(0, 6, "ftp://") != 0) error = "the address must begin with ftp:// or ftps://";
+        return false;
+    }
+    out.port = 990;
+    return ParseServerUrl(text, "ftps://", out, error);
 }
 
 bool ParseMailUrl(const std::string& text, const std::string& protocol, FtpUrl& out,

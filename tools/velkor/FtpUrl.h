@@ -15,7 +15,8 @@ struct FtpUrl {
     bool implicitTls = false;  // the scheme's "s" form (smtps://, pop3s://, ftps://)
 };
 
-// Parses an ftp:// address; false (with a reason) when it is malformed.
+// Parses an ftp:// address, or ftps:// (TLS from the first byte, port 990);
+// false (with a reason) when it is malformed.
 bool ParseFtpUrl(const std::string& text, FtpUrl& out, std::string& error);
 // The same for any scheme ("smtp://", "pop3://"), keeping out's defaults for
 // what the address leaves out.
