@@ -243,9 +243,17 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
     if (size != 0 && offset >= size) return true;
     std::string full, dir, name;
     if (!SplitPath(remote, full, dir, name)) return false;
+    // A local file that cannot be used fails before any data connection
+    // (servers end a session whose TLS data connection is cut at once).
     if (!download) {
         LocalFile probe;
         if (!probe.OpenForReading(local) || !probe.Seek(offset)) return false;
+    } else if (!LocalFile::CanWrite(local)) {
+        // No command went out: no earlier reply may stand for this one.
+        m_nLastError = kFtpStatusRefused;
+        m_nLastReply = kReplyQueueEmpty;
+        m_arrLastMessage.clear();
+        return false;
     }
     if (!Cwd(dir) || !Type("I")) return false;
     if (!(passive ? SetupPassiveDataChannel() : SetupActiveDataChannel())) return false;

@@ -184,4 +184,11 @@ bool ReadRegularFile(const std::string& path, std::string& bytes, std::uint64_t 
     return file.ReadFull(bytes.data(), bytes.size()) == static_cast<long>(bytes.size());
 }
 
+bool LocalFile::CanWrite(const std::string& path) {
+    if (::access(path.c_str(), F_OK) == 0) return ::access(path.c_str(), W_OK) == 0;
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 }  // namespace velkor

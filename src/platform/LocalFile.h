@@ -31,6 +31,9 @@ public:
     // False (and closed) when the file cannot be opened.
     bool OpenForReading(const std::string& path);
     bool OpenForWriting(const std::string& path);
+    // Whether OpenForWriting could succeed, without creating or changing
+    // anything: the file is writable, or its folder takes new files.
+    static bool CanWrite(const std::string& path);
     bool IsOpen() const { return m_fd >= 0; }
     int Descriptor() const { return m_fd; }
 

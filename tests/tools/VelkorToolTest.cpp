@@ -565,3 +565,59 @@ TEST(VelkorMail, TlsRoundTripAndRefusedCertificates) {
 
 }  // namespace
 }  // namespace velkor::tool
+
+namespace velkor::tool {
+namespace {
+
+// What the tool printed, then " exit N".
+std::string Outcome(const std::string& args) { return VelkorOutput(args + " 2>&1; echo \" exit $?\""); }
+
+TEST(VelkorFtp, TlsExplicitImplicitAndRefusals) {
+    for (const char* kind : {"vsftpd", "pyftpdlib"})
+        if (const std::string why = test::FtpServerUnavailable(kind); !why.empty()) GTEST_SKIP() << why;
+    test::FtpServer explicitTls("vsftpd"), implicitTls("vsftpd"), plain("pyftpdlib");
+    ASSERT_TRUE(explicitTls.Start("explicit"));
+    ASSERT_TRUE(implicitTls.Start("implicit"));
+    ASSERT_TRUE(plain.Start());
+    const std::string creds = std::string(test::FtpServer::TestUser()) + ":" + test::FtpServer::TestPassword();
+    const auto at = [&creds](const char* scheme, const test::FtpServer& s, const char* host = "127.0.0.1") {
+        return std::string(scheme) + "://" + creds + "@" + host + ":" + std::to_string(s.Port()) + "/";
+    };
+    const std::string ca = " --ca-file " + explicitTls.CaFile().string() + " ";
+    const fs::path local = explicitTls.Root().parent_path() / "tls-local.bin";
+    const std::string data = test::RandomBytes(300000, 24);
+    test::WriteWholeFile(local, data);
+    EXPECT_EQ(Outcome("ftp -q --tls" + ca + "put " + local.string() + " " + at("ftp", explicitTls) + "up.bin"),
+              "put " + (explicitTls.Root() / "up.bin").string() + ": 300000 bytes\n exit 0\n");
+    EXPECT_TRUE(test::ReadWholeFile(explicitTls.Root() / "up.bin") == data);
+    EXPECT_EQ(Outcome("ftp -q --tls --active" + ca + "get " + at("ftp", explicitTls) + "up.bin " + local.string() + ".back"),
+              "got " + local.string() + ".back: 300000 bytes\n exit 0\n");
+    EXPECT_TRUE(test::ReadWholeFile(local.string() + ".back") == data);
+    implicitTls.GiveToServer(implicitTls.Root());
+    test::WriteWholeFile(implicitTls.Root() / "seen.txt", "x");
+    EXPECT_NE(Outcome("ftp --ca-file " + implicitTls.CaFile().string() + " ls " + at("ftps", implicitTls))
+                  .find("seen.txt"), std::string::npos);
+
+    const std::string refusedName = "velkor ftp: logon failed: TLS failed: certificate for 127.0.0.1 is not valid for host localhost\n exit 13\n";
+    const struct {
+        std::string args, says;
+    } refused[] = {
+        // The system's store does not know the private CA.
+        {"ftp --tls ls " + at("ftp", explicitTls),
+         "velkor ftp: logon failed: TLS failed: certificate not trusted: unable to get local issuer certificate\n exit 13\n"},
+        {"ftp --tls" + ca + "ls " + at("ftp", explicitTls, "localhost"), refusedName},
+        // A plaintext server: never a silent fallback, unless asked for.
+        {"ftp --tls ls " + at("ftp", plain),
+         "velkor ftp: logon failed: TLS failed: the server refused AUTH TLS: 500 Command \"AUTH\" not understood.\n exit 13\n"},
+        {"ftp --tls=try ls " + at("ftp", plain), " exit 0\n"},
+        // Without TLS the server takes no logon.
+        {"ftp ls " + at("ftp", explicitTls),
+         "velkor ftp: logon failed: 530 Non-anonymous sessions must use encryption.\n exit 8\n"},
+        {"ftp --insecure --tls ls " + at("ftp", explicitTls, "localhost"),
+         "velkor ftp: warning: --insecure: the server's certificate is not checked\n-       300000"},
+    };
+    for (const auto& r : refused) EXPECT_NE(Outcome(r.args).find(r.says), std::string::npos) << r.args;
+}
+
+}  // namespace
+}  // namespace velkor::tool

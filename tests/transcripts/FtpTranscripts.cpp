@@ -113,6 +113,8 @@ public:
             else if (f == "m_bAbort") m_ftp.m_bAbort = static_cast<std::uint8_t>(v);
             else if (f == "m_bPassiveUsesControlPeer") m_ftp.m_bPassiveUsesControlPeer = v != 0;
             else if (f == "m_strTransferType") m_ftp.m_strTransferType = a.at(1);
+            else if (f == "m_nTls") m_ftp.m_nTls = v;
+            else if (f == "m_bTlsOptional") m_ftp.m_bTlsOptional = v != 0;
             else throw std::invalid_argument("no field " + f);
             return "";
         }
@@ -127,6 +129,7 @@ public:
         if (name == "GetLastMessage") return m_ftp.GetLastMessage();
         if (name == "socket-error") return Str(GetLastSocketError());
         if (name == "m_strHomeDir") return m_ftp.m_strHomeDir;
+        if (name == "m_strTlsError") return m_ftp.m_strTlsError;
         if (name == "m_strCurrentDir") return m_ftp.m_strCurrentDir;
         if (name == "m_strTransferType") return m_ftp.m_strTransferType;
         if (name == "m_arrLastMessage") return JoinLines(m_ftp.m_arrLastMessage);
