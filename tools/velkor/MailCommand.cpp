@@ -431,7 +431,8 @@ int RunSend(const SendOptions& o) {
                                                              : kExitTransfer;
     }
     // The count is of the text as it went out: without its Bcc fields, dots stuffed.
-    std::printf("sent %u bytes%s\n", sent, Printable(ReplyText(smtp.GetLastReply())).c_str());
+    const std::string over = smtp.m_Socket.Tls() ? " over " + smtp.m_Socket.Tls()->Description() : "";
+    std::printf("sent %u bytes%s%s\n", sent, over.c_str(), Printable(ReplyText(smtp.GetLastReply())).c_str());
     smtp.Disconnect();
     return kExitOk;
 }
