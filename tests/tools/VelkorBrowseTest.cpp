@@ -126,5 +126,47 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     EXPECT_TRUE(test::TopLevelItem(list, "up.bin"));
 }
 
+// Through TLS (vsftpd requires it): the window shows the folder over
+// ftps:// and with --tls; without TLS, or with a CA it does not know, the
+// reason is the error and no window state is taken.
+TEST(VelkorBrowse, OpensThroughTls) {
+    if (const std::string why = test::FtpServerUnavailable("vsftpd"); !why.empty()) GTEST_SKIP() << why;
+    test::FtpServer explicitTls("vsftpd"), implicitTls("vsftpd");
+    ASSERT_TRUE(explicitTls.Start("explicit"));
+    ASSERT_TRUE(implicitTls.Start("implicit"));
+    for (const test::FtpServer* s : {&explicitTls, &implicitTls}) {
+        test::WriteWholeFile(s->Root() / "secret.txt", "s");
+        s->GiveToServer(s->Root());
+    }
+    const auto url = [](const char* scheme, const test::FtpServer& s) {
+        return std::string(scheme) + "://" + test::FtpServer::TestUser() + ":" + test::FtpServer::TestPassword() +
+               "@127.0.0.1:" + std::to_string(s.Port()) + "/";
+    };
+    const struct {
+        std::string url;
+        bool explicitTls;
+        std::string caFile;
+        std::string error;  // "" when it opens
+    } cases[] = {
+        {url("ftp", explicitTls), true, explicitTls.CaFile().string(), ""},
+        {url("ftps", implicitTls), false, implicitTls.CaFile().string(), ""},
+        {url("ftp", explicitTls), false, "", "cannot log on to 127.0.0.1: 530 Non-anonymous sessions must use encryption."},
+        {url("ftps", implicitTls), false, explicitTls.CaFile().string(),
+         "cannot log on to 127.0.0.1: TLS failed: certificate not trusted: unable to get local issuer certificate"},
+    };
+    for (const auto& c : cases) {
+        browse::BrowseWindow window;
+        TlsSettings tls;
+        tls.caFile = c.caFile;
+        window.UseTls(c.explicitTls, tls);
+        std::string error;
+        EXPECT_EQ(window.Open(c.url, error), c.error.empty()) << c.url;
+        EXPECT_EQ(error, c.error) << c.url;
+        if (c.error.empty()) {
+            EXPECT_EQ(test::TopLevelTexts(*window.List()), (std::set<QString>{"secret.txt"}));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace velkor

@@ -144,6 +144,8 @@ bool BrowseWindow::Open(const std::string& url, std::string& error) {
     m_nPort = address.port;
     m_strUser = address.user;
     m_strPassword = address.password;
+    m_site.m_nTls = address.implicitTls ? kTlsImplicit : m_bExplicitTls ? kTlsExplicit : kTlsOff;
+    m_site.m_tls = m_tls;
     bool logged = false;
     {
         GuiCall call(&m_site);
@@ -155,6 +157,10 @@ bool BrowseWindow::Open(const std::string& url, std::string& error) {
     ShowReply();
     if (!logged) {
         const std::string reply = m_site.GetLastMessage();
+        if (!m_site.m_strTlsError.empty()) {
+            error = "cannot log on to " + address.host + ": TLS failed: " + m_site.m_strTlsError;
+            return false;
+        }
         error = reply.empty() ? "cannot reach " + address.host + ":" + std::to_string(address.port) +
                                     ": " + SocketErrorText(GetLastSocketError())
                               : "cannot log on to " + address.host + ": " + reply;
