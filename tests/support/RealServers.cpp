@@ -70,8 +70,10 @@ void PeerServer::Prepare(const std::string& name) {
     m_port = FreeLoopbackPort();
 }
 
-bool PeerServer::MakeCertificates() {
-    return RunCommand({PeersDir() + "/tls-ca.sh", m_dir.string()}) == 0;
+bool PeerServer::MakeCertificates(bool expired) {
+    std::vector<std::string> argv = {PeersDir() + "/tls-ca.sh", m_dir.string()};
+    if (expired) argv.push_back("expired");
+    return RunCommand(argv) == 0;
 }
 
 bool PeerServer::Launch(const std::string& script, const std::vector<std::string>& args,
@@ -143,10 +145,10 @@ std::string DovecotUnavailable() {
 }
 
 
-bool SmtpServer::Start(const std::string& tls) {
+bool SmtpServer::Start(const std::string& tls, bool expired) {
     Prepare("aiosmtpd");
     if (tls.empty()) return Launch("aiosmtpd.sh", {Dir().string()});
-    return MakeCertificates() && Launch("aiosmtpd.sh", {Dir().string(), tls, (m_dir / "tls").string()});
+    return MakeCertificates(expired) && Launch("aiosmtpd.sh", {Dir().string(), tls, (m_dir / "tls").string()});
 }
 
 std::string SmtpServer::Stored(int n, std::string* envelope) const {

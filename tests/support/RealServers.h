@@ -33,8 +33,9 @@ public:
     std::filesystem::path CaFile() const { return m_dir / "tls" / "ca.crt"; }
 
 protected:
-    // Makes the private CA and the server's certificate for 127.0.0.1.
-    bool MakeCertificates();
+    // Makes the private CA and the server's certificate for 127.0.0.1
+    // (expired: one that ran out in 2020).
+    bool MakeCertificates(bool expired = false);
     // Makes the fresh directory velkor-NAME-... and picks the port.
     void Prepare(const std::string& name);
     // Runs tests/peers/SCRIPT with the port, then the arguments, and waits
@@ -98,8 +99,8 @@ public:
 class SmtpServer : public PeerServer {
 public:
     // tls: "" plaintext, "starttls" (required, AUTH only after it) or
-    // "implicit" (TLS from the first byte).
-    bool Start(const std::string& tls = "");
+    // "implicit" (TLS from the first byte); expired: with an expired certificate.
+    bool Start(const std::string& tls = "", bool expired = false);
     std::filesystem::path Dir() const { return m_dir / "store"; }
     // The stored message n (from 1) and its envelope JSON, waiting up to 10 s
     // for the envelope file; empty when it does not come.

@@ -513,10 +513,11 @@ namespace {
 TEST(VelkorMail, TlsRoundTripAndRefusedCertificates) {
     for (const std::string& why : {test::AiosmtpdUnavailable(), test::DovecotUnavailable()})
         if (!why.empty()) GTEST_SKIP() << why;
-    test::SmtpServer starttls, implicit;
+    test::SmtpServer starttls, implicit, expired;
     test::Pop3Server pop;
     ASSERT_TRUE(starttls.Start("starttls"));
     ASSERT_TRUE(implicit.Start("implicit"));
+    ASSERT_TRUE(expired.Start("implicit", true));
     ASSERT_TRUE(pop.Start(true));
     const fs::path mail = starttls.Dir().parent_path() / "m.eml";
     test::WriteWholeFile(mail, "From: a@example.org\nTo: b@example.org\nSubject: tls\n\nover TLS\n");
@@ -547,6 +548,9 @@ TEST(VelkorMail, TlsRoundTripAndRefusedCertificates) {
         // The system's store does not know the private CA.
         {"mail send -q --starttls --server smtp://" + creds + std::to_string(starttls.Port()) + " " + mail.string(),
          kExitTls, "certificate not trusted: unable to get local issuer certificate"},
+        {"mail send -q --ca-file " + expired.CaFile().string() + " --server smtps://" + creds +
+             std::to_string(expired.Port()) + " " + mail.string(),
+         kExitTls, "certificate not trusted: certificate has expired"},
         // The certificate is for 127.0.0.1, not for localhost.
         {"mail fetch --stls" + popCa + "pop3://" + box + "localhost:" + std::to_string(pop.Port()), kExitTls,
          "certificate for 127.0.0.1 is not valid for host localhost"},
