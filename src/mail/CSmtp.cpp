@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "mail/CMailCommonFunction.h"
 #include "mail/CMailMessage.h"
@@ -205,6 +206,24 @@ std::string CSmtp::HeloName() const {
     return "[127.0.0.1]";
 }
 
+bool CSmtp::OffersOnlyPlain(const std::string& ehloReply) {
+    bool plain = false, login = false;
+    for (std::size_t pos = 0; pos < ehloReply.size();) {
+        std::size_t eol = ehloReply.find("\r\n", pos);
+        if (eol == std::string::npos) eol = ehloReply.size();
+        std::string line = ehloReply.substr(pos, eol - pos);
+        for (char& c : line) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        // "250-AUTH PLAIN LOGIN" (or the older "250-AUTH=LOGIN").
+        if (line.size() > 9 && line.compare(4, 4, "AUTH") == 0 && (line[8] == ' ' || line[8] == '=')) {
+            const std::string names = " " + line.substr(9) + " ";
+            plain = plain || names.find(" PLAIN ") != std::string::npos;
+            login = login || names.find(" LOGIN ") != std::string::npos;
+        }
+        pos = eol + 2;
+    }
+    return plain && !login;
+}
+
 int CSmtp::Connect() {
     if (m_bConnected) return 1;
     if (m_bAuth && (text::BreaksLine(m_strUser) || text::BreaksLine(m_strPassword))) {
@@ -228,13 +247,18 @@ int CSmtp::Connect() {
     if (!GetResponse(kRuleGreeting)) return fail(kErrGreeting);
     if (!Greet()) return fail(0);
     if (m_bAuth) {
-        // 334 (user name asked), 334 (password asked), 235 (accepted).
-        const struct {
+        // 334 (user name asked), 334 (password asked), 235 (accepted); or,
+        // for a server that offers PLAIN but not LOGIN, one AUTH PLAIN line.
+        struct Step {
             std::string line;
             int code;
-        } steps[] = {{"AUTH LOGIN\r\n", 334},
-                     {Base64(m_strUser) + "\r\n", 334},
-                     {Base64(m_strPassword) + "\r\n", 235}};
+        };
+        const std::vector<Step> steps =
+            OffersOnlyPlain(m_strLastReply)
+                ? std::vector<Step>{{"AUTH PLAIN " + Base64(std::string(1, '\0') + m_strUser + '\0' + m_strPassword) + "\r\n", 235}}
+                : std::vector<Step>{{"AUTH LOGIN\r\n", 334},
+                                    {Base64(m_strUser) + "\r\n", 334},
+                                    {Base64(m_strPassword) + "\r\n", 235}};
         for (const auto& step : steps) {
             if (!SendLine(step.line, kErrSend)) return fail(0);
             const int code = ReadReply();

@@ -23,7 +23,9 @@
 // - an address, user name or password holding CR, LF or NUL is refused
 //   before anything is sent (error kErrLineBreak);
 // - AUTH LOGIN expects 334, 334 and 235; a refusal fails Connect with
-//   kErrAuth and closes the connection.
+//   kErrAuth and closes the connection. Beyond the older client: a server
+//   whose EHLO reply offers AUTH PLAIN but not LOGIN gets one AUTH PLAIN
+//   line (RFC 4616), which must be answered 235.
 // - TLS (beyond the older client): m_nTls kTlsExplicit sends EHLO,
 //   STARTTLS, then EHLO again over TLS; kTlsImplicit speaks TLS from the
 //   first byte (port 465). A server that does not offer STARTTLS, refuses
@@ -138,6 +140,8 @@ private:
     std::string m_strTlsError;
     // EHLO or HELO and its 250; with STARTTLS the upgrade and EHLO again.
     bool Greet();
+    // Whether an EHLO reply names PLAIN among its AUTH mechanisms but not LOGIN.
+    static bool OffersOnlyPlain(const std::string& ehloReply);
 };
 
 }  // namespace velkor
