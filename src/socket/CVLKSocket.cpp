@@ -134,7 +134,8 @@ int CVLKSocket::TimedAttempt(void* buf, int len, int flags, long event, bool wri
     for (;;) {
         // Through TLS a read may need the socket writable and a write
         // readable; bytes TLS holds already are read without a wait.
-        const int n = write ? SendNow(buf, len, flags) : ReceiveNow(buf, len, flags);
+        const int n = m_pTls ? (write ? m_pTls->WriteNow(buf, len) : m_pTls->ReadNow(buf, len))
+                             : (write ? CAsyncSocket::SendNow(buf, len, flags) : CAsyncSocket::ReceiveNow(buf, len, flags));
         if (n != SOCKET_ERROR) return n;
         if (GetLastSocketError() != WSAEWOULDBLOCK) return SOCKET_ERROR;
         if (!PumpMessages(m_pTls ? m_pTls->WantEvent() : event)) return SOCKET_ERROR;
@@ -151,7 +152,13 @@ int CVLKSocket::ReceiveNow(void* buf, int len, int flags) {
 }
 
 int CVLKSocket::SendNow(const void* buf, int len, int flags) {
-    return m_pTls ? m_pTls->WriteNow(buf, len) : CAsyncSocket::SendNow(buf, len, flags);
+    if (!m_pTls) return CAsyncSocket::SendNow(buf, len, flags);
+    const int n = m_pTls->WriteNow(buf, len);
+    if (n != SOCKET_ERROR || GetLastSocketError() != WSAEWOULDBLOCK) return n;
+    // TLS has sealed a record of these bytes already and must be called
+    // again with them: finish that write (waiting as a send does) rather
+    // than let the caller go on with other bytes.
+    return TimedAttempt(const_cast<void*>(buf), len, flags, FD_WRITE, true);
 }
 
 int CVLKSocket::Receive(void* buf, int len, int flags) {

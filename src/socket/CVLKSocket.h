@@ -109,6 +109,8 @@ public:
     int Send(const void* buf, int len, int flags = 0) override;
     // One attempt without waiting, as the base's, but through TLS when it
     // is on (flags then do not apply): -1 with 10035 when it would wait.
+    // Through TLS a send that cannot go out at once waits for it (within the
+    // time-out), since TLS has then taken the bytes into a sealed record.
     int ReceiveNow(void* buf, int len, int flags = 0);
     int SendNow(const void* buf, int len, int flags = 0);
 

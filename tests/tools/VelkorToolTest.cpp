@@ -589,13 +589,14 @@ TEST(VelkorFtp, TlsExplicitImplicitAndRefusals) {
     };
     const std::string ca = " --ca-file " + explicitTls.CaFile().string() + " ";
     const fs::path local = explicitTls.Root().parent_path() / "tls-local.bin";
-    const std::string data = test::RandomBytes(300000, 24);
+    // Large enough that TLS must wait for the socket in the middle of a record.
+    const std::string data = test::RandomBytes(64u << 20, 24);
     test::WriteWholeFile(local, data);
     EXPECT_EQ(Outcome("ftp -q --tls" + ca + "put " + local.string() + " " + at("ftp", explicitTls) + "up.bin"),
-              "put " + (explicitTls.Root() / "up.bin").string() + ": 300000 bytes\n exit 0\n");
+              "put " + (explicitTls.Root() / "up.bin").string() + ": 67108864 bytes\n exit 0\n");
     EXPECT_TRUE(test::ReadWholeFile(explicitTls.Root() / "up.bin") == data);
     EXPECT_EQ(Outcome("ftp -q --tls --active" + ca + "get " + at("ftp", explicitTls) + "up.bin " + local.string() + ".back"),
-              "got " + local.string() + ".back: 300000 bytes\n exit 0\n");
+              "got " + local.string() + ".back: 67108864 bytes\n exit 0\n");
     EXPECT_TRUE(test::ReadWholeFile(local.string() + ".back") == data);
     implicitTls.GiveToServer(implicitTls.Root());
     test::WriteWholeFile(implicitTls.Root() / "seen.txt", "x");
@@ -618,7 +619,7 @@ TEST(VelkorFtp, TlsExplicitImplicitAndRefusals) {
         {"ftp ls " + at("ftp", explicitTls),
          "velkor ftp: logon failed: 530 Non-anonymous sessions must use encryption.\n exit 8\n"},
         {"ftp --insecure --tls ls " + at("ftp", explicitTls, "localhost"),
-         "velkor ftp: warning: --insecure: the server's certificate is not checked\n-       300000"},
+         "velkor ftp: warning: --insecure: the server's certificate is not checked\n-     67108864"},
     };
     for (const auto& r : refused) EXPECT_NE(Outcome(r.args).find(r.says), std::string::npos) << r.args;
 }
