@@ -3,6 +3,8 @@
 // connection (and discards them), as curl does in one process.
 //   mail_transfer send HOST PORT FILE...
 //   mail_transfer fetch HOST PORT USER PASSWORD
+// With VELKOR_BENCH_CA=FILE in the environment, send uses STARTTLS and
+// trusts that CA.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +22,10 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], "send") == 0) {
         CSmtp smtp;
         smtp.SetServerProperties(argv[2], port, 0, "", "");
+        if (const char* ca = std::getenv("VELKOR_BENCH_CA")) {
+            smtp.m_nTls = kTlsExplicit;
+            smtp.m_tls.caFile = ca;
+        }
         if (!smtp.Connect()) return 3;
         std::string text;  // one buffer for all messages, as an application may keep
         for (int i = 4; i < argc; ++i) {

@@ -3,7 +3,8 @@
 # local SMTP sink that discards it, and fetches the same messages from a
 # private Dovecot, with the library (one process, one connection) and with
 # curl (one process, its connection reused), in the same run; prints wall
-# time and CPU (user+sys), best of REPEAT runs, and the ratios velkor/curl.
+# time and CPU (user+sys), best of REPEAT runs, and the ratios velkor/curl;
+# the 1000 small messages also through STARTTLS.
 #   bench/mail_transfer_bench.sh [REPEAT]     (Dovecot needs root)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -57,6 +58,20 @@ for set in big small; do
   theirs=$(measure curl -s -K "$work/curl-send-$set.cfg")
   report_pair "send $set" "$ours" "$theirs"
 done
+
+# The small set again through STARTTLS (a private CA both tools trust).
+tests/peers/tls-ca.sh "$work"
+tls_port=$(velkor_free_port)
+build/bench/smtp_sink "$tls_port" "$work/tls/server.crt" "$work/tls/server.key" &
+pids+=($!)
+wait_port "$tls_port"
+for f in "$work/small"/*.eml; do
+  printf 'next\nurl = "smtp://127.0.0.1:%s"\nssl-reqd\ncacert = "%s"\nmail-from = "a@example.org"\nmail-rcpt = "b@example.org"\nupload-file = "%s"\n' \
+    "$tls_port" "$work/tls/ca.crt" "$f"
+done | tail -n +2 > "$work/curl-send-tls.cfg"
+ours=$(VELKOR_BENCH_CA=$work/tls/ca.crt measure build/bench/mail_transfer send 127.0.0.1 "$tls_port" "$work/small"/*.eml)
+theirs=$(measure curl -s -K "$work/curl-send-tls.cfg")
+report_pair "send small STARTTLS" "$ours" "$theirs"
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "fetch: skipped (Dovecot needs root)"

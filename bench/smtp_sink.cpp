@@ -1,10 +1,12 @@
 // A minimal SMTP sink for the transfer benchmark: answers every command,
 // reads DATA up to its terminator and discards it. One connection at a
-// time; large reads, so the sink is never the bottleneck.
-//   smtp_sink PORT
+// time; large reads, so the sink is never the bottleneck. With a
+// certificate and key it offers STARTTLS and speaks TLS after it.
+//   smtp_sink PORT [CERT KEY]
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <openssl/ssl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,9 +16,18 @@
 
 namespace {
 
+SSL_CTX* g_tls = nullptr;  // set when STARTTLS is offered
+SSL* g_session = nullptr;  // the connection's TLS after STARTTLS
+
 bool WriteAll(int fd, const char* text) {
     const std::size_t n = std::strlen(text);
+    if (g_session) return SSL_write(g_session, text, static_cast<int>(n)) == static_cast<int>(n);
     return ::send(fd, text, n, MSG_NOSIGNAL) == static_cast<ssize_t>(n);
+}
+
+ssize_t ReadSome(int fd, char* into, std::size_t size) {
+    if (g_session) return SSL_read(g_session, into, static_cast<int>(size));
+    return ::recv(fd, into, size, 0);
 }
 
 void Serve(int fd) {
@@ -25,7 +36,7 @@ void Serve(int fd) {
     bool inData = false;
     WriteAll(fd, "220 sink ready\r\n");
     for (;;) {
-        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        const ssize_t n = ReadSome(fd, chunk, sizeof chunk);
         if (n <= 0) return;
         buffer.append(chunk, static_cast<std::size_t>(n));
         for (;;) {
@@ -46,7 +57,14 @@ void Serve(int fd) {
             const std::string line = buffer.substr(0, eol);
             buffer.erase(0, eol + 2);
             if (line.rfind("EHLO", 0) == 0 || line.rfind("ehlo", 0) == 0) {
-                WriteAll(fd, "250-sink\r\n250 8BITMIME\r\n");
+                WriteAll(fd, g_tls && !g_session ? "250-sink\r\n250-STARTTLS\r\n250 8BITMIME\r\n"
+                                                 : "250-sink\r\n250 8BITMIME\r\n");
+            } else if (g_tls && !g_session && (line == "STARTTLS" || line == "starttls")) {
+                WriteAll(fd, "220 go ahead\r\n");
+                g_session = SSL_new(g_tls);
+                SSL_set_fd(g_session, fd);
+                if (SSL_accept(g_session) != 1) return;
+                buffer.clear();
             } else if (line == "DATA" || line == "data") {
                 WriteAll(fd, "354 go on\r\n");
                 inData = true;
@@ -64,7 +82,13 @@ void Serve(int fd) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) return 2;
+    if (argc != 2 && argc != 4) return 2;
+    if (argc == 4) {
+        g_tls = SSL_CTX_new(TLS_server_method());
+        if (SSL_CTX_use_certificate_file(g_tls, argv[2], SSL_FILETYPE_PEM) != 1 ||
+            SSL_CTX_use_PrivateKey_file(g_tls, argv[3], SSL_FILETYPE_PEM) != 1)
+            return 1;
+    }
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     const int one = 1;
     ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -81,6 +105,10 @@ int main(int argc, char** argv) {
         const int fd = ::accept(listener, nullptr, nullptr);
         if (fd < 0) continue;
         Serve(fd);
+        if (g_session) {
+            SSL_free(g_session);
+            g_session = nullptr;
+        }
         ::close(fd);
     }
 }

@@ -81,11 +81,14 @@ public:
                 continue;
             }
             if (m_lineStart && c == '.') out += '.';
-            // The rest of the line up to the next CR or LF goes in one append.
-            std::size_t end = text.find_first_of("\r\n", m_pos);
-            if (end == std::string_view::npos) end = text.size();
+            // The rest of the line up to the next CR or LF goes in one append
+            // (two memchr calls: find_first_of tests the set per byte).
             const std::size_t room = want > out.size() ? want - out.size() : 1;
-            if (end - m_pos > room) end = m_pos + room;
+            const char* from = text.data() + m_pos;
+            std::size_t span = std::min(room, text.size() - m_pos);
+            if (const void* lf = std::memchr(from, '\n', span)) span = static_cast<std::size_t>(static_cast<const char*>(lf) - from);
+            if (const void* cr = std::memchr(from, '\r', span)) span = static_cast<std::size_t>(static_cast<const char*>(cr) - from);
+            const std::size_t end = m_pos + span;
             out.append(text.data() + m_pos, end - m_pos);
             m_pos = end;
             m_skipLf = m_lineStart = m_endsLine = false;
