@@ -240,6 +240,7 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
                         std::uint64_t limit, bool download, bool passive, std::uint64_t offset,
                         std::uint64_t size) {
     m_bDataOverrun = false;
+    m_bDataCut = false;
     if (size != 0 && offset >= size) return true;
     std::string full, dir, name;
     if (!SplitPath(remote, full, dir, name)) return false;
@@ -302,6 +303,7 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
     // unread, would otherwise reset the connection, and the server would
     // refuse to resume the session for the next data connection).
     if (!download && m_data.m_bConnected) m_data.m_socket.EndTls(kDirectReadTimeout);
+    m_bDataCut = download && m_data.m_socket.Tls() && m_data.m_socket.Tls()->CutShort();
     // Closing the data connection lets the server end the transfer, so that
     // its completion reply comes.
     DisconnectDataChannel();
@@ -315,6 +317,10 @@ bool CFtp::TransferFile(const std::string& local, const std::string& remote,
     }
     if (end == PumpEnd::kOverrun) {
         m_bDataOverrun = true;
+        return false;
+    }
+    if (m_bDataCut) {
+        m_strTlsError = "the data connection ended without TLS close-notify: the file may be cut short";
         return false;
     }
     return limit == 0 || transferred == limit;
@@ -336,7 +342,7 @@ std::uint32_t CFtp::Download64(const std::string& remote, const std::string& loc
 }
 
 std::uint32_t CFtp::DownloadResult(bool transferred) const {
-    if (m_bDataOverrun) return kDownloadOtherFailure;
+    if (m_bDataOverrun || m_bDataCut) return kDownloadOtherFailure;
     if (transferred) return 0;
     switch (m_nLastReply) {
         case 530: return kDownloadNotLoggedIn;

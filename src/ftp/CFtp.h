@@ -138,6 +138,9 @@ private:
                       std::uint64_t size);
     // The last download ended with data past its known size.
     bool m_bDataOverrun = false;
+    // The last download's TLS data connection ended without close-notify
+    // (a cut that the 226 reply would not show): the download fails.
+    bool m_bDataCut = false;
     // Full path, directory and name of a path; false when one is empty.
     bool SplitPath(const std::string& path, std::string& full, std::string& dir,
                    std::string& name) const;

@@ -125,7 +125,9 @@ bool CFtpLink::ReadControlChannel(std::string& out, const int& size) {
     CVLKSocket& sock = m_control.m_socket;
     const auto failed = [this] {
         const int err = GetLastSocketError();
-        if (err != WSAENOTCONN && err != WSAECONNRESET) DisconnectControlChannel();
+        const bool quietWait = m_bDirectRead && m_control.m_socket.IsTimeout() &&
+                               !m_controlReader.HasBufferedBytes();
+        if (err != WSAENOTCONN && err != WSAECONNRESET && !quietWait) DisconnectControlChannel();
         return false;
     };
     if (size != -1) {
@@ -187,6 +189,8 @@ bool CFtpLink::ReadString() {
     const auto readAndSplit = [this, &replyBytes, &queued]() {
         std::string text;
         if (!ReadControlChannel(text, -1)) return false;
+        // Once part of a reply came, a time-out ends the connection again.
+        m_bDirectRead = false;
         replyBytes += text.size();
         std::size_t start = 0;
         for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos;
@@ -270,7 +274,9 @@ bool CFtpLink::CheckStatus() {
 bool CFtpLink::ReadStringDirectly() {
     CVLKSocket& sock = m_control.m_socket;
     sock.SetTimeoutLength(kDirectReadTimeout);
+    m_bDirectRead = true;
     const bool ok = ReadString();
+    m_bDirectRead = false;
     sock.SetTimeoutLength(m_control.m_nTimeout);
     return ok;
 }

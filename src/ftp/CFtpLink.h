@@ -182,7 +182,10 @@ protected:
     // Consumes the oldest reply and judges it for m_nCommand; statuses 1 and
     // 6 are success.
     bool CheckStatus();
-    // Reads one reply with the control time-out lowered to 5 seconds.
+    // Reads one reply with the control time-out lowered to 5 seconds. When
+    // no byte of a reply came in that time the connection stays up (false):
+    // a server may send no completion at all (Pure-FTPd after a TLS data
+    // connection cut short), and the next command's reply is then in step.
     bool ReadStringDirectly();
     int GetLastError() const { return m_nLastError; }
     void ClearAllMsg();
@@ -326,6 +329,8 @@ private:
     std::unique_ptr<CSocket> m_pDataListener;
     // Lines of the control connection (bounded by kMaxReplyBytes per line).
     CLineReader m_controlReader;
+    // ReadStringDirectly waits for a reply that may never come.
+    bool m_bDirectRead = false;
 };
 
 }  // namespace velkor

@@ -66,6 +66,9 @@ public:
 
     long WantEvent() const { return m_want; }
     bool ClosedCleanly() const { return m_cleanClose; }
+    // The peer's end came without close-notify: what was read may be cut
+    // short by whoever closed the connection.
+    bool CutShort() const { return m_closed && !m_cleanClose; }
     // The protocol version and cipher after the handshake ("TLSv1.3
     // TLS_AES_256_GCM_SHA384").
     std::string Description() const;

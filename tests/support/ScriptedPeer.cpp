@@ -12,7 +12,8 @@
 namespace velkor::test {
 
 namespace {
-constexpr int kPeerReadTimeoutMs = 5000;
+// Longer than the client's own 5-second wait for a reply that may not come.
+constexpr int kPeerReadTimeoutMs = 8000;
 
 bool WaitReadable(int fd, int timeoutMs) {
     pollfd pfd{fd, POLLIN, 0};
