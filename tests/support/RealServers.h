@@ -27,7 +27,7 @@ public:
     PeerServer() = default;
     PeerServer(const PeerServer&) = delete;
     PeerServer& operator=(const PeerServer&) = delete;
-    ~PeerServer();
+    virtual ~PeerServer();
     unsigned int Port() const { return m_port; }
     // The private CA of a server started with TLS (see tests/peers/tls-ca.sh).
     std::filesystem::path CaFile() const { return m_dir / "tls" / "ca.crt"; }

@@ -417,6 +417,7 @@ std::vector<std::string> RunTranscript(const std::string& path, const Transcript
     std::string result;
     long long elapsedMs = 0;
     std::vector<std::pair<int, Words>> peerChecks;
+    std::string skipped;
     for (const Line& l : script.client) {
         try {
             if (l.tag == "=") {
@@ -438,6 +439,7 @@ std::vector<std::string> RunTranscript(const std::string& path, const Transcript
                 } else {
                     const auto start = std::chrono::steady_clock::now();
                     result = client->Call(name, args);
+                    client->AddVars(vars);
                     elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                                     std::chrono::steady_clock::now() - start)
                                     .count();
@@ -463,6 +465,9 @@ std::vector<std::string> RunTranscript(const std::string& path, const Transcript
             } else got = client->Observe(name, args);
             if (got != expected)
                 faults.Add(l.number, name + " is " + Shown(got) + ", expected " + Shown(expected));
+        } catch (const TranscriptSkipped& e) {
+            skipped = e.what();
+            break;
         } catch (const std::exception& e) {
             faults.Add(l.number, std::string("cannot run the line: ") + e.what());
         }
@@ -484,6 +489,7 @@ std::vector<std::string> RunTranscript(const std::string& path, const Transcript
             faults.Add(number, "the peer read " + Shown(got) + ", expected " + Shown(words.back()));
     }
     fs::remove_all(tmp);
+    if (!skipped.empty()) return {"skipped: " + skipped};
     return faults.Sorted();
 }
 
