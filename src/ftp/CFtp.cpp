@@ -421,10 +421,11 @@ bool CFtp::DeleteTree(const std::string& path, int depth) {
 bool CFtp::DeleteEntries(const std::string& full, int depth) {
     // Taken, not copied: the deletes below list their own directories.
     const std::vector<std::string> listing = std::move(m_arrListing);
+    const bool mlsd = m_bListingIsMlsd;
     m_arrListing.clear();
     for (const std::string& line : listing) {
         CFtpFile entry;
-        if (!Parse_ls(line.c_str(), &entry)) {
+        if (!(mlsd ? Parse_mlsd(line.c_str(), &entry) : Parse_ls(line.c_str(), &entry))) {
             entry.FreeStrings();
             continue;
         }
@@ -488,7 +489,7 @@ std::uint64_t CFtp::GetFileLength64(const std::string& path) {
     }
     if (!List(path) || m_arrListing.empty()) return 0;
     CFtpFile entry;
-    const std::uint64_t size = Parse_ls(m_arrListing[0].c_str(), &entry) ? entry.m_nSize64 : 0;
+    const std::uint64_t size = ParseEntry(m_arrListing[0].c_str(), &entry) ? entry.m_nSize64 : 0;
     entry.FreeStrings();
     return size;
 }

@@ -99,6 +99,21 @@ public:
     // caller's, see CFtpFile). True when the line was understood; the
     // parsers never read past the end of the line.
     static bool Parse_ls(const char* line, CFtpFile* file);
+    // Beyond the older client: one MLSD line ("fact=value;...; name"), the
+    // name taken exactly after the first blank. Facts without "=", unknown
+    // facts, sizes past 64 bits and times that are not a real date are
+    // ignored; past kMaxMlsdFacts facts the rest are. The entries "." and
+    // ".." (type cdir and pdir) and lines without a fact with "=" or a name are not
+    // understood (false). Fills m_tModifiedUtc (and m_tModified when it
+    // fits) from "modify", m_nSize64 from "size" or "sizd", the permission
+    // from "UNIX.mode", owner and group from "UNIX.ownername"/"UNIX.groupname"
+    // or else "UNIX.owner"/"UNIX.group".
+    static bool Parse_mlsd(const char* line, CFtpFile* file);
+    static constexpr int kMaxMlsdFacts = 32;
+    // A line of m_arrListing by the parser its listing needs.
+    bool ParseEntry(const char* line, CFtpFile* file) const {
+        return m_bListingIsMlsd ? Parse_mlsd(line, file) : Parse_ls(line, file);
+    }
 
     // True when a transfer whose counter starts at transferred can meet
     // limit: the counter grows by whole blocks, and the limit stops a

@@ -26,6 +26,7 @@ public:
     char* m_pszGroup = nullptr;       // or "unknown"
     char* m_pszPermission = nullptr;  // mode string, NetWare rights, or a made-up mode
     std::int32_t m_tModified = 0;     // seconds since 1970, local-time conversion
+    std::int64_t m_tModifiedUtc = -1; // an MLSD "modify" fact in seconds since 1970 UTC (-1: none)
     std::uint32_t m_nSize = 0;        // devices: (major << 16) | minor; 0 when over 32 bits
     std::uint64_t m_nSize64 = 0;      // the same, never cut to 32 bits
     std::uint8_t m_bDirectory = 0;

@@ -353,6 +353,8 @@ bool CFtpLink::Login(const std::string& host, int port, const std::string& user,
                      const std::string& fwHost, const std::string& fwUser,
                      const std::string& fwPassword, int fwPort, int logonType) {
     m_nLoginState = kFtpLoggingOn;
+    m_features.clear();
+    m_bFeaturesRead = false;
     m_strHost = host;
     m_nPort = port;
     m_strUser = user;
@@ -458,6 +460,22 @@ bool CFtpLink::UnlistedCommand(const std::string& line) {
     GetLastMsg();
     DelLastMsg();
     return m_nLastReply / 100 == 2;
+}
+
+bool CFtpLink::Feat() {
+    if (m_bFeaturesRead) return !m_features.empty();
+    m_bFeaturesRead = true;
+    if (!UnlistedCommand("FEAT") || m_nLastReply != 211) return false;
+    // "211-Features:", then one feature per line led by a blank, then "211 End".
+    for (std::size_t i = 1; i + 1 < m_arrLastMessage.size() && m_features.size() < kMaxFeatures; ++i) {
+        const std::string& line = m_arrLastMessage[i];
+        const std::size_t start = line.find_first_not_of(' ');
+        if (start == std::string::npos) continue;
+        const std::size_t blank = line.find(' ', start);
+        std::string name = text::AsciiUppered(line.substr(start, blank == std::string::npos ? blank : blank - start));
+        m_features[std::move(name)] = blank == std::string::npos ? std::string() : line.substr(blank + 1);
+    }
+    return true;
 }
 
 bool CFtpLink::SecureControlChannel(const std::string& host) {

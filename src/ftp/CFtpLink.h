@@ -36,6 +36,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -148,6 +149,20 @@ public:
     // data connection in active mode (PORT) when set, as transfers do when
     // asked to, for servers and networks where passive mode cannot work.
     bool m_bListingsActive = false;
+    // Beyond the older client: List asks for MLSD (RFC 3659, facts a
+    // program can read: exact sizes, UTC times) instead of LIST when set and
+    // the server's FEAT reply offers MLST; m_bListingIsMlsd then says that
+    // m_arrListing holds MLSD lines (ParseEntry reads either kind).
+    bool m_bUseMlsd = false;
+    bool m_bListingIsMlsd = false;
+    // The features of the server's FEAT reply, by upper-cased name ("MLST",
+    // "UTF8", "EPSV", ...) with what follows the name; read once per logon
+    // (Feat) when first needed. At most kMaxFeatures are kept.
+    std::map<std::string, std::string> m_features;
+    static constexpr std::size_t kMaxFeatures = 64;
+    // Sends FEAT once per logon and keeps what it offers; true when the
+    // server answered 211.
+    bool Feat();
     // Beyond the older client, for SOCKS proxies that want credentials or
     // take SOCKS5 only: the user and password the proxy asks for (empty:
     // none, as before), and the proxy's refusal of the last data
@@ -329,6 +344,8 @@ private:
     std::unique_ptr<CSocket> m_pDataListener;
     // Lines of the control connection (bounded by kMaxReplyBytes per line).
     CLineReader m_controlReader;
+    // Feat was asked in this logon (its answer, good or not, stands).
+    bool m_bFeaturesRead = false;
     // ReadStringDirectly waits for a reply that may never come.
     bool m_bDirectRead = false;
 };

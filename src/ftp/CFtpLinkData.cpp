@@ -190,12 +190,17 @@ bool CFtpLink::ReadyDataChannel(bool active) {
 void CFtpLink::DiscardActiveListener() { m_pDataListener.reset(); }
 
 bool CFtpLink::List(const std::string& path) {
+    // MLSD when asked for and offered; its replies are judged as LIST's.
+    const bool mlsd = m_bUseMlsd && Feat() && m_features.count("MLST") != 0;
+    const char* verb = mlsd ? "MLSD" : "LIST";
     // Some servers split the LIST argument at blanks (Pure-FTPd): a
     // directory whose path holds one is listed from inside it, as curl
     // does; a file's path (CWD fails) is listed as it is.
-    if (path.find(' ') != std::string::npos && Cwd(path))
-        return ReadListing("", "LIST", ftp_label::kList, true);
-    return ReadListing(path, "LIST", ftp_label::kList, true);
+    const std::string listed = path.find(' ') != std::string::npos && Cwd(path) ? std::string() : path;
+    if (ReadListing(listed, verb, ftp_label::kList, true)) return true;
+    // MLSD lists directories only: a file (501, 550) is listed by LIST.
+    if (!mlsd || !m_control.m_bConnected || m_nLastReply / 100 != 5) return false;
+    return ReadListing(listed, "LIST", ftp_label::kList, true);
 }
 
 bool CFtpLink::Nlst(const std::string& path) { return ReadListing(path, "NLST", ftp_label::kNlst, false); }
@@ -225,6 +230,7 @@ bool CFtpLink::ReadListing(const std::string& path, const char* verb, int comman
         return abandon();
     }
     m_arrListing.clear();
+    m_bListingIsMlsd = std::strcmp(verb, "MLSD") == 0;
 
     // Every CR or LF ends a line; empty lines add nothing; '/' becomes '\'.
     std::string pending;

@@ -81,7 +81,7 @@ bool CFtpSite::ExpandDir(CVFDLNode* node) {
     const std::string parentPos = m_pFDFSDoc->GetAbsolutePos(node);
     for (const std::string& line : m_arrListing) {
         CFtpFile file;
-        const bool parsed = Parse_ls(line.c_str(), &file);
+        const bool parsed = ParseEntry(line.c_str(), &file);
         const std::string name = file.m_pszName ? file.m_pszName : "";
         const bool directory = file.m_bDirectory != 0;
         const std::uint32_t size = file.m_nSize;

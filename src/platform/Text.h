@@ -25,6 +25,10 @@ inline std::string AsciiLowered(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), AsciiToLower);
     return s;
 }
+inline std::string AsciiUppered(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), AsciiToUpper);
+    return s;
+}
 
 // s without the leading / trailing bytes that are in chars.
 inline std::string TrimLeft(const std::string& s, std::string_view chars = kLineBlanks) {

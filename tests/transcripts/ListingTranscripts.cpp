@@ -1,6 +1,7 @@
 // Directory-listing lines: every transcript in transcripts/listing. No peer.
 //
-// Calls: Parse_ls LINE (1 when understood). Observed: entry, the parsed
+// Calls: Parse_ls LINE and Parse_mlsd LINE (1 when understood); mlsd
+// observes "name|permission|64-bit size|UTC seconds|32-bit time". Observed: entry, the parsed
 // fields as "name|owner|group|permission|modified|size|dir link exec char"
 // with the time in local "YYYY-MM-DD HH:MM" (or -1); entry-seconds, the same
 // with the time in seconds since 1970 (EPLF's own form); name-length.
@@ -31,15 +32,18 @@ public:
     ~ListingClient() override { m_file.FreeStrings(); }
 
     std::string Call(const std::string& name, const Words& a) override {
-        if (name != "Parse_ls") throw std::invalid_argument("no call " + name);
+        if (name != "Parse_ls" && name != "Parse_mlsd") throw std::invalid_argument("no call " + name);
         m_file.FreeStrings();
         m_file = CFtpFile();
-        return Str(CFtp::Parse_ls(a.at(0).c_str(), &m_file));
+        return Str((name == "Parse_ls" ? CFtp::Parse_ls : CFtp::Parse_mlsd)(a.at(0).c_str(), &m_file));
     }
 
     std::string Observe(const std::string& name, const Words&) override {
         const CFtpFile& f = m_file;
         if (name == "name-length") return Str(static_cast<unsigned long long>(std::strlen(f.m_pszName)));
+        if (name == "mlsd")  // the facts only MLSD gives: 64-bit size, UTC seconds
+            return std::string(f.m_pszName) + "|" + f.m_pszPermission + "|" + Str(static_cast<unsigned long long>(f.m_nSize64)) +
+                   "|" + Str(static_cast<long long>(f.m_tModifiedUtc)) + "|" + Str(f.m_tModified);
         if (name != "entry" && name != "entry-seconds")
             throw std::invalid_argument("no observation " + name);
         const std::string time = name == "entry" ? LocalTime(f.m_tModified) : Str(f.m_tModified);

@@ -185,7 +185,19 @@ std::string FormatTime(std::int32_t t) {
     return text;
 }
 
+// MLSD's UTC time to the second ("2026-12-07 21:55:44Z"), else LIST's local one.
+std::string EntryTime(const CFtpFile& f) {
+    if (f.m_tModifiedUtc < 0) return FormatTime(f.m_tModified);
+    const std::time_t tt = static_cast<std::time_t>(f.m_tModifiedUtc);
+    std::tm tm{};
+    gmtime_r(&tt, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%SZ", &tm);
+    return text;
+}
+
 int RunList(FtpSession& ftp, const std::string& path) {
+    ftp.m_bUseMlsd = true;  // exact sizes and times where the server offers them
     if (!ftp.ListDir(path)) return Fail("ls", ftp, RefusalCode(ftp));
     // Some servers answer LIST of a missing path with an empty listing.
     if (ftp.m_arrListing.empty() && !ftp.IsFileExisted(path)) {
@@ -196,10 +208,10 @@ int RunList(FtpSession& ftp, const std::string& path) {
     for (std::string line : ftp.m_arrListing) {
         std::replace(line.begin(), line.end(), '\\', '/');  // listings arrive with '\'
         CFtpFile f;
-        if (CFtp::Parse_ls(line.c_str(), &f)) {
+        if (ftp.ParseEntry(line.c_str(), &f)) {
             const char kind = f.m_bDirectory ? 'd' : f.m_bLink ? 'l' : '-';
             std::printf("%c %12llu  %s  %s\n", kind, static_cast<unsigned long long>(f.m_nSize64),
-                        FormatTime(f.m_tModified).c_str(),
+                        EntryTime(f).c_str(),
                         Printable(f.m_pszName).c_str());
         } else {
             std::printf("%s\n", Printable(line).c_str());
