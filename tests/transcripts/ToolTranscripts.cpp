@@ -5,23 +5,31 @@
 // stderr-has TEXT (1 when the text is in it), file-prefix PATH N (its first
 // N bytes), leftovers DIR (partial ".velkor-" files left there), same A B
 // (1 when two files hold the same bytes). "> random-file PATH N SEED" writes
-// N random bytes.
+// N random bytes. The tool runs with HOME in the case's folder; "> env NAME
+// VALUE" sets a variable for the calls after it, "> chmod PATH OCTAL" a
+// file's mode. "> velkor-tty INPUT ARGS..." runs it on a pseudo-terminal and
+// types INPUT (or ^C) at its password prompt: "? tty-has TEXT" looks in what
+// the terminal showed, "? cmdline-has TEXT" in its /proc cmdline when it
+// first spoke.
 //
 // Real servers: "> server NAME KIND [MODE]" starts one (KIND ftp-pyftpdlib,
 // ftp-vsftpd, ... with MODE explicit or implicit TLS; smtp with MODE
 // starttls, implicit or expired; pop3 with MODE tls; nginx; dante with its
 // methods) and names {NAME.port}, {NAME.tlsport}, {NAME.root}, {NAME.ca} and
-// {NAME.login} (user:password); the case is skipped where the server is not
+// {NAME.login} (user:password, also as {NAME.user} and {NAME.password}); the case is skipped where the server is not
 // installed. "> deliver NAME BOX-NAME FILE" puts a mail in a POP3 box;
 // "? stored NAME N" is the Nth mail an SMTP server took ("> save-stored NAME
 // N FILE" writes it), "? stored-has NAME N TEXT" and "? envelope-has NAME N
 // TEXT" look for a text in it and in its envelope.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -56,12 +64,18 @@ public:
             WriteWholeFile(a.at(0), RandomBytes(std::stoul(a.at(1)), static_cast<unsigned>(std::stoul(a.at(2)))));
             return {};
         }
+        if (name == "chmod") {
+            std::filesystem::permissions(a.at(0), static_cast<std::filesystem::perms>(std::stoul(a.at(1), nullptr, 8)));
+            return {};
+        }
+        if (name == "env") {
+            m_env[a.at(0)] = a.at(1);
+            return {};
+        }
+        if (name == "velkor-tty") return RunOnTerminal(a.at(0), Words(a.begin() + 1, a.end()));
         if (name != "velkor") throw std::invalid_argument("no call " + name);
-        std::vector<std::string> args{VELKOR_TOOL};
-        args.insert(args.end(), a.begin(), a.end());
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
+        std::vector<std::string> args, env;
+        std::vector<char*> argv = Argv(a, args), envp = Envp(env);
         const std::string out = m_tmp + "/.stdout", err = m_tmp + "/.stderr";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -69,7 +83,7 @@ public:
         posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         pid_t pid = -1;
-        const int spawned = posix_spawn(&pid, VELKOR_TOOL, &actions, nullptr, argv.data(), environ);
+        const int spawned = posix_spawn(&pid, VELKOR_TOOL, &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0) throw std::runtime_error("cannot start the tool");
         int status = 0;
@@ -89,6 +103,8 @@ public:
             return Str((name == "stored-has" ? mail : envelope).find(a.at(2)) != std::string::npos);
         }
         if (name == "same") return Str(Slurp(a.at(0)) == Slurp(a.at(1)));
+        if (name == "tty-has") return Str(m_tty.find(a.at(0)) != std::string::npos);
+        if (name == "cmdline-has") return Str(m_cmdline.find(a.at(0)) != std::string::npos);
         if (name == "stdout") return m_stdout;
         if (name == "stderr") return m_stderr;
         if (name == "stdout-has") return Str(m_stdout.find(a.at(0)) != std::string::npos);
@@ -108,6 +124,75 @@ public:
     }
 
 private:
+    // The tool's argument vector (pointing into `args`).
+    static std::vector<char*> Argv(const Words& a, std::vector<std::string>& args) {
+        args = {VELKOR_TOOL};
+        args.insert(args.end(), a.begin(), a.end());
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        return argv;
+    }
+
+    // The test's environment with HOME in the case's folder (no netrc of
+    // the machine's user) and the "> env" settings.
+    std::vector<char*> Envp(std::vector<std::string>& env) const {
+        std::map<std::string, std::string> vars{{"HOME", m_tmp}};
+        for (const auto& [key, value] : m_env) vars[key] = value;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry(*e);
+            if (!vars.count(entry.substr(0, entry.find('=')))) env.push_back(entry);
+        }
+        for (const auto& [key, value] : vars) env.push_back(key + "=" + value);
+        std::vector<char*> envp;
+        for (std::string& entry : env) envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        return envp;
+    }
+
+    // Runs the tool on a pseudo-terminal: answers its password prompt with
+    // `input` ("^C" types Ctrl-C) and notes its /proc cmdline when it first
+    // speaks (the prompt or a warning), by then with passwords hidden.
+    std::string RunOnTerminal(const std::string& input, const Words& a) {
+        std::vector<std::string> args, env;
+        std::vector<char*> argv = Argv(a, args), envp = Envp(env);
+        int master = -1;
+        const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+        if (pid < 0) throw std::runtime_error("no pseudo-terminal");
+        if (pid == 0) {
+            ::execve(VELKOR_TOOL, argv.data(), envp.data());
+            ::_exit(127);
+        }
+        m_tty.clear();
+        m_cmdline.clear();
+        bool answered = false;
+        char buf[4096];
+        for (int idle = 0; idle < 300;) {  // 30 s without output at most
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0) {
+                ++idle;
+                continue;
+            }
+            const ssize_t got = ::read(master, buf, sizeof buf);
+            if (got <= 0) break;  // EIO: the tool ended
+            m_tty.append(buf, static_cast<std::size_t>(got));
+            if (m_cmdline.empty() && (m_tty.find("Password for") != std::string::npos ||
+                                      m_tty.find("warning") != std::string::npos)) {
+                m_cmdline = Slurp("/proc/" + Str(pid) + "/cmdline");
+                std::replace(m_cmdline.begin(), m_cmdline.end(), '\0', ' ');
+            }
+            if (!answered && m_tty.find("Password for") != std::string::npos) {
+                const std::string typed = input == "^C" ? "\x03" : input + "\n";
+                if (::write(master, typed.data(), typed.size()) < 0) break;
+                answered = true;
+            }
+        }
+        ::close(master);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? Str(WEXITSTATUS(status)) : "signal";
+    }
+
     std::string StartServer(const std::string& name, const std::string& kind, const std::string& mode) {
         std::unique_ptr<PeerServer> server;
         std::string why, login, root;
@@ -160,6 +245,8 @@ private:
         m_vars[name + ".root"] = root;
         m_vars[name + ".ca"] = server->CaFile().string();
         m_vars[name + ".login"] = login;
+        m_vars[name + ".user"] = login.substr(0, login.find(':'));
+        m_vars[name + ".password"] = login.substr(login.find(':') + 1);
         m_servers[name] = std::move(server);
         return {};
     }
@@ -171,7 +258,8 @@ private:
         return *server;
     }
 
-    std::string m_tmp, m_stdout, m_stderr;
+    std::string m_tmp, m_stdout, m_stderr, m_tty, m_cmdline;
+    std::map<std::string, std::string> m_env;
     std::map<std::string, std::unique_ptr<PeerServer>> m_servers;
     Vars m_vars;
 };

@@ -95,6 +95,8 @@ bool ParseServerUrl(const std::string& text, const std::string& scheme, FtpUrl& 
             return false;
         }
         if (colon == std::string::npos) out.password.clear();
+        out.hasUser = true;
+        out.hasPassword = colon != std::string::npos;
     }
     const std::size_t colon = authority.rfind(':');
     if (colon != std::string::npos) {

@@ -13,6 +13,8 @@ struct FtpUrl {
     int port = 21;
     std::string path;  // as given after the host, percent-decoded; "" = login directory
     bool implicitTls = false;  // the scheme's "s" form (smtps://, pop3s://, ftps://)
+    bool hasUser = false;      // the address names a user ("user@")
+    bool hasPassword = false;  // ... and a password, maybe empty ("user:@")
 };
 
 // Parses an ftp:// address, or ftps:// (TLS from the first byte, port 990);

@@ -13,11 +13,13 @@
 #include <memory>
 
 #include "Commands.h"
+#include "Credentials.h"
 #include "Interruptible.h"
 #include "Progress.h"
 #include "TerminalText.h"
 #include "platform/LocalFile.h"
 #include "web/CHttp.h"
+#include "web/CURL.h"
 
 namespace velkor::tool {
 
@@ -96,12 +98,26 @@ bool HeaderBlock(const HttpOptions& o, const CHttp& http, bool post, std::string
     return true;
 }
 
-void Configure(CHttp& http, const HttpOptions& o) {
-    if (!o.user.empty()) {
-        const std::size_t colon = o.user.find(':');
-        http.m_strUser = o.user.substr(0, colon);
-        http.m_strPassword = colon == std::string::npos ? "" : o.user.substr(colon + 1);
-    }
+// The host of an http:// address, without user, port or brackets.
+std::string HostOf(const std::string& url) {
+    CURLComponent parts;
+    CURL().Parse(url, parts);
+    std::string host = parts.m_strNetLoc;
+    if (const std::size_t at = host.rfind('@'); at != std::string::npos) host.erase(0, at + 1);
+    if (!host.empty() && host[0] == '[') return host.substr(1, host.find(']') - 1);
+    return host.substr(0, host.find(':'));
+}
+
+// The request's settings from the options; the user and password of
+// --user completed from the netrc, the environment or the terminal. 0, or
+// the exit code after a message.
+int Configure(CHttp& http, const HttpOptions& o) {
+    const std::size_t colon = o.user.find(':');
+    Login login{o.user.substr(0, colon), colon == std::string::npos ? "" : o.user.substr(colon + 1),
+                !o.user.empty(), colon != std::string::npos};
+    if (const int code = CompleteLogin("velkor http", HostOf(o.url), false, login)) return code;
+    http.m_strUser = login.user;
+    http.m_strPassword = login.password;
     http.m_strProxyServer = o.proxy;
     if (!o.proxyUser.empty()) {
         const std::size_t colon = o.proxyUser.find(':');
@@ -114,6 +130,7 @@ void Configure(CHttp& http, const HttpOptions& o) {
     http.m_bAllowHttps = 1;
     http.m_strCaFile = o.caFile;
     http.m_nMaxRedirects = o.follow ? o.maxRedirects : 0;
+    return 0;
 }
 
 // Runs a request with Ctrl-C handling and, for files, a progress bar.
@@ -185,7 +202,7 @@ int RunGet(const HttpOptions& o, bool post) {
         }
     }
     CHttp http;
-    Configure(http, o);
+    if (const int code = Configure(http, o)) return code;
     std::string headers;
     if (!HeaderBlock(o, http, post, headers)) {
         std::fprintf(stderr, "velkor http %s: a -H line must be NAME: VALUE on one line\n", verb);
@@ -223,7 +240,7 @@ int RunGet(const HttpOptions& o, bool post) {
 
 int RunHead(const HttpOptions& o) {
     CHttp http;
-    Configure(http, o);
+    if (const int code = Configure(http, o)) return code;
     std::string headers;
     if (!HeaderBlock(o, http, false, headers)) {
         std::fprintf(stderr, "velkor http head: a -H line must be NAME: VALUE on one line\n");
@@ -243,7 +260,8 @@ int RunHead(const HttpOptions& o) {
 
 void AddCommon(CLI::App* cmd, HttpOptions& o) {
     cmd->add_option("url", o.url, "http:// or https:// address")->required();
-    cmd->add_option("--user", o.user, "USER[:PASSWORD] for Basic authentication");
+    cmd->add_option("--user", o.user, "USER[:PASSWORD] for Basic authentication (no password:\n~/.netrc, VELKOR_PASSWORD or a prompt)");
+    AddCredentialOptions(cmd);
     cmd->add_option("--proxy", o.proxy, "HOST:PORT of a proxy instead of the system's");
     cmd->add_option("--proxy-user", o.proxyUser, "USER[:PASSWORD] for the proxy (Basic)");
     cmd->add_option("--timeout", o.timeout, "Seconds to connect, and without a byte, before giving up");
