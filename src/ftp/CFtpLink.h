@@ -280,9 +280,15 @@ protected:
 
     // Passive set-up: PASV, then connect to the address of its 227 reply,
     // or with m_bPassiveUsesControlPeer to the control connection's peer.
+    // With a server reached over IPv6: EPSV, and the control connection's
+    // peer at the port of its 229 reply.
     bool SetupPassiveDataChannel();
-    // Active set-up: listen next to the control connection and send PORT.
+    // Active set-up: listen next to the control connection and send PORT
+    // (over IPv6: EPRT |2|address|port|).
     bool SetupActiveDataChannel();
+    // True when the control connection's peer (through a proxy: its
+    // target) is an IPv6 address.
+    bool ServerIsIPv6() const;
     // Active mode, after the preliminary reply: accept the server's data
     // connection (within the data time-out) as the data channel. Only a
     // peer with the control connection's peer address is taken; any other
@@ -300,6 +306,8 @@ protected:
 
     // Parses "(h1,h2,h3,h4,p1,p2)" out of a 227 reply line.
     static bool ParsePassiveReply(const std::string& line, std::string& host, int& port);
+    // Parses "(|||port|)" out of a 229 reply line (RFC 2428).
+    static bool ParseExtendedPassiveReply(const std::string& line, int& port);
 
     Channel m_data;
     Channel m_control;

@@ -110,10 +110,39 @@ bool CFtpLink::ControlPeerAddress(std::string& address) const {
                                  : sock.GetPeerName(address, port);
 }
 
+bool CFtpLink::ParseExtendedPassiveReply(const std::string& line, int& port) {
+    // "(|||port|)": any printable delimiter, the first two fields empty.
+    const std::size_t open = line.find('(');
+    if (open == std::string::npos || open + 5 >= line.size()) return false;
+    const char d = line[open + 1];
+    if (d < 33 || d > 126 || line[open + 2] != d || line[open + 3] != d) return false;
+    const std::size_t end = line.find(d, open + 4);
+    if (end == std::string::npos || end == open + 4 || end - open - 4 > 5) return false;
+    port = 0;
+    for (std::size_t i = open + 4; i < end; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(line[i]))) return false;
+        port = port * 10 + (line[i] - '0');
+    }
+    return port >= 1 && port <= 65535;
+}
+
+bool CFtpLink::ServerIsIPv6() const {
+    std::string server;
+    return ControlPeerAddress(server) && server.find(':') != std::string::npos;
+}
+
 bool CFtpLink::SetupPassiveDataChannel() {
-    if (!Pasv()) return false;
     std::string host;
     int port = 0;
+    if (ServerIsIPv6()) {
+        // PASV cannot name an IPv6 address: EPSV names the port only, on the
+        // control connection's peer.
+        if (!Epsv() || m_arrLastMessage.empty() ||
+            !ParseExtendedPassiveReply(m_arrLastMessage.front(), port) || !ControlPeerAddress(host))
+            return false;
+        return ConnectDataChannel(host, port);
+    }
+    if (!Pasv()) return false;
     if (m_arrLastMessage.empty() || !ParsePassiveReply(m_arrLastMessage.front(), host, port))
         return false;
     if (m_bPassiveUsesControlPeer && !ControlPeerAddress(host)) return false;
@@ -134,9 +163,17 @@ bool CFtpLink::SetupActiveDataChannel() {
         !listener->Listen(5) || !listener->GetSockName(ignored, port)) {
         return false;
     }
+    m_pDataListener = std::move(listener);
+    if (address.find(':') != std::string::npos) {
+        // IPv6: PORT cannot carry the address, EPRT |2|address|port| does.
+        if (!Eprt("|2|" + address + "|" + std::to_string(port) + "|")) {
+            DiscardActiveListener();
+            return false;
+        }
+        return true;
+    }
     std::replace(address.begin(), address.end(), '.', ',');
     address += "," + std::to_string(port / 256) + "," + std::to_string(port % 256);
-    m_pDataListener = std::move(listener);
     if (!Port(address)) {
         DiscardActiveListener();
         return false;

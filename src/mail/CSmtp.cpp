@@ -205,7 +205,8 @@ std::string CSmtp::HeloName() const {
     if (host.find('.') != std::string::npos && !text::BreaksLine(host)) return host;
     std::string address;
     unsigned int port = 0;
-    if (m_Socket.GetSockName(address, port) && !address.empty()) return "[" + address + "]";
+    if (m_Socket.GetSockName(address, port) && !address.empty())
+        return address.find(':') != std::string::npos ? "[IPv6:" + address + "]" : "[" + address + "]";
     return "[127.0.0.1]";
 }
 

@@ -25,15 +25,84 @@ bool MakeNonBlocking(int fd) {
     return flags != -1 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) != -1;
 }
 
-bool FormatAddress(const sockaddr_in& sin, std::string& address, unsigned int& port) {
-    char text[INET_ADDRSTRLEN] = {};
-    if (!inet_ntop(AF_INET, &sin.sin_addr, text, sizeof text)) return Fail();
-    address = text;
-    port = ntohs(sin.sin_port);
-    return true;
+// A numeric address of either family in `out` (port 0); false when `text`
+// is none.
+bool ParseNumeric(const char* text, SocketAddress& out) {
+    out = SocketAddress{};
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&out.storage);
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&out.storage);
+    if (inet_pton(AF_INET, text, &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        out.length = sizeof *v4;
+        return true;
+    }
+    if (inet_pton(AF_INET6, text, &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        out.length = sizeof *v6;
+        return true;
+    }
+    return false;
+}
+
+void SetPort(SocketAddress& a, unsigned int port) {
+    const auto net = htons(static_cast<std::uint16_t>(port));
+    if (a.Family() == AF_INET6) reinterpret_cast<sockaddr_in6*>(&a.storage)->sin6_port = net;
+    else reinterpret_cast<sockaddr_in*>(&a.storage)->sin_port = net;
 }
 
 }  // namespace
+
+bool FormatSocketAddress(const sockaddr* addr, std::string& address, unsigned int& port) {
+    char text[INET6_ADDRSTRLEN] = {};
+    if (addr->sa_family == AF_INET6) {
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(addr);
+        if (!inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text)) return Fail();
+        port = ntohs(v6->sin6_port);
+    } else {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(addr);
+        if (!inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text)) return Fail();
+        port = ntohs(v4->sin_port);
+    }
+    address = text;
+    return true;
+}
+
+bool ResolveHost(const char* host, unsigned int port, std::vector<SocketAddress>& out) {
+    out.clear();
+    if (!host || !*host) {
+        SetLastSocketError(WSAEINVAL);
+        return false;
+    }
+    std::string name = host;
+    if (name.size() > 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+    SocketAddress literal;
+    if (ParseNumeric(name.c_str(), literal)) {
+        SetPort(literal, port);
+        out.push_back(literal);
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || !found) {
+        SetLastSocketError(WSAEINVAL);
+        return false;
+    }
+    for (const addrinfo* a = found; a && out.size() < kMaxResolvedAddresses; a = a->ai_next) {
+        if ((a->ai_family != AF_INET && a->ai_family != AF_INET6) ||
+            a->ai_addrlen > sizeof(sockaddr_storage))
+            continue;
+        SocketAddress one;
+        std::memcpy(&one.storage, a->ai_addr, a->ai_addrlen);
+        one.length = a->ai_addrlen;
+        SetPort(one, port);
+        out.push_back(one);
+    }
+    freeaddrinfo(found);
+    if (out.empty()) SetLastSocketError(WSAEINVAL);
+    return !out.empty();
+}
 
 sockaddr_in MakeIPv4Address(std::uint32_t addrNetworkOrder, unsigned int port) {
     sockaddr_in sin{};
@@ -77,10 +146,14 @@ bool CAsyncSocket::Create(unsigned int port, int type, long events, const char* 
         SetLastSocketError(WSAEISCONN);
         return false;
     }
-    const int fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int family = address && std::strchr(address, ':') ? AF_INET6 : AF_INET;
+    const int fd = ::socket(family, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd == -1) return Fail();
     m_hSocket = fd;
     m_lEvents = events;
+    m_nFamily = family;
+    m_nType = type;
+    m_bBound = false;
     if ((port != 0 || (address && *address)) && !Bind(port, address)) {
         const int err = GetLastSocketError();
         Close();
@@ -91,23 +164,53 @@ bool CAsyncSocket::Create(unsigned int port, int type, long events, const char* 
 }
 
 bool CAsyncSocket::Bind(unsigned int port, const char* address) {
-    std::uint32_t addr = htonl(INADDR_ANY);
-    if (address && *address) {
-        addr = inet_addr(address);
-        if (addr == INADDR_NONE) {
+    SocketAddress local;
+    if (address && *address && m_nFamily == AF_INET6) {
+        if (!ParseNumeric(address, local) || local.Family() != AF_INET6) {
             SetLastSocketError(WSAEINVAL);
             return false;
         }
+    } else {
+        std::uint32_t addr = htonl(INADDR_ANY);
+        // inet_addr takes the short dotted forms too, as the older socket did.
+        if (address && *address && (addr = inet_addr(address)) == INADDR_NONE) {
+            SetLastSocketError(WSAEINVAL);
+            return false;
+        }
+        const sockaddr_in sin = MakeIPv4Address(addr, port);
+        std::memcpy(&local.storage, &sin, sizeof sin);
+        local.length = sizeof sin;
     }
+    SetPort(local, port);
     if (port != 0) {
         // A fixed port must be reusable while old connections on it linger in
         // TIME_WAIT (a server that is restarted, FTP active mode).
         const int on = 1;
         ::setsockopt(m_hSocket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     }
-    const sockaddr_in sin = MakeIPv4Address(addr, port);
-    if (::bind(m_hSocket, reinterpret_cast<const sockaddr*>(&sin), sizeof sin) != 0) return Fail();
+    if (::bind(m_hSocket, local.Get(), local.length) != 0) return Fail();
+    m_bBound = true;
     return true;
+}
+
+bool CAsyncSocket::UseFamily(int family) {
+    if (m_hSocket != INVALID_SOCKET && m_nFamily == family) return true;
+    if (m_hSocket != INVALID_SOCKET && m_bBound) {
+        SetLastSocketError(WSAEAFNOSUPPORT);
+        return false;
+    }
+    const int fd = ::socket(family, m_nType | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd == -1) return Fail();
+    Close();
+    m_hSocket = fd;
+    m_nFamily = family;
+    return true;
+}
+
+void CAsyncSocket::Adopt(int handle, int family) {
+    Close();
+    m_hSocket = handle;
+    m_nFamily = family;
 }
 
 void CAsyncSocket::Close() {
@@ -125,6 +228,13 @@ bool CAsyncSocket::Attach(int handle, long events) {
     Close();
     m_hSocket = handle;
     m_lEvents = events;
+    sockaddr_storage local{};
+    socklen_t length = sizeof local;
+    m_nFamily = ::getsockname(handle, reinterpret_cast<sockaddr*>(&local), &length) == 0 &&
+                        local.ss_family == AF_INET6
+                    ? AF_INET6
+                    : AF_INET;
+    m_bBound = true;
     return true;
 }
 
@@ -168,6 +278,7 @@ bool CAsyncSocket::ConnectNow(const sockaddr* addr, int len) {
         SetLastSocketError(WSAEINVAL);
         return false;
     }
+    if (IsOpen() && !UseFamily(addr->sa_family)) return false;
     if (::connect(m_hSocket, addr, static_cast<socklen_t>(len)) == 0) return true;
     // An interrupted connect goes on in the background, like one in progress.
     if (errno == EINTR) errno = EINPROGRESS;
@@ -175,10 +286,9 @@ bool CAsyncSocket::ConnectNow(const sockaddr* addr, int len) {
 }
 
 bool CAsyncSocket::ConnectNow(const char* host, unsigned int port) {
-    std::uint32_t addr = 0;
-    if (!ResolveIPv4Host(host, addr)) return false;
-    const sockaddr_in sin = MakeIPv4Address(addr, port);
-    return ConnectNow(reinterpret_cast<const sockaddr*>(&sin), sizeof sin);
+    std::vector<SocketAddress> addresses;
+    if (!ResolveHost(host, port, addresses)) return false;
+    return ConnectNow(addresses.front().Get(), static_cast<int>(addresses.front().length));
 }
 
 bool CAsyncSocket::TakeConnectResult() {
@@ -202,6 +312,8 @@ bool CAsyncSocket::AcceptNow(CAsyncSocket& connected, sockaddr* addr, int* len) 
     connected.Close();
     connected.m_hSocket = fd;
     connected.m_lEvents = m_lEvents;
+    connected.m_nFamily = m_nFamily;
+    connected.m_bBound = true;
     return true;
 }
 
@@ -227,10 +339,10 @@ bool CAsyncSocket::GetPeerName(sockaddr* addr, int* len) const {
 }
 
 bool CAsyncSocket::GetPeerName(std::string& address, unsigned int& port) const {
-    sockaddr_in sin{};
-    int len = sizeof sin;
-    return GetPeerName(reinterpret_cast<sockaddr*>(&sin), &len) &&
-           FormatAddress(sin, address, port);
+    sockaddr_storage any{};
+    int len = sizeof any;
+    return GetPeerName(reinterpret_cast<sockaddr*>(&any), &len) &&
+           FormatSocketAddress(reinterpret_cast<const sockaddr*>(&any), address, port);
 }
 
 bool CAsyncSocket::GetSockName(sockaddr* addr, int* len) const {
@@ -245,10 +357,10 @@ bool CAsyncSocket::GetSockName(sockaddr* addr, int* len) const {
 }
 
 bool CAsyncSocket::GetSockName(std::string& address, unsigned int& port) const {
-    sockaddr_in sin{};
-    int len = sizeof sin;
-    return GetSockName(reinterpret_cast<sockaddr*>(&sin), &len) &&
-           FormatAddress(sin, address, port);
+    sockaddr_storage any{};
+    int len = sizeof any;
+    return GetSockName(reinterpret_cast<sockaddr*>(&any), &len) &&
+           FormatSocketAddress(reinterpret_cast<const sockaddr*>(&any), address, port);
 }
 
 std::string CAsyncSocket::GetLocalHostName() {

@@ -1,4 +1,6 @@
-// CAsyncSocket: a non-blocking IPv4 TCP socket.
+// CAsyncSocket: a non-blocking TCP socket (IPv4, and IPv6 beyond the older
+// interface: the socket takes the family of the address it binds to or
+// connects to).
 //
 // The thin layer over a POSIX socket that the library's timed socket is built
 // on. Every call returns at once: an operation that would have to wait fails
@@ -11,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace velkor {
 
@@ -38,6 +41,26 @@ bool ResolveIPv4Host(const char* host, std::uint32_t& addrNetworkOrder);
 // a port in host byte order.
 sockaddr_in MakeIPv4Address(std::uint32_t addrNetworkOrder, unsigned int port);
 
+// The most addresses of one name that a connect tries.
+inline constexpr std::size_t kMaxResolvedAddresses = 16;
+
+// A socket address of either family.
+struct SocketAddress {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    int Family() const { return storage.ss_family; }
+    const sockaddr* Get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+};
+
+// Resolves a host of either family for `port`: an IPv4 or IPv6 literal
+// (also in brackets, "[::1]") or a name, whose addresses come in the
+// resolver's order (at most kMaxResolvedAddresses). False (last error
+// 10022) when nothing resolves.
+bool ResolveHost(const char* host, unsigned int port, std::vector<SocketAddress>& out);
+
+// The numeric text of a socket address ("127.0.0.1", "::1") and its port.
+bool FormatSocketAddress(const sockaddr* addr, std::string& address, unsigned int& port);
+
 class CAsyncSocket {
 public:
     CAsyncSocket() = default;
@@ -47,7 +70,7 @@ public:
 
     // Creates a non-blocking TCP (or UDP) socket. It is bound only when a
     // local port or address is given; otherwise the kernel picks one at
-    // connect or listen time.
+    // connect or listen time. An IPv6 address makes an IPv6 socket.
     bool Create(unsigned int port = 0, int type = SOCK_STREAM, long events = FD_ALL_EVENTS,
                 const char* address = nullptr);
     bool Bind(unsigned int port, const char* address = nullptr);
@@ -66,7 +89,8 @@ public:
     int ReceiveNow(void* buf, int len, int flags = 0);
     int SendNow(const void* buf, int len, int flags = 0);
 
-    // Starts a connect; fails with 10035 while it is under way.
+    // Starts a connect; fails with 10035 while it is under way. An unbound
+    // socket of the other family is made anew in the address's family.
     bool ConnectNow(const sockaddr* addr, int len);
     bool ConnectNow(const char* host, unsigned int port);
     // Accepts a pending connection into `connected`; 10035 when none waits.
@@ -85,6 +109,11 @@ public:
     bool TakeConnectResult();
 
     bool IsOpen() const { return m_hSocket != INVALID_SOCKET; }
+    // AF_INET or AF_INET6.
+    int Family() const { return m_nFamily; }
+    // Makes the socket one of `family` (an open, unbound socket of the other
+    // family is closed and made anew). False (10047) for a bound socket.
+    bool UseFamily(int family);
     long EventMask() const { return m_lEvents; }
 
     // The local host's name.
@@ -92,8 +121,17 @@ public:
 
     int m_hSocket = INVALID_SOCKET;
 
+protected:
+    // True once the socket was bound (or attached, or accepted).
+    bool IsBound() const { return m_bBound; }
+    // Replaces the handle by an open, connected one of `family`.
+    void Adopt(int handle, int family);
+
 private:
     long m_lEvents = 0;
+    int m_nFamily = AF_INET;
+    int m_nType = SOCK_STREAM;
+    bool m_bBound = false;
 };
 
 }  // namespace velkor

@@ -1,10 +1,13 @@
 #include "platform/CSocket.h"
 
 #include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <vector>
 
 #include "platform/LastError.h"
 #include "platform/WaitHook.h"
@@ -107,10 +110,101 @@ bool CSocket::Connect(const sockaddr* addr, int len) {
 }
 
 bool CSocket::Connect(const char* host, unsigned int port) {
-    std::uint32_t addr = 0;
-    if (!ResolveIPv4Host(host, addr)) return false;
-    const sockaddr_in sin = MakeIPv4Address(addr, port);
-    return Connect(reinterpret_cast<const sockaddr*>(&sin), sizeof sin);
+    std::vector<SocketAddress> addresses;
+    if (!ResolveHost(host, port, addresses)) return false;
+    return ConnectFirstOf(addresses, [] { return false; });
+}
+
+bool CSocket::ConnectFirstOf(const std::vector<SocketAddress>& addresses,
+                             const std::function<bool()>& giveUp) {
+    using Clock = std::chrono::steady_clock;
+    if (addresses.empty()) {
+        SetLastSocketError(WSAEINVAL);
+        return false;
+    }
+    BlockingScope blocking(m_bBlocking);
+    struct Attempt {
+        int fd;
+        int family;
+    };
+    std::vector<Attempt> live;
+    const auto closeAll = [&live] {
+        for (const Attempt& a : live) ::close(a.fd);
+        live.clear();
+    };
+    const bool bound = IsOpen() && IsBound();
+    int lastError = WSAEAFNOSUPPORT;
+    std::size_t next = 0;
+    auto nextStart = Clock::now();
+    for (;;) {
+        const auto now = Clock::now();
+        if (next < addresses.size() && (live.empty() || now >= nextStart)) {
+            const SocketAddress& to = addresses[next++];
+            if (bound && to.Family() != Family()) continue;
+            // A bound socket connects itself; otherwise each attempt has its own.
+            const int fd = bound ? m_hSocket : ::socket(to.Family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            if (fd == -1) {
+                lastError = WsaErrorFromErrno(errno);
+                continue;
+            }
+            if (::connect(fd, to.Get(), to.length) == 0 || errno == EINPROGRESS || errno == EINTR) {
+                live.push_back({fd, to.Family()});
+            } else {
+                lastError = WsaErrorFromErrno(errno);
+                if (!bound) ::close(fd);
+            }
+            nextStart = Clock::now() + std::chrono::milliseconds(kNextAttemptDelayMs);
+            if (bound) next = addresses.size();  // one connect per socket
+            continue;
+        }
+        if (live.empty()) {
+            SetLastSocketError(lastError);
+            return false;
+        }
+        if (giveUp()) {
+            if (bound) live.clear();
+            closeAll();
+            SetLastSocketError(WSAETIMEDOUT);
+            return false;
+        }
+        if (!detail::RunWaitHookAndCheckCancel()) {
+            if (bound) live.clear();
+            closeAll();
+            SetLastSocketError(WSAEINTR);
+            return false;
+        }
+        int period = HasWaitHook() ? kHookPeriodMs : kShortestPollPeriodMs;
+        if (next < addresses.size()) {
+            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextStart - now).count();
+            period = static_cast<int>(std::clamp<long long>(wait, 0, period));
+        }
+        std::vector<pollfd> fds;
+        for (const Attempt& a : live) fds.push_back({a.fd, POLLOUT, 0});
+        const int ready = ::poll(fds.data(), fds.size(), period);
+        if (detail::TakeCancelRequest()) {
+            if (bound) live.clear();
+            closeAll();
+            SetLastSocketError(WSAEINTR);
+            return false;
+        }
+        if (ready <= 0) continue;
+        for (std::size_t i = fds.size(); i-- > 0;) {
+            if (!fds[i].revents) continue;
+            int err = 0;
+            socklen_t length = sizeof err;
+            ::getsockopt(fds[i].fd, SOL_SOCKET, SO_ERROR, &err, &length);
+            if (err == 0) {
+                const Attempt winner = live[i];
+                live.erase(live.begin() + static_cast<std::ptrdiff_t>(i));
+                closeAll();
+                if (!bound) Adopt(winner.fd, winner.family);
+                return true;
+            }
+            lastError = WsaErrorFromErrno(err);
+            if (!bound) ::close(fds[i].fd);
+            live.erase(live.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
 }
 
 }  // namespace velkor

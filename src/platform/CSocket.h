@@ -7,6 +7,8 @@
 // CVLKSocket adds one.
 #pragma once
 
+#include <functional>
+
 #include "CAsyncSocket.h"
 
 namespace velkor {
@@ -31,7 +33,8 @@ public:
     // `seconds` seconds.
     int AcceptWithin(CAsyncSocket& connected, unsigned int seconds);
 
-    // Blocking connect by name (see ResolveIPv4Host) or by address; the
+    // Blocking connect by name (either family, see ResolveHost; the
+    // addresses of a name tried as ConnectFirstOf does) or by address; the
     // stack's own connect time-out ends a connect to a silent host.
     bool Connect(const char* host, unsigned int port);
     bool Connect(const sockaddr* addr, int len);
@@ -50,6 +53,16 @@ protected:
 
     // The same, as the framework's wait: false only when cancelled.
     bool PumpMessages(long event) { return WaitForEvent(event) != WaitResult::Cancelled; }
+
+    // Connects to the first of `addresses` that answers, as RFC 8305 has it
+    // (Happy Eyeballs): the next address is tried kNextAttemptDelayMs after
+    // the previous one unless that one has connected (at once when it
+    // failed); the first connected wins and the others are closed.
+    // `giveUp`, asked at every wait, ends the attempts with 10060. A bound
+    // socket tries only its own family's addresses, one after the other.
+    bool ConnectFirstOf(const std::vector<SocketAddress>& addresses,
+                        const std::function<bool()>& giveUp);
+    static constexpr int kNextAttemptDelayMs = 250;
 
     // Poll period of the wait in milliseconds; 0 means kShortestPollPeriodMs.
     int m_nTimeOut = 2000;

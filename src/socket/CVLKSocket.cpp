@@ -46,6 +46,7 @@ const char* ProxyErrorText(int code) {
         case kProxyOtherMethod: return "the proxy chose an unsupported method";
         case kProxyAuthFailed: return "user/password authentication failed";
         case kProxyAuthNotAllowed: return "the proxy demands user/password authentication";
+        case kProxyNoIPv6: return "a SOCKS4 proxy cannot reach an IPv6 address";
         default: return "unknown proxy error";
     }
 }
@@ -239,18 +240,30 @@ bool CVLKSocket::TimedConnect(const sockaddr* addr, int len) {
 }
 
 bool CVLKSocket::TimedConnect(const char* host, unsigned int port) {
-    std::uint32_t addr = 0;
-    if (!ResolveIPv4Host(host, addr)) return false;
-    const sockaddr_in sin = MakeIPv4Address(addr, port);
-    return TimedConnect(reinterpret_cast<const sockaddr*>(&sin), static_cast<int>(sizeof sin));
+    std::vector<SocketAddress> addresses;
+    return ResolveHost(host, port, addresses) && TimedConnect(addresses);
+}
+
+bool CVLKSocket::TimedConnect(const std::vector<SocketAddress>& addresses) {
+    const long start = WholeSecondsNow();
+    return ConnectFirstOf(addresses, [this, start] {
+        return WholeSecondsNow() - start > static_cast<long>(m_nTimeoutLength) || HandshakeOver();
+    });
 }
 
 int CVLKSocket::Connect(const char* host, unsigned int port) {
-    if (m_nProxyType == kProxyNone) return TimedConnect(host, port) ? 1 : 0;
-    std::uint32_t addr = 0;
-    if (!ResolveIPv4Host(host, addr)) return 0;
-    const sockaddr_in sin = MakeIPv4Address(addr, port);
-    return Connect(reinterpret_cast<const sockaddr*>(&sin), static_cast<int>(sizeof sin));
+    std::vector<SocketAddress> addresses;
+    if (!ResolveHost(host, port, addresses)) return 0;
+    return Connect(addresses);
+}
+
+int CVLKSocket::Connect(const std::vector<SocketAddress>& addresses) {
+    if (m_nProxyType == kProxyNone) return TimedConnect(addresses) ? 1 : 0;
+    if (addresses.empty()) {
+        SetLastSocketError(WSAEINVAL);
+        return 0;
+    }
+    return Connect(addresses.front().Get(), static_cast<int>(addresses.front().length));
 }
 
 bool CVLKSocket::ConnectToProxy() {
@@ -293,6 +306,14 @@ int CVLKSocket::Socks5Exchange(std::uint8_t command, std::uint32_t addrNet,
     std::uint8_t request[10] = {kSocks5Version, command, 0x00, kAddressTypeIPv4};
     std::memcpy(request + 4, &addrNet, 4);
     std::memcpy(request + 8, &portNet, 2);
+    if (!SendAll(request, sizeof request)) return -1;
+    return ReceiveSocks5Reply(reply);
+}
+
+int CVLKSocket::Socks5Exchange6(const sockaddr_in6& target, Socks5Reply& reply) {
+    std::uint8_t request[22] = {kSocks5Version, kSocksConnect, 0x00, kAddressTypeIPv6};
+    std::memcpy(request + 4, &target.sin6_addr, 16);
+    std::memcpy(request + 20, &target.sin6_port, 2);
     if (!SendAll(request, sizeof request)) return -1;
     return ReceiveSocks5Reply(reply);
 }
@@ -357,6 +378,25 @@ int CVLKSocket::Socks5Negotiate() {
 
 int CVLKSocket::Connect(const sockaddr* addr, int len) {
     if (m_nProxyType == kProxyNone) return TimedConnect(addr, len) ? 1 : 0;
+    m_target6 = sockaddr_in6{};
+    if (addr && addr->sa_family == AF_INET6 && len >= static_cast<int>(sizeof(sockaddr_in6))) {
+        if (m_nProxyType == kProxySocks4) {
+            m_nLastProxyError = kProxyNoIPv6;
+            SetLastSocketError(WSAEAFNOSUPPORT);
+            return 0;
+        }
+        HandshakeScope handshake(*this);
+        if (!OpenProxyConnection() || !Socks5Negotiate()) return 0;
+        std::memcpy(&m_target6, addr, sizeof m_target6);
+        m_nTargetPort = m_target6.sin6_port;
+        m_nTargetAddr = 0;
+        Socks5Reply reply;
+        if (Socks5Exchange6(m_target6, reply) <= 0 || reply[1] != kSocks5Succeeded) {
+            m_nLastProxyError = kProxyReplyBad;
+            return 0;
+        }
+        return 1;
+    }
     if (!addr || len < static_cast<int>(sizeof(sockaddr_in)) || addr->sa_family != AF_INET) {
         SetLastSocketError(WSAEINVAL);
         return 0;
@@ -421,9 +461,11 @@ int CVLKSocket::Listen(std::uint32_t addr, std::uint32_t& boundAddr, int& boundP
 }
 
 int CVLKSocket::GetProxyPeerName(std::string& addr, unsigned int& port) const {
-    sockaddr_in peer{};
+    sockaddr_storage peer{};
     int len = sizeof peer;
     if (!GetPeerName(reinterpret_cast<sockaddr*>(&peer), &len)) return 0;
+    if (m_target6.sin6_family == AF_INET6)
+        return FormatSocketAddress(reinterpret_cast<const sockaddr*>(&m_target6), addr, port) ? 1 : 0;
     const auto* octets = reinterpret_cast<const std::uint8_t*>(&m_nTargetAddr);
     char text[16];
     std::snprintf(text, sizeof text, "%d.%d.%d.%d", octets[0], octets[1], octets[2], octets[3]);

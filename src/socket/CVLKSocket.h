@@ -9,8 +9,9 @@
 //
 // With SetProxy, Connect tunnels through a SOCKS4 or SOCKS5 proxy (optionally
 // with user/password authentication), and Listen(addr, ...) plus Accept() ask
-// the proxy to listen on the caller's behalf (BIND). Targets are IPv4 and are
-// always resolved locally. A failed handshake returns 0 and leaves a code in
+// the proxy to listen on the caller's behalf (BIND). Targets are always
+// resolved locally; beyond the older socket, an IPv6 target goes to a SOCKS5
+// proxy as address type 4, and the proxy itself may be reached over IPv6. A failed handshake returns 0 and leaves a code in
 // GetLastProxyError():
 //   1  the connect to the proxy failed
 //   2  the proxy's reply was short or refused the request (also: the connect
@@ -21,6 +22,7 @@
 //      password is longer than kMaxSocksCredentialLength bytes (refused
 //      before anything is sent, last error 10022)
 //   6  SOCKS5: the proxy demands user/password but authentication is off
+//   7  SOCKS4 cannot carry the IPv6 address of the target (nothing sent)
 // Each proxy reply must arrive within one receive; a reply split in two
 // counts as short. A SOCKS5 reply is taken to its exact length whatever
 // its address type (an IPv4 address, a name or an IPv6 address), so the
@@ -35,6 +37,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "../platform/CSocket.h"
 #include "TlsChannel.h"
@@ -56,6 +59,7 @@ inline constexpr int kProxyNoMethod = 3;
 inline constexpr int kProxyOtherMethod = 4;
 inline constexpr int kProxyAuthFailed = 5;
 inline constexpr int kProxyAuthNotAllowed = 6;
+inline constexpr int kProxyNoIPv6 = 7;
 
 // A short sentence for a GetLastProxyError code.
 const char* ProxyErrorText(int code);
@@ -114,14 +118,22 @@ public:
     int ReceiveNow(void* buf, int len, int flags = 0);
     int SendNow(const void* buf, int len, int flags = 0);
 
-    // Connects to an IPv4 socket address, through the proxy when one is set.
-    // Every connect (to the target or to the proxy) gives up like a receive:
-    // after the time-out, within the same whole-second window, with 10060.
+    // Connects to a socket address (IPv4, or IPv6), through the proxy when
+    // one is set. Every connect (to the target or to the proxy) gives up
+    // like a receive: after the time-out, within the same whole-second
+    // window, with 10060.
     virtual int Connect(const sockaddr* addr, int len);
-    // Connects to a host given by name or dotted address. With a proxy set
+    // Connects to a host given by name or address of either family ("::1"
+    // and "[::1]" too). Without a proxy the name's addresses are tried as
+    // ConnectFirstOf does (the whole within the time-out); with a proxy set
     // the name is resolved here (10022 when it does not resolve, before any
-    // proxy traffic) and the socket-address form is called.
+    // proxy traffic) and the socket-address form is called with its first
+    // address.
     virtual int Connect(const char* host, unsigned int port);
+    // Connects to the first of several addresses that answers (as a name's
+    // addresses are tried), within the time-out; through the proxy, to the
+    // first address.
+    int Connect(const std::vector<SocketAddress>& addresses);
     // Listens with a backlog of 5.
     virtual int Listen();
     // Asks the proxy to listen for a connection from addr (network order);
@@ -188,6 +200,7 @@ private:
     std::string m_strTlsError;
     bool TimedConnect(const sockaddr* addr, int len);
     bool TimedConnect(const char* host, unsigned int port);
+    bool TimedConnect(const std::vector<SocketAddress>& addresses);
 
     bool ConnectToProxy();
     // Refuses over-long credentials (error 5), then connects to the proxy
@@ -203,6 +216,10 @@ private:
     using Socks5Reply = std::uint8_t[kMaxSocks5ReplyBytes];
     int Socks5Exchange(std::uint8_t command, std::uint32_t addrNet, std::uint16_t portNet,
                        Socks5Reply& reply);
+    // A CONNECT request for an IPv6 target (address type 4).
+    int Socks5Exchange6(const sockaddr_in6& target, Socks5Reply& reply);
+    // The target of the proxied connection when it is IPv6 (else family 0).
+    sockaddr_in6 m_target6{};
     // One SOCKS5 reply taken to its exact length (whatever its address
     // type): the length, or -1 when it failed or came short.
     int ReceiveSocks5Reply(Socks5Reply& reply);

@@ -3,7 +3,7 @@
 // tree operations, live listings checked against the files, and the
 // connections through a real SOCKS proxy (Dante); the same through TLS
 // (vsftpd explicit and implicit with session reuse required, Pure-FTPd
-// explicit), every data connection protected.
+// explicit), every data connection protected; pyftpdlib and vsftpd on ::1.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -73,10 +73,12 @@ struct ServerMode {
     std::string server;
     bool passive;
     std::string tls = "";  // "", "explicit" or "implicit"
+    bool ipv6 = false;     // the server on ::1 only (EPSV and EPRT)
 };
 
 void PrintTo(const ServerMode& p, std::ostream* os) {
-    *os << p.server << (p.passive ? " passive" : " active") << (p.tls.empty() ? "" : " " + p.tls + " TLS");
+    *os << p.server << (p.passive ? " passive" : " active") << (p.tls.empty() ? "" : " " + p.tls + " TLS")
+        << (p.ipv6 ? " IPv6" : "");
 }
 
 class RealFtp : public ::testing::TestWithParam<ServerMode> {
@@ -84,8 +86,10 @@ protected:
     void SetUp() override {
         const std::string why = test::FtpServerUnavailable(GetParam().server);
         if (!why.empty()) GTEST_SKIP() << why;
+        if (GetParam().ipv6 && !test::Ipv6LoopbackUnavailable().empty())
+            GTEST_SKIP() << test::Ipv6LoopbackUnavailable();
         m_server = std::make_unique<FtpServer>(GetParam().server);
-        ASSERT_TRUE(m_server->Start(GetParam().tls));
+        ASSERT_TRUE(m_server->Start(GetParam().ipv6 ? "ipv6" : GetParam().tls));
         m_local = m_server->Root().parent_path() / "local";
         fs::create_directories(m_local);
         ASSERT_TRUE(Login(m_ftp)) << m_ftp.m_strTlsError << m_ftp.GetLastMessage();
@@ -96,7 +100,7 @@ protected:
         const std::string& tls = GetParam().tls;
         ftp.m_nTls = tls.empty() ? kTlsOff : tls == "explicit" ? kTlsExplicit : kTlsImplicit;
         ftp.m_tls.caFile = m_server->CaFile().string();
-        return ftp.Login("127.0.0.1", static_cast<int>(m_server->Port()), FtpServer::TestUser(),
+        return ftp.Login(Host(), static_cast<int>(m_server->Port()), FtpServer::TestUser(),
                          FtpServer::TestPassword(), "", "", "", "", 0, 0);
     }
 
@@ -111,6 +115,7 @@ protected:
     }
 
     bool Passive() const { return GetParam().passive; }
+    const char* Host() const { return GetParam().ipv6 ? "::1" : "127.0.0.1"; }
 
     std::unique_ptr<FtpServer> m_server;
     fs::path m_local;
@@ -322,7 +327,7 @@ TEST_P(RealFtp, ListingsMatchTheFiles) {
     const std::size_t open = reply.find("(|||");
     ASSERT_NE(open, std::string::npos) << reply;
     int port = std::atoi(reply.c_str() + open + 4);
-    ASSERT_TRUE(m_ftp.ConnectDataChannel("127.0.0.1", port));
+    ASSERT_TRUE(m_ftp.ConnectDataChannel(Host(), port));
     EXPECT_NE(m_ftp.RawListing("NLST", 26, false, ok).find("large.iso"), std::string::npos);
     EXPECT_TRUE(ok);
 
@@ -391,6 +396,7 @@ TEST_P(RealFtp, ListingsMatchTheFiles) {
 
 TEST_P(RealFtp, ThroughSocksProxySocks5ControlSocks4Data) {
     if (!Passive()) GTEST_SKIP() << "the proxy carries passive data connections";
+    if (GetParam().ipv6) GTEST_SKIP() << "the proxy serves IPv4 here";
     const std::string why = test::DanteUnavailable();
     if (!why.empty()) GTEST_SKIP() << why;
     test::DanteServer dante;
@@ -445,10 +451,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ServerMode{"pure-ftpd", true}, ServerMode{"pure-ftpd", false},
                       ServerMode{"vsftpd", true, "explicit"}, ServerMode{"vsftpd", false, "explicit"},
                       ServerMode{"vsftpd", true, "implicit"}, ServerMode{"pure-ftpd", true, "explicit"},
-                      ServerMode{"pure-ftpd", false, "explicit"}),
+                      ServerMode{"pure-ftpd", false, "explicit"}, ServerMode{"pyftpdlib", true, "", true},
+                      ServerMode{"pyftpdlib", false, "", true}, ServerMode{"vsftpd", true, "", true},
+                      ServerMode{"vsftpd", false, "", true}),
     [](const ::testing::TestParamInfo<ServerMode>& info) {
         std::string name = info.param.server + (info.param.passive ? "_passive" : "_active") +
-                           (info.param.tls.empty() ? "" : "_tls_" + info.param.tls);
+                           (info.param.tls.empty() ? "" : "_tls_" + info.param.tls) +
+                           (info.param.ipv6 ? "_ipv6" : "");
         std::replace(name.begin(), name.end(), '-', '_');
         return name;
     });

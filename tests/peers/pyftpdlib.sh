@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs a private pyftpdlib FTP server on 127.0.0.1 in the foreground.
-#   pyftpdlib.sh PORT ROOT USER PASSWORD [LOGFILE]
+# Runs a private pyftpdlib FTP server on 127.0.0.1 (or ADDRESS) in the foreground.
+#   pyftpdlib.sh PORT ROOT USER PASSWORD [LOGFILE [ADDRESS]]
 set -euo pipefail
 [ $# -ge 5 ] && exec 2>>"$5" 1>&2
 # Debian's python3-pyftpdlib belongs to the system interpreter.
-exec /usr/bin/python3 -m pyftpdlib -i 127.0.0.1 -p "$1" -w -d "$2" -u "$3" -P "$4"
+exec /usr/bin/python3 -m pyftpdlib -i "${6:-127.0.0.1}" -p "$1" -w -d "$2" -u "$3" -P "$4"

@@ -3,7 +3,7 @@
 # local system user USER (made by ensure-user.sh). Needs root. With TLS
 # (explicit: AUTH TLS; implicit: from the first byte) logons and data must
 # be protected and data connections must reuse the control session.
-#   vsftpd.sh PORT ROOT USER WORKDIR [explicit|implicit TLSDIR]
+#   vsftpd.sh PORT ROOT USER WORKDIR [explicit|implicit TLSDIR | ipv6]
 set -euo pipefail
 port=$1 root=$2 user=$3 dir=$4 tls=${5:-} tlsdir=${6:-}
 mkdir -p "$dir/empty" "$root"
@@ -44,7 +44,7 @@ xferlog_enable=NO
 vsftpd_log_file=$dir/vsftpd.log
 use_localtime=YES
 CONF
-if [ -n "$tls" ]; then
+if [ -n "$tls" ] && [ "$tls" != ipv6 ]; then
   cat >> "$dir/vsftpd.conf" <<CONF
 ssl_enable=YES
 rsa_cert_file=$tlsdir/server.crt
@@ -55,5 +55,9 @@ require_ssl_reuse=YES
 ssl_ciphers=HIGH
 implicit_ssl=$([ "$tls" = implicit ] && echo YES || echo NO)
 CONF
+fi
+if [ "$tls" = ipv6 ]; then
+  # On ::1 only: listen_ipv6 replaces listen (vsftpd takes one of the two).
+  sed -i 's/^listen=YES/listen=NO\nlisten_ipv6=YES/; s/^listen_address=127.0.0.1/listen_address6=::1/' "$dir/vsftpd.conf"
 fi
 exec /usr/sbin/vsftpd "$dir/vsftpd.conf"

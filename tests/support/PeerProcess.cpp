@@ -26,14 +26,23 @@ pid_t Spawn(const std::vector<std::string>& argv) {
     return pid;
 }
 
+// True when something listens on the port of 127.0.0.1 or of ::1.
 bool PortOpen(unsigned int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in sin{};
     sin.sin_family = AF_INET;
     sin.sin_port = htons(static_cast<uint16_t>(port));
     sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin) == 0;
+    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin) == 0;
     ::close(fd);
+    if (ok) return true;
+    fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 sin6{};
+    sin6.sin6_family = AF_INET6;
+    sin6.sin6_port = htons(static_cast<uint16_t>(port));
+    sin6.sin6_addr = in6addr_loopback;
+    ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&sin6), sizeof sin6) == 0;
+    if (fd >= 0) ::close(fd);
     return ok;
 }
 

@@ -1,5 +1,7 @@
 #include "RealServers.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -84,6 +86,16 @@ bool PeerServer::Launch(const std::string& script, const std::vector<std::string
            (extraPort == 0 || m_process.WaitForPort(extraPort, kServerStartMs));
 }
 
+std::string Ipv6LoopbackUnavailable() {
+    const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 sin6{};
+    sin6.sin6_family = AF_INET6;
+    sin6.sin6_addr = in6addr_loopback;
+    const bool ok = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&sin6), sizeof sin6) == 0;
+    if (fd >= 0) ::close(fd);
+    return ok ? "" : "this machine has no IPv6 loopback (::1)";
+}
+
 std::string NgircdUnavailable() {
     if (!HaveCommand("test -x /usr/sbin/ngircd")) return "ngircd is not installed";
     return {};
@@ -107,7 +119,9 @@ bool DanteServer::Start(const std::string& methods) {
 bool FtpServer::Start(const std::string& tls) {
     Prepare(m_kind);
     std::vector<std::string> tlsArgs;
-    if (!tls.empty()) {
+    if (tls == "ipv6") {
+        tlsArgs = {tls};
+    } else if (!tls.empty()) {
         if (!MakeCertificates()) return false;
         tlsArgs = {tls, (m_dir / "tls").string()};
     }
@@ -125,7 +139,7 @@ bool FtpServer::Start(const std::string& tls) {
         return Launch("pure-ftpd.sh",
                       with({Root().string(), TestUser(), TestPassword(), (m_dir / "conf").string()}));
     return Launch("pyftpdlib.sh", {Root().string(), TestUser(), TestPassword(),
-                                   (m_dir / "pyftpdlib.log").string()});
+                                   (m_dir / "pyftpdlib.log").string(), tls == "ipv6" ? "::1" : "127.0.0.1"});
 }
 
 void FtpServer::GiveToServer(const std::filesystem::path& path) const {

@@ -67,12 +67,16 @@ private:
 
 // An FTP server of the given kind ("pyftpdlib" or "vsftpd") serving a fresh
 // root directory to user TestUser() with password TestPassword().
+// Why a server cannot listen on ::1 here ("" when it can).
+std::string Ipv6LoopbackUnavailable();
+
 class FtpServer : public PeerServer {
 public:
     explicit FtpServer(std::string kind) : m_kind(std::move(kind)) {}
     // tls: "" plaintext, "explicit" (AUTH TLS required; vsftpd and
     // Pure-FTPd) or "implicit" (vsftpd); with TLS the server also wants
-    // protected data connections, vsftpd with TLS session reuse.
+    // protected data connections, vsftpd with TLS session reuse. "ipv6":
+    // plaintext on ::1 only (pyftpdlib, vsftpd).
     bool Start(const std::string& tls = "");
     // The served directory as a local path.
     std::filesystem::path Root() const { return m_dir / "root"; }

@@ -133,15 +133,30 @@ ScriptedPeer::~ScriptedPeer() {
 }
 
 unsigned int FreeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sin{};
-    sin.sin_family = AF_INET;
-    sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof sin;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&sin), len);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&sin), &len);
-    ::close(fd);
-    return ntohs(sin.sin_port);
+    // Free on 127.0.0.1 and on ::1 (where there is one), for servers that
+    // listen on either.
+    unsigned int port = 0;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in sin{};
+        sin.sin_family = AF_INET;
+        sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof sin;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&sin), len);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&sin), &len);
+        port = ntohs(sin.sin_port);
+        const int fd6 = ::socket(AF_INET6, SOCK_STREAM, 0);
+        sockaddr_in6 sin6{};
+        sin6.sin6_family = AF_INET6;
+        sin6.sin6_addr = in6addr_loopback;
+        sin6.sin6_port = sin.sin_port;
+        const bool free6 = fd6 < 0 || ::bind(fd6, reinterpret_cast<sockaddr*>(&sin6), sizeof sin6) == 0 ||
+                           errno == EADDRNOTAVAIL;
+        if (fd6 >= 0) ::close(fd6);
+        ::close(fd);
+        if (free6) break;
+    }
+    return port;
 }
 
 std::string Bytes(std::initializer_list<int> values) {

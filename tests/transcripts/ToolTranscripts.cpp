@@ -13,7 +13,7 @@
 // first spoke.
 //
 // Real servers: "> server NAME KIND [MODE]" starts one (KIND ftp-pyftpdlib,
-// ftp-vsftpd, ... with MODE explicit or implicit TLS; smtp with MODE
+// ftp-vsftpd, ... with MODE explicit or implicit TLS, or ipv6 for ::1 only; smtp with MODE
 // starttls, implicit or expired; pop3 with MODE tls; nginx; dante with its
 // methods) and names {NAME.port}, {NAME.tlsport}, {NAME.root}, {NAME.ca} and
 // {NAME.login} (user:password, also as {NAME.user} and {NAME.password}); the case is skipped where the server is not
@@ -201,6 +201,7 @@ private:
         if (kind.rfind("ftp-", 0) == 0) {
             auto ftp = std::make_unique<FtpServer>(kind.substr(4));
             why = FtpServerUnavailable(ftp->Kind());
+            if (why.empty() && mode == "ipv6") why = Ipv6LoopbackUnavailable();
             started = why.empty() && ftp->Start(mode);
             if (started && ftp->Kind() != "pyftpdlib") ftp->GiveToServer(ftp->Root());
             login = std::string(FtpServer::TestUser()) + ":" + FtpServer::TestPassword();

@@ -10,7 +10,8 @@ struct Endpoint {
     unsigned int port = 0;
 };
 
-// Parses "host:port"; false when the port is missing or not 1-65535.
+// Parses "host:port" (an IPv6 address in brackets, "[::1]:1080", given back
+// without them); false when the port is missing or not 1-65535.
 bool ParseEndpoint(const std::string& text, Endpoint& out);
 
 }  // namespace velkor::tool

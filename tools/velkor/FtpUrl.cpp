@@ -98,6 +98,18 @@ bool ParseServerUrl(const std::string& text, const std::string& scheme, FtpUrl& 
         out.hasUser = true;
         out.hasPassword = colon != std::string::npos;
     }
+    // An IPv6 address goes in brackets: "[::1]:2121".
+    std::string bracketed;
+    if (!authority.empty() && authority.front() == '[') {
+        const std::size_t close = authority.find(']');
+        if (close == std::string::npos || close == 1 ||
+            (close + 1 < authority.size() && authority[close + 1] != ':')) {
+            error = "malformed [IPv6] host";
+            return false;
+        }
+        bracketed = authority.substr(1, close - 1);
+        authority.replace(0, close + 1, "h");  // the port stays behind it
+    }
     const std::size_t colon = authority.rfind(':');
     if (colon != std::string::npos) {
         const char* first = authority.data() + colon + 1;
@@ -113,7 +125,11 @@ bool ParseServerUrl(const std::string& text, const std::string& scheme, FtpUrl& 
         error = "no host";
         return false;
     }
-    out.host = authority;
+    out.host = bracketed.empty() ? authority : bracketed;
+    if (bracketed.empty() && out.host.find_first_of("[]") != std::string::npos) {
+        error = "malformed host";
+        return false;
+    }
     if (!PercentDecode(rawPath, out.path)) {
         error = "bad percent escape in the path";
         return false;
