@@ -475,6 +475,18 @@ int CVLKSocket::GetProxyPeerName(std::string& addr, unsigned int& port) const {
 }
 
 int CVLKSocket::GetProxyPeerName(sockaddr* addr, int* len) const {
+    if (m_target6.sin6_family == AF_INET6) {
+        std::string ignored;
+        unsigned int port = 0;
+        if (!addr || !len || !GetPeerName(ignored, port)) return 0;
+        if (*len < static_cast<int>(sizeof m_target6)) {
+            SetLastSocketError(WSAEFAULT);
+            return 0;
+        }
+        std::memcpy(addr, &m_target6, sizeof m_target6);
+        *len = static_cast<int>(sizeof m_target6);
+        return 1;
+    }
     if (!GetPeerName(addr, len)) return 0;
     if (addr->sa_family == AF_INET && *len >= static_cast<int>(sizeof(sockaddr_in))) {
         auto* sin = reinterpret_cast<sockaddr_in*>(addr);

@@ -71,10 +71,13 @@ public:
             std::string addr;
             unsigned int port = 0;
             if (m_sock.GetProxyPeerName(addr, port) != 1) return "0";
-            sockaddr_in sin{};
-            int len = sizeof sin;
-            if (m_sock.GetProxyPeerName(reinterpret_cast<sockaddr*>(&sin), &len) != 1 ||
-                Dotted(sin.sin_addr.s_addr) != addr || ntohs(sin.sin_port) != port)
+            sockaddr_storage any{};
+            int len = sizeof any;
+            std::string addr2;
+            unsigned int port2 = 0;
+            if (m_sock.GetProxyPeerName(reinterpret_cast<sockaddr*>(&any), &len) != 1 ||
+                !FormatSocketAddress(reinterpret_cast<sockaddr*>(&any), addr2, port2) || addr2 != addr ||
+                port2 != port)
                 return "the two forms differ";
             return addr + ":" + Str(port);
         }
