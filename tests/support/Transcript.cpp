@@ -435,7 +435,12 @@ std::vector<std::string> RunTranscript(const std::string& path, const Transcript
                 if (name == "sleep") {
                     std::this_thread::sleep_for(std::chrono::milliseconds(Number(args.at(0))));
                 } else if (name == "write-file") {
+                    std::filesystem::create_directories(std::filesystem::path(args.at(0)).parent_path());
                     std::ofstream(args.at(0), std::ios::binary) << args.at(1);
+                } else if (name == "mkdir") {
+                    std::filesystem::create_directories(args.at(0));
+                } else if (name == "symlink") {
+                    std::filesystem::create_symlink(args.at(0), args.at(1));
                 } else {
                     const auto start = std::chrono::steady_clock::now();
                     result = client->Call(name, args);

@@ -37,7 +37,8 @@
 // of the counting pattern i*7+3).
 //
 // The engine also knows these client lines: "> sleep MS", "> write-file
-// PATH TEXT", "? file PATH TEXT" ("<none>": no such file), "? file-size PATH
+// PATH TEXT" (its folders made), "> mkdir PATH", "> symlink TARGET LINK",
+// "? file PATH TEXT" ("<none>": no such file), "? file-size PATH
 // N", "? elapsed-below MS" and "? elapsed-at-least MS" (of the last call),
 // "? accepted N" (control
 // connections so far) and "? peer NAME TEXT" (what `<recv NAME>` read,

@@ -4,7 +4,8 @@
 // code. Observed: stdout, stderr (what it printed), stdout-has TEXT and
 // stderr-has TEXT (1 when the text is in it), file-prefix PATH N (its first
 // N bytes), leftovers DIR (partial ".velkor-" files left there), same A B
-// (1 when two files hold the same bytes). "> random-file PATH N SEED" writes
+// (1 when two files hold the same bytes), dir PATH (1 when it is a folder).
+// "> random-file PATH N SEED" writes
 // N random bytes. The tool runs with HOME in the case's folder; "> env NAME
 // VALUE" sets a variable for the calls after it, "> chmod PATH OCTAL" a
 // file's mode. "> velkor-tty INPUT ARGS..." runs it on a pseudo-terminal and
@@ -61,6 +62,7 @@ public:
             return {};
         }
         if (name == "random-file") {
+            std::filesystem::create_directories(std::filesystem::path(a.at(0)).parent_path());
             WriteWholeFile(a.at(0), RandomBytes(std::stoul(a.at(1)), static_cast<unsigned>(std::stoul(a.at(2)))));
             return {};
         }
@@ -103,6 +105,7 @@ public:
             return Str((name == "stored-has" ? mail : envelope).find(a.at(2)) != std::string::npos);
         }
         if (name == "same") return Str(Slurp(a.at(0)) == Slurp(a.at(1)));
+        if (name == "dir") return Str(std::filesystem::is_directory(a.at(0)));
         if (name == "tty-has") return Str(m_tty.find(a.at(0)) != std::string::npos);
         if (name == "cmdline-has") return Str(m_cmdline.find(a.at(0)) != std::string::npos);
         if (name == "stdout") return m_stdout;

@@ -15,6 +15,7 @@
 #include "Commands.h"
 #include "Credentials.h"
 #include "Endpoint.h"
+#include "FtpSession.h"
 #include "FtpUrl.h"
 #include "Progress.h"
 #include "TerminalText.h"
@@ -34,50 +35,8 @@ volatile std::sig_atomic_t g_interrupted = 0;
 // Counts Ctrl-C presses.
 void OnInterrupt(int) { g_interrupted = g_interrupted + 1; }
 
-struct FtpOptions {
-    bool active = false;
-    bool quiet = false;
-    bool pasvReplyAddress = false;
-    unsigned int timeout = 30;
-    int logonType = 0;
-    std::string fwHost, fwUser, fwPassword, account;
-    std::string socks;  // host:port of a SOCKS proxy for both connections
-    std::string socksUser, socksPassword;
-    int fwPort = 21;
-    // TLS: --tls ("required" or "try"), --ca-file, --insecure
-    std::string tls;
-    std::string caFile;
-    bool insecure = false;
-    // per command
-    std::string url, second;
-    bool resume = false;
-    bool recursive = false;
-    std::uint64_t limit = 0;
-};
+}  // namespace
 
-// CFtp with the listing and the time-outs opened to the tool.
-class FtpSession : public CFtp {
-public:
-    bool ListDir(const std::string& path) { return List(path); }
-    static std::string NameOf(const std::string& path) { return GetName(path); }
-    std::string DirOf(const std::string& path) const { return GetPath(path); }
-    void SetTimeouts(unsigned int seconds) {
-        m_control.m_nTimeout = seconds;
-        m_data.m_nTimeout = seconds;
-    }
-    // A server path for a path of an address: "//abs" is absolute, anything
-    // else is relative to the login directory.
-    std::string ServerPath(const std::string& urlPath) const {
-        if (urlPath.rfind("//", 0) == 0) return urlPath.substr(1);
-        std::string rel = urlPath;
-        while (!rel.empty() && rel[0] == '/') rel.erase(0, 1);
-        if (rel.empty()) return m_strHomeDir;
-        return text::JoinServerPath(m_strHomeDir, rel);
-    }
-};
-
-// Reports a failed command with the server's reply, or with what the reply
-// status means when the server sent none.
 int Fail(const char* what, const CFtp& ftp, int code) {
     if (!ftp.m_strTlsError.empty()) {
         std::fprintf(stderr, "velkor ftp: %s failed: TLS failed: %s\n", what, ftp.m_strTlsError.c_str());
@@ -95,9 +54,7 @@ int Fail(const char* what, const CFtp& ftp, int code) {
     return code;
 }
 
-// Exit code for a refused command: 550 is "not found" where the command
-// needs an existing file, the rest "refused".
-int RefusalCode(const CFtp& ftp, bool notFoundOn550 = true) {
+int RefusalCode(const CFtp& ftp, bool notFoundOn550) {
     // "550 Is a directory" names something that is there.
     std::string reply = text::AsciiLowered(ftp.GetLastMessage());
     const bool folder = reply.find("is a directory") != std::string::npos ||
@@ -106,15 +63,6 @@ int RefusalCode(const CFtp& ftp, bool notFoundOn550 = true) {
            : ftp.m_nLastError == kFtpStatusConnection ? kExitConnect
                                                       : kExitRefused;
 }
-
-// The session and the proxy document it uses (registered while it lives).
-struct Session {
-    CPRDLDoc proxy;
-    FtpSession ftp;
-    ~Session() {
-        if (CPRDLDoc::Getthis() == &proxy) CPRDLDoc::Setthis(nullptr);
-    }
-};
 
 std::unique_ptr<Session> Connect(const FtpOptions& o, const FtpUrl& url, int& exitCode) {
     auto session = std::make_unique<Session>();
@@ -176,6 +124,28 @@ std::unique_ptr<Session> Connect(const FtpOptions& o, const FtpUrl& url, int& ex
     }
     return session;
 }
+
+int ResolveAddress(const std::string& address, FtpUrl& url) {
+    std::string error;
+    if (!ParseFtpUrl(address, url, error)) {
+        std::fprintf(stderr, "velkor ftp: %s: %s\n", address.c_str(), error.c_str());
+        return kExitUsage;
+    }
+    // Anonymous logons send the usual mail-address password unless one is given.
+    if (url.hasUser && !url.hasPassword && (url.user == "anonymous" || url.user == "ftp")) {
+        url.password = "velkor@";
+        url.hasPassword = true;
+    }
+    Login login{url.user, url.password, url.hasUser, url.hasPassword};
+    if (const int code = CompleteLogin("velkor ftp", url.host, true, login)) return code;
+    if (login.hasUser) {
+        url.user = login.user;
+        url.password = login.password;
+    }
+    return 0;
+}
+
+namespace {
 
 std::string FormatTime(std::int32_t t) {
     const std::time_t tt = t;
@@ -429,25 +399,10 @@ int Run(const std::string& command, const FtpOptions& o) {
                      CFtp::kBlockSize);
         return kExitUsage;
     }
+    if (command == "mirror") return RunMirror(o);
     FtpUrl url;
-    std::string error;
-    const bool urlFirst = command != "put";
-    const std::string& address = urlFirst ? o.url : o.second;
-    if (!ParseFtpUrl(address, url, error)) {
-        std::fprintf(stderr, "velkor ftp: %s: %s\n", address.c_str(), error.c_str());
-        return kExitUsage;
-    }
-    // Anonymous logons send the usual mail-address password unless one is given.
-    if (url.hasUser && !url.hasPassword && (url.user == "anonymous" || url.user == "ftp")) {
-        url.password = "velkor@";
-        url.hasPassword = true;
-    }
-    Login login{url.user, url.password, url.hasUser, url.hasPassword};
-    if (const int code = CompleteLogin("velkor ftp", url.host, true, login)) return code;
-    if (login.hasUser) {
-        url.user = login.user;
-        url.password = login.password;
-    }
+    const std::string& address = command != "put" ? o.url : o.second;
+    if (const int code = ResolveAddress(address, url)) return code;
     int exitCode = kExitOk;
     std::unique_ptr<Session> session = Connect(o, url, exitCode);
     if (!session) return exitCode;
@@ -495,7 +450,7 @@ int Run(const std::string& command, const FtpOptions& o) {
 
 void AddFtpCommand(CLI::App& app, int& exitCode) {
     auto o = std::make_shared<FtpOptions>();
-    CLI::App* ftp = app.add_subcommand("ftp", "FTP client: ls, get, put, rm, mkdir, rmdir, mv, size")
+    CLI::App* ftp = app.add_subcommand("ftp", "FTP client: ls, get, put, rm, mkdir, rmdir, mv, size, mirror")
                         ->require_subcommand(1)
                         ->fallthrough();
     ftp->footer(std::string("Addresses: ftp://user@host:port/path (ftps:// for TLS from the first\n"
@@ -565,6 +520,16 @@ void AddFtpCommand(CLI::App& app, int& exitCode) {
     mv->add_option("url", o->url, "ftp:// address")->required();
     mv->add_option("new-path", o->second, "New path (same directory)")->required();
     add("size", "Print a file's size")->add_option("url", o->url, "ftp:// address")->required();
+    CLI::App* mirror = add("mirror", "Copy a whole folder tree from the server (--reverse: to it)");
+    mirror->add_option("source", o->url, "ftp:// folder (--reverse: the local folder)")->required();
+    mirror->add_option("target", o->second, "Local folder (--reverse: the ftp:// folder)")->required();
+    mirror->add_flag("--reverse", o->reverse, "Upload the local tree to the server");
+    mirror->add_flag("--delete", o->removeExtra, "Delete in the target what the source no longer has");
+    mirror->add_flag("--dry-run", o->dryRun, "Only say what would be done");
+    mirror->add_option("--parallel", o->parallel, "Files moved at once, over as many logons (1-8)");
+    mirror->footer("A file is skipped when the target has the same size and time (to the second,\n"
+                   "from MLSD; size alone where the server gives no exact times). Files go into\n"
+                   "NAME.velkor-part first; a later run resumes what an interrupted one left.");
 }
 
 }  // namespace velkor::tool
