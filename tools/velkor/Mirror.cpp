@@ -100,7 +100,9 @@ void Refuse(Listing& out, const std::string& where, const std::string& name) {
                  where.empty() ? "." : where.c_str(), Printable(name).c_str());
 }
 
-Listing ListRemote(FtpSession& ftp, const std::string& root) {
+// The server's tree under root; with rootMayBeMissing a root that cannot
+// be listed is an empty tree.
+Listing ListRemote(FtpSession& ftp, const std::string& root, bool rootMayBeMissing) {
     Listing out;
     ftp.m_bUseMlsd = true;
     std::vector<std::pair<std::string, int>> todo{{"", 0}};
@@ -109,6 +111,7 @@ Listing ListRemote(FtpSession& ftp, const std::string& root) {
         todo.pop_back();
         const std::string path = dir.empty() ? root : text::JoinServerPath(root, dir);
         if (!ftp.ListDir(path)) {
+            if (dir.empty() && rootMayBeMissing) break;
             Fail(("mirror: listing " + path).c_str(), ftp, kExitRefused);
             out.failed = true;
             break;
@@ -348,11 +351,9 @@ int RunMirror(const FtpOptions& o) {
     const std::string remoteRoot = ftp.ServerPath(url.path);
 
     Listing remote, local;
-    if (o.reverse && !ftp.ListDir(remoteRoot)) {
-        if (!o.dryRun && !ftp.CreateDir(remoteRoot)) return Fail("mirror: mkdir", ftp, RefusalCode(ftp, false));
-    } else {
-        remote = ListRemote(ftp, remoteRoot);
-    }
+    // The server's folder is made when missing (a 550 says it is there).
+    if (o.reverse && !o.dryRun) ftp.CreateDir(remoteRoot);
+    remote = ListRemote(ftp, remoteRoot, o.reverse && o.dryRun);
     if (!o.reverse && !fs::is_directory(localRoot, ec) && !o.dryRun && !fs::create_directories(localRoot, ec)) {
         std::fprintf(stderr, "velkor ftp mirror: cannot make %s: %s\n", localRoot.c_str(), ec.message().c_str());
         return kExitWrite;
