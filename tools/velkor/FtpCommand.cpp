@@ -1,4 +1,5 @@
 // velkor ftp: ls, get, put, rm, mkdir, rmdir, mv and size on ftp:// addresses.
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "Commands.h"
 #include "Credentials.h"
@@ -392,7 +394,125 @@ int RunPut(FtpSession& ftp, const FtpOptions& o, const std::string& local,
     return kExitOk;
 }
 
-int Run(const std::string& command, const FtpOptions& o) {
+bool IsAddress(const std::string& s) { return s.rfind("ftp://", 0) == 0 || s.rfind("ftps://", 0) == 0; }
+bool HasGlob(const std::string& name) { return name.find_first_of("*?[") != std::string::npos; }
+
+// The files a get address names: itself, or the files of its folder that
+// its last element matches as a shell pattern ("*.iso").
+bool ExpandRemote(FtpSession& ftp, const std::string& path, std::vector<std::string>& out) {
+    const std::string pattern = FtpSession::NameOf(path);
+    if (!HasGlob(pattern)) {
+        out.push_back(path);
+        return true;
+    }
+    const std::string dir = ftp.DirOf(path);
+    ftp.m_bUseMlsd = true;
+    if (!ftp.ListDir(dir)) return false;
+    const std::size_t before = out.size();
+    for (std::string line : ftp.m_arrListing) {
+        std::replace(line.begin(), line.end(), '\\', '/');
+        CFtpFile f;
+        if (!ftp.ParseEntry(line.c_str(), &f)) continue;
+        const std::string name = f.m_pszName ? f.m_pszName : "";
+        const bool file = !f.m_bDirectory && !f.m_bLink;
+        f.FreeStrings();
+        if (file && name.find('/') == std::string::npos && ::fnmatch(pattern.c_str(), name.c_str(), FNM_PERIOD) == 0)
+            out.push_back(text::JoinServerPath(dir, name));
+    }
+    std::sort(out.begin() + static_cast<std::ptrdiff_t>(before), out.end());
+    return true;
+}
+
+// get URL... [FOLDER] and put FILE... URL: several files (and get's
+// patterns) over one logon; the first failure's exit code, after the others
+// were tried.
+int RunMany(const std::string& command, const FtpOptions& o) {
+    std::vector<std::string> addresses = o.files, locals;
+    std::string folder = ".";
+    if (command == "get") {
+        if (!IsAddress(addresses.back())) {
+            folder = addresses.back();
+            addresses.pop_back();
+        }
+    } else {
+        locals.assign(addresses.begin(), addresses.end() - 1);
+        addresses.erase(addresses.begin(), addresses.end() - 1);
+    }
+    for (const std::string& a : addresses) {
+        if (!IsAddress(a)) {
+            std::fprintf(stderr, "velkor ftp %s: %s is not an ftp:// address\n", command.c_str(), a.c_str());
+            return kExitUsage;
+        }
+    }
+    if (command == "get" && !IsFolder(folder)) {
+        std::fprintf(stderr, "velkor ftp get: several files go into a folder; %s is none\n", folder.c_str());
+        return kExitUsage;
+    }
+    FtpUrl url;
+    if (const int code = ResolveAddress(addresses.front(), url)) return code;
+    std::vector<std::string> paths;
+    for (const std::string& a : addresses) {
+        FtpUrl other;
+        std::string error;
+        if (!ParseFtpUrl(a, other, error) || other.host != url.host || other.port != url.port ||
+            other.implicitTls != url.implicitTls || (other.hasUser && other.user != url.user)) {
+            std::fprintf(stderr, "velkor ftp %s: %s: %s\n", command.c_str(), a.c_str(),
+                         error.empty() ? "all addresses of one command name one server and user" : error.c_str());
+            return kExitUsage;
+        }
+        paths.push_back(other.path);
+    }
+    int exitCode = kExitOk;
+    std::unique_ptr<Session> session = Connect(o, url, exitCode);
+    if (!session) return exitCode;
+    FtpSession& ftp = session->ftp;
+    int first = kExitOk;
+    const auto note = [&first](int code) {
+        if (first == kExitOk) first = code;
+        return code == kExitInterrupted || code == kExitConnect;  // stop here
+    };
+    if (command == "put") {
+        const std::string dir = ftp.ServerPath(paths.front());
+        for (const std::string& local : locals) {
+            const std::string name = std::filesystem::path(local).filename().string();
+            if (note(RunPut(ftp, o, local, text::JoinServerPath(dir, name)))) break;
+        }
+        return first;
+    }
+    FtpOptions one = o;
+    one.second = folder + "/";
+    for (const std::string& path : paths) {
+        std::vector<std::string> remotes;
+        const std::string full = ftp.ServerPath(path);
+        if (!ExpandRemote(ftp, full, remotes)) {
+            if (note(Fail("get", ftp, RefusalCode(ftp)))) break;
+            continue;
+        }
+        if (remotes.empty()) {
+            std::fprintf(stderr, "velkor ftp get: no file matches %s\n", Printable(full).c_str());
+            note(kExitNotFound);
+        }
+        bool stop = false;
+        for (const std::string& remote : remotes)
+            if ((stop = note(RunGet(ftp, one, remote)))) break;
+        if (stop) break;
+    }
+    return first;
+}
+
+int Run(const std::string& command, const FtpOptions& given) {
+    FtpOptions o = given;
+    if (command == "get" || command == "put") {
+        // One file (get URL [LOCAL], put LOCAL URL), or several.
+        const std::vector<std::string>& f = o.files;
+        const bool single = command == "put"
+                                ? f.size() == 2
+                                : (f.size() == 1 || (f.size() == 2 && !IsAddress(f[1]))) &&
+                                      !HasGlob(f[0].substr(f[0].rfind('/') + 1));
+        if (!single) return RunMany(command, o);
+        o.url = f[0];
+        o.second = f.size() > 1 ? f[1] : "";
+    }
     if (!CFtp::LimitCanStop(0, o.limit)) {
         // Any other limit would never stop a transfer.
         std::fprintf(stderr, "velkor ftp: --limit must be a multiple of %d bytes\n",
@@ -499,14 +619,19 @@ void AddFtpCommand(CLI::App& app, int& exitCode) {
         return sub;
     };
     add("ls", "List a directory")->add_option("url", o->url, "ftp:// address")->required();
-    CLI::App* get = add("get", "Download a file");
-    get->add_option("url", o->url, "ftp:// address of the file")->required();
-    get->add_option("local", o->second, "Local file (default: the remote name)");
+    CLI::App* get = add("get", "Download a file, or several into a folder");
+    get->add_option("url-and-local", o->files,
+                    "ftp:// address of the file, then the local file (default: the remote\n"
+                    "name); or several addresses and patterns ('*.iso') and a folder")
+        ->required();
     get->add_flag("--resume", o->resume, "Go on from the end of the local file");
     get->add_option("--limit", o->limit, "Stop after this many bytes (a multiple of 4096)");
-    CLI::App* put = add("put", "Upload a file");
-    put->add_option("local", o->url, "Local file")->required();
-    put->add_option("url", o->second, "ftp:// address of the target")->required();
+    CLI::App* put = add("put", "Upload a file, or several into a folder");
+    put->add_option("local-and-url", o->files,
+                    "Local file, then the ftp:// address of the target; or several\n"
+                    "files, then the ftp:// folder")
+        ->required()
+        ->expected(2, -1);
     put->add_flag("--resume", o->resume, "Go on from the end of the remote file");
     put->add_option("--limit", o->limit, "Stop after this many bytes (a multiple of 4096)");
     CLI::App* rm = add("rm", "Delete a file (-r: a directory with everything in it)");

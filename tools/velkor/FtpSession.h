@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "FtpUrl.h"
 #include "ftp/CFtp.h"
@@ -30,6 +31,7 @@ struct FtpOptions {
     bool insecure = false;
     // per command
     std::string url, second;
+    std::vector<std::string> files;  // get's and put's arguments
     bool resume = false;
     bool recursive = false;
     std::uint64_t limit = 0;
