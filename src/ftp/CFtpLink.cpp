@@ -162,6 +162,7 @@ bool CFtpLink::ReadControlChannel(std::string& out, const int& size) {
 
 bool CFtpLink::WriteControlChannel(const std::string& line) {
     if (!m_control.m_bConnected) return false;
+    TraceLine(m_trace, true, line);
     const int len = static_cast<int>(line.size());
     if (m_control.m_socket.Send(line.data(), len) == len) return true;
     const int err = GetLastSocketError();
@@ -197,6 +198,7 @@ bool CFtpLink::ReadString() {
              start = end + 2) {
             m_arrReplyQueue.emplace_back(text, start, end - start);
             queued += Footprint(m_arrReplyQueue.back());
+            TraceLine(m_trace, false, m_arrReplyQueue.back());
         }
         if (replyBytes > kMaxReplyBytes || m_arrReplyQueue.size() > kMaxQueuedLines ||
             queued > kMaxQueuedBytes) {

@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "FtpCodes.h"
+#include "socket/ProtocolTrace.h"
 #include "../socket/CLineReader.h"
 #include "../socket/CVLKSocket.h"
 
@@ -155,6 +156,8 @@ public:
     // m_arrListing holds MLSD lines (ParseEntry reads either kind).
     bool m_bUseMlsd = false;
     bool m_bListingIsMlsd = false;
+    // Beyond the older client: sees every control line sent and read.
+    ProtocolTrace m_trace;
     // The features of the server's FEAT reply, by upper-cased name ("MLST",
     // "UTF8", "EPSV", ...) with what follows the name; read once per logon
     // (Feat) when first needed. At most kMaxFeatures are kept.

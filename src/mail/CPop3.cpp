@@ -88,6 +88,7 @@ int CPop3::ReadStatus() {
     if (result != CLineReader::kOk) return ReadFailed(result);
     m_reader.ClearDeadline();
     m_strLastReply = lines[0];
+    TraceLine(m_trace, false, lines[0]);
     return Accepted(lines[0]) ? 1 : 0;
 }
 
@@ -149,6 +150,7 @@ int CPop3::TooLarge() {
 }
 
 int CPop3::Command(const std::string& line) {
+    TraceLine(m_trace, true, line);
     if (m_Socket.Send(line.data(), static_cast<int>(line.size())) != static_cast<int>(line.size())) {
         m_nLastWSAError = GetLastSocketError();
         return 0;

@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "../socket/CLineReader.h"
+#include "socket/ProtocolTrace.h"
 #include "../socket/CVLKSocket.h"
 
 namespace velkor {
@@ -94,6 +95,8 @@ public:
     // is checked (its host defaults to the server's name).
     int m_nTls = kTlsOff;
     TlsSettings m_tls;
+    // Beyond the older client: sees every command and reply line.
+    ProtocolTrace m_trace;
 
 private:
     // Reads one status line; 1 when it starts with "+OK".

@@ -157,6 +157,7 @@ void CSmtp::CloseLink() {
 }
 
 bool CSmtp::SendLine(const std::string& line, int errorCode) {
+    TraceLine(m_trace, true, line);
     if (m_Socket.Send(line.data(), static_cast<int>(line.size())) == static_cast<int>(line.size()))
         return true;
     m_nLastWSAError = GetLastSocketError();
@@ -172,6 +173,7 @@ int CSmtp::ReadReply() {
     for (;;) {
         while (taken < lines.size()) {
             const std::string& line = lines[taken++];
+            TraceLine(m_trace, false, line);
             if (!m_strLastReply.empty()) m_strLastReply += "\r\n";
             m_strLastReply += line;
             // The last line of a reply: "ddd" alone or "ddd text".

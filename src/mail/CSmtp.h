@@ -39,6 +39,7 @@
 #include <string>
 
 #include "../socket/CLineReader.h"
+#include "socket/ProtocolTrace.h"
 #include "../socket/CVLKSocket.h"
 
 namespace velkor {
@@ -104,6 +105,8 @@ public:
     // is checked (its host defaults to the server's name).
     int m_nTls = kTlsOff;
     TlsSettings m_tls;
+    // Beyond the older client: sees every command and reply line.
+    ProtocolTrace m_trace;
     // Expected code and error code per reply rule: 250/7, 220/4, 354/8,
     // 221/9 (a greeting failure is reported as 3 by Connect).
     int m_Reply[4][2];

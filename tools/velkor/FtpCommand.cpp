@@ -94,6 +94,7 @@ std::unique_ptr<Session> Connect(const FtpOptions& o, const FtpUrl& url, int& ex
         CPRDLDoc::Setthis(&proxy);
     }
     ftp->SetTimeouts(o.timeout);
+    if (o.verbose) ftp->m_trace = VerboseTrace{};
     ftp->m_nTls = url.implicitTls ? kTlsImplicit : o.tls.empty() ? kTlsOff : kTlsExplicit;
     ftp->m_bTlsOptional = o.tls == "try";
     ftp->m_tls.caFile = o.caFile;
@@ -583,6 +584,7 @@ void AddFtpCommand(CLI::App& app, int& exitCode) {
                   "Active mode (PORT) instead of passive (PASV) for every data\n"
                   "connection: get, put, listings (ls, rm -r) and size lookups");
     ftp->add_flag("-q,--quiet", o->quiet, "No progress bar");
+    ftp->add_flag("-v,--verbose", o->verbose, "Show the control connection's lines (passwords masked)");
     AddCredentialOptions(ftp);
     ftp->add_flag("--pasv-use-reply-address", o->pasvReplyAddress,
                   "Passive mode: connect to the host the server's 227 reply names\n"

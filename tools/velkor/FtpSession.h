@@ -18,6 +18,7 @@ namespace velkor::tool {
 struct FtpOptions {
     bool active = false;
     bool quiet = false;
+    bool verbose = false;  // -v: the control lines on stderr, secrets masked
     bool pasvReplyAddress = false;
     unsigned int timeout = 30;
     int logonType = 0;

@@ -355,6 +355,7 @@ int CompleteMailLogin(FtpUrl& url, const char* command, bool alwaysLogsOn) {
 // TLS from the command line: implicit (smtps://, pop3s://), explicit
 // (--starttls, --stls), the CA file, and --insecure (warned on every run).
 struct TlsOptions {
+    bool verbose = false;  // -v: the protocol lines on stderr, secrets masked
     bool upgrade = false;
     bool insecure = false;
     std::string caFile;
@@ -363,6 +364,7 @@ struct TlsOptions {
 template <typename Client>
 void ConfigureTls(Client& client, const FtpUrl& url, const TlsOptions& t, const char* verb) {
     client.m_nTls = url.implicitTls ? kTlsImplicit : t.upgrade ? kTlsExplicit : kTlsOff;
+    if (t.verbose) client.m_trace = VerboseTrace{};
     client.m_tls.caFile = t.caFile;
     client.m_tls.skipVerification = t.insecure;
     if (t.insecure && client.m_nTls != kTlsOff)
@@ -371,6 +373,7 @@ void ConfigureTls(Client& client, const FtpUrl& url, const TlsOptions& t, const 
 
 void AddTlsOptions(CLI::App* cmd, TlsOptions& t, const char* upgradeFlag, const char* upgradeHelp) {
     AddCredentialOptions(cmd);
+    cmd->add_flag("-v,--verbose", t.verbose, "Show the protocol lines (passwords masked)");
     cmd->add_flag(upgradeFlag, t.upgrade, upgradeHelp);
     cmd->add_option("--ca-file", t.caFile, "CA certificates to trust for TLS (default: the system's)");
     cmd->add_flag("--insecure", t.insecure, "INSECURE: do not check the server's TLS certificate");

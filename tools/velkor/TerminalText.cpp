@@ -1,5 +1,10 @@
 #include "TerminalText.h"
 
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+
 namespace velkor::tool {
 
 std::string Printable(const std::string& text) {
@@ -16,6 +21,28 @@ std::string Printable(const std::string& text) {
         }
     }
     return out;
+}
+
+void VerboseTrace::operator()(bool sent, std::string_view line) {
+    std::string shown(line);
+    if (sent) {
+        const auto starts = [&](const char* verb) {
+            const std::size_t n = std::strlen(verb);
+            return line.size() > n && ::strncasecmp(line.data(), verb, n) == 0;
+        };
+        if (m_challenged) {
+            shown = "****";
+        } else if (starts("PASS ") || starts("ACCT ")) {
+            shown = shown.substr(0, 5) + "****";
+        } else if (starts("AUTH ") || starts("APOP ")) {
+            // AUTH PLAIN <secret>, AUTH LOGIN <user>, APOP <user> <digest>.
+            const std::size_t blank = line.find(' ', 5);
+            if (blank != std::string_view::npos) shown = shown.substr(0, blank + 1) + "****";
+        }
+    } else {
+        m_challenged = line.size() >= 4 && line.substr(0, 3) == "334" && line[3] == ' ';
+    }
+    std::fprintf(stderr, "%s %s\n", sent ? ">" : "<", Printable(shown).c_str());
 }
 
 }  // namespace velkor::tool
