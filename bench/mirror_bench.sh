@@ -8,7 +8,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/deps.sh
 velkor_ensure_packages
-command -v lftp >/dev/null || apt-get install -y lftp >/dev/null
 repeat=${1:-3}
 work=$(mktemp -d)
 source scripts/lib/bench.sh

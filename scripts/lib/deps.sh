@@ -19,6 +19,8 @@ VELKOR_PACKAGES=(
   qt6-base-dev fonts-wqy-microhei shared-mime-info
   # what the unpacked ProFTPD needs at run time
   libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3
+  # the manual page's rendering check; lftp for the mirror benchmark
+  man-db groff-base lftp
 )
 
 # FTP servers whose packages conflict with the installed vsftpd: unpacked,

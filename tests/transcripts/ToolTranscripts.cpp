@@ -11,7 +11,8 @@
 // file's mode. "> velkor-tty INPUT ARGS..." runs it on a pseudo-terminal and
 // types INPUT (or ^C) at its password prompt: "? tty-has TEXT" looks in what
 // the terminal showed, "? cmdline-has TEXT" in its /proc cmdline when it
-// first spoke.
+// first spoke. "> bash SCRIPT" runs a shell script (VELKOR, SOURCE and BUILD
+// name the tool and the two trees) and is observed as the tool is.
 //
 // Real servers: "> server NAME KIND [MODE]" starts one (KIND ftp-pyftpdlib,
 // ftp-vsftpd, ... with MODE explicit or implicit TLS, or ipv6 for ::1 only; smtp with MODE
@@ -75,9 +76,19 @@ public:
             return {};
         }
         if (name == "velkor-tty") return RunOnTerminal(a.at(0), Words(a.begin() + 1, a.end()));
-        if (name != "velkor") throw std::invalid_argument("no call " + name);
+        if (name != "velkor" && name != "bash") throw std::invalid_argument("no call " + name);
+        // bash SCRIPT: a shell with VELKOR naming the tool and its folders
+        // (the built man page, the completion script) as BUILD and SOURCE.
+        const bool shell = name == "bash";
         std::vector<std::string> args, env;
-        std::vector<char*> argv = Argv(a, args), envp = Envp(env);
+        std::vector<char*> argv = shell ? Argv({"-c", a.at(0)}, args, "/bin/bash") : Argv(a, args), envp = Envp(env);
+        if (shell) {
+            for (const char* extra : {"VELKOR=" VELKOR_TOOL, "SOURCE=" VELKOR_SOURCE_DIR, "BUILD=" VELKOR_BINARY_DIR})
+                env.push_back(extra);
+            envp.clear();
+            for (std::string& entry : env) envp.push_back(entry.data());
+            envp.push_back(nullptr);
+        }
         const std::string out = m_tmp + "/.stdout", err = m_tmp + "/.stderr";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -85,7 +96,7 @@ public:
         posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         pid_t pid = -1;
-        const int spawned = posix_spawn(&pid, VELKOR_TOOL, &actions, nullptr, argv.data(), envp.data());
+        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0) throw std::runtime_error("cannot start the tool");
         int status = 0;
@@ -128,8 +139,9 @@ public:
 
 private:
     // The tool's argument vector (pointing into `args`).
-    static std::vector<char*> Argv(const Words& a, std::vector<std::string>& args) {
-        args = {VELKOR_TOOL};
+    static std::vector<char*> Argv(const Words& a, std::vector<std::string>& args,
+                                   const char* program = VELKOR_TOOL) {
+        args = {program};
         args.insert(args.end(), a.begin(), a.end());
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
