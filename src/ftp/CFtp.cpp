@@ -456,6 +456,13 @@ bool CFtp::Rename(const std::string& from, const std::string& to) {
 
 bool CFtp::MoveFileA(const std::string& from, const std::string& to) { return Rename(from, to); }
 
+std::int64_t CFtp::GetModifiedTimeUtc(const std::string& path) {
+    if (!Feat() || !m_features.count("MDTM") || !UnlistedCommand("MDTM " + path) || m_nLastReply != 213 ||
+        m_arrLastMessage.empty() || m_arrLastMessage.back().size() < 4)
+        return -1;
+    return ParseFactTime(std::string_view(m_arrLastMessage.back()).substr(4));
+}
+
 bool CFtp::IsFileExisted(const std::string& path) {
     std::string full, dir, name;
     SplitPath(path, full, dir, name);

@@ -91,6 +91,13 @@ public:
     // The current directory relative to the login directory. Always true.
     bool GetCurrentDir(std::string& out);
     bool SetCurrentDir(const std::string& path);
+    // Beyond the older client: a file's time by MDTM (RFC 3659), in seconds
+    // since 1970 UTC; -1 when the server's FEAT does not offer MDTM or the
+    // reply is not a real time.
+    std::int64_t GetModifiedTimeUtc(const std::string& path);
+    // "YYYYMMDDHHMMSS[.sss]" (MDTM's reply, MLSD's "modify") in UTC:
+    // seconds since 1970, or -1 when it is not a real date and time.
+    static std::int64_t ParseFactTime(std::string_view text);
     // The first line of the last consumed reply; empty when there is none.
     std::string GetLastMessage() const;
     bool KeepAlive();

@@ -314,6 +314,9 @@ protected:
 
     Channel m_data;
     Channel m_control;
+    // A command outside the reply table (AUTH, PBSZ, PROT, MDTM): true on
+    // a 2xx.
+    bool UnlistedCommand(const std::string& line);
 
 private:
     bool Open(const std::string& host, int port);
@@ -344,8 +347,6 @@ private:
     bool RunLogonSequence(const std::string& hostText);
     bool SendLogonStep(int step, const std::string& hostText);
     bool ExtendedCommand(const std::string& verb, std::string argument, bool replaceProtocol);
-    // A command outside the reply table (AUTH, PBSZ, PROT): true on a 2xx.
-    bool UnlistedCommand(const std::string& line);
     // The TLS upgrade of the control connection (implicit: before the
     // greeting; explicit: after AUTH TLS), then false with m_strTlsError.
     bool SecureControlChannel(const std::string& host);

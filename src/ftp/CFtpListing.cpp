@@ -86,8 +86,9 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
-// "YYYYMMDDHHMMSS[.sss]" in UTC: seconds since 1970, or -1.
-std::int64_t ReadTime(std::string_view s) {
+}  // namespace
+
+std::int64_t CFtp::ParseFactTime(std::string_view s) {
     const std::size_t dot = s.find('.');
     const std::string_view whole = s.substr(0, dot);
     std::uint64_t f[6];
@@ -104,6 +105,8 @@ std::int64_t ReadTime(std::string_view s) {
                          static_cast<unsigned>(f[2])) * 86400 +
            static_cast<std::int64_t>(f[3] * 3600 + f[4] * 60 + f[5]);
 }
+
+namespace {
 
 // "rwxr-x---" from an octal mode such as "0755"; empty when it is not one.
 std::string ModeText(std::string_view mode) {
@@ -382,7 +385,7 @@ bool CFtp::Parse_mlsd(const char* line, CFtpFile* file) {
         std::uint64_t number = 0;
         if (key == "type") type = value;
         else if ((key == "size" || key == "sizd") && ReadDecimal(value, number)) size = number;
-        else if (key == "modify") modified = ReadTime(value);
+        else if (key == "modify") modified = CFtp::ParseFactTime(value);
         else if (key == "unix.mode") mode = value;
         // Names before numbers (ProFTPD sends both).
         else if (key == "unix.ownername" || (key == "unix.owner" && owner.empty())) owner = value;

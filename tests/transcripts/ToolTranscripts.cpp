@@ -4,7 +4,8 @@
 // code. Observed: stdout, stderr (what it printed), stdout-has TEXT and
 // stderr-has TEXT (1 when the text is in it), file-prefix PATH N (its first
 // N bytes), leftovers DIR (partial ".velkor-" files left there), same A B
-// (1 when two files hold the same bytes), dir PATH (1 when it is a folder).
+// (1 when two files hold the same bytes), same-mtime A B (... the same time
+// to the second), dir PATH (1 when it is a folder).
 // "> random-file PATH N SEED" writes
 // N random bytes. The tool runs with HOME in the case's folder; "> env NAME
 // VALUE" sets a variable for the calls after it, "> chmod PATH OCTAL" a
@@ -28,6 +29,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -117,6 +119,11 @@ public:
         }
         if (name == "same") return Str(Slurp(a.at(0)) == Slurp(a.at(1)));
         if (name == "dir") return Str(std::filesystem::is_directory(a.at(0)));
+        if (name == "same-mtime") {
+            struct stat one {}, two {};
+            return Str(::stat(a.at(0).c_str(), &one) == 0 && ::stat(a.at(1).c_str(), &two) == 0 &&
+                       one.st_mtime == two.st_mtime);
+        }
         if (name == "tty-has") return Str(m_tty.find(a.at(0)) != std::string::npos);
         if (name == "cmdline-has") return Str(m_cmdline.find(a.at(0)) != std::string::npos);
         if (name == "stdout") return m_stdout;

@@ -1,4 +1,5 @@
 // velkor ftp: ls, get, put, rm, mkdir, rmdir, mv and size on ftp:// addresses.
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -352,6 +353,13 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote, bool
         }
         if (!keep) std::remove(fresh.c_str());
     }
+    if (code == kExitOk && o.preserve) {
+        const std::int64_t mtime = ftp.GetModifiedTimeUtc(remote);
+        const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(mtime), 0}};
+        if (mtime < 0 || ::utimensat(AT_FDCWD, local.c_str(), times, 0) != 0)
+            std::fprintf(stderr, "velkor ftp get: %s keeps its own time: the server gives none (MDTM)\n",
+                         local.c_str());
+    }
     if (code != kExitOk || !report) return code;
     std::printf("got %s: %llu bytes%s\n", local.c_str(),
                 static_cast<unsigned long long>(transferred),
@@ -627,6 +635,7 @@ void AddFtpCommand(CLI::App& app, int& exitCode) {
                     "name); or several addresses and patterns ('*.iso') and a folder")
         ->required();
     get->add_flag("--resume", o->resume, "Go on from the end of the local file");
+    get->add_flag("--preserve", o->preserve, "Give the local file the server's time (MDTM)");
     get->add_option("--limit", o->limit, "Stop after this many bytes (a multiple of 4096)");
     CLI::App* put = add("put", "Upload a file, or several into a folder");
     put->add_option("local-and-url", o->files,
@@ -655,7 +664,7 @@ void AddFtpCommand(CLI::App& app, int& exitCode) {
     mirror->add_flag("--dry-run", o->dryRun, "Only say what would be done");
     mirror->add_option("--parallel", o->parallel, "Files moved at once, over as many logons (1-8)");
     mirror->footer("A file is skipped when the target has the same size and time (to the second,\n"
-                   "from MLSD; size alone where the server gives no exact times). Files go into\n"
+                   "from MLSD or MDTM; size alone where the server gives neither). Files go into\n"
                    "NAME.velkor-part first; a later run resumes what an interrupted one left.");
 }
 

@@ -34,6 +34,7 @@ struct FtpOptions {
     std::string url, second;
     std::vector<std::string> files;  // get's and put's arguments
     bool resume = false;
+    bool preserve = false;  // get: the server's time (MDTM) on the local file
     bool recursive = false;
     std::uint64_t limit = 0;
     // mirror

@@ -4,7 +4,7 @@
 // Both trees are listed first (the server's by MLSD where offered, else
 // LIST; the local one without following symbolic links). A file is skipped
 // when the target has it with the same size and, where the server gives
-// exact times (MLSD), the same time to the second (reverse: a server copy
+// exact times (MLSD, else MDTM), the same time to the second (reverse: a server copy
 // not older than the local file); size alone otherwise, which is said. A
 // file goes into NAME.velkor-part beside its place and is renamed when
 // whole, so an interrupted run leaves the part, which the next run resumes.
@@ -132,6 +132,8 @@ Listing ListRemote(FtpSession& ftp, const std::string& root, bool rootMayBeMissi
             }
             if (link) continue;  // where a link leads is not part of this tree
             const std::string rel = Join(dir, name);
+            // LIST times are guesses: MDTM where the server has it.
+            if (!e.dir && e.mtime < 0) e.mtime = ftp.GetModifiedTimeUtc(text::JoinServerPath(root, rel));
             if (!e.dir && e.mtime < 0) out.exactTimes = false;
             if (!Add(out, rel, name, e)) {
                 std::fprintf(stderr, "velkor ftp mirror: more than %zu entries\n", kMaxMirrorEntries);
@@ -364,7 +366,7 @@ int RunMirror(const FtpOptions& o) {
     const Listing& target = o.reverse ? remote : local;
     Plan plan = MakePlan(source, target, o.reverse, o.removeExtra);
     if (!o.reverse && !source.exactTimes && !o.quiet)
-        std::fprintf(stderr, "velkor ftp mirror: the server gives no exact times (no MLSD): unchanged files "
+        std::fprintf(stderr, "velkor ftp mirror: the server gives no exact times (no MLSD or MDTM): unchanged files "
                              "are told by their size alone\n");
 
     Mirror mirror(o, remoteRoot, localRoot);
