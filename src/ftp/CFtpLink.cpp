@@ -404,6 +404,8 @@ bool CFtpLink::Login(const std::string& host, int port, const std::string& user,
         return false;
     }
     m_strTransferType.assign(1, 'a');  // (assigning "a" trips a GCC 12 false warning)
+    // Names in UTF-8 whatever the server's own code page, where it offers that.
+    if (m_bUseUtf8 && Feat() && m_features.count("UTF8")) UnlistedCommand("OPTS UTF8 ON");
     std::string line, dir;
     if (!Pwd(line) || !BetweenQuotes(line, dir)) return false;
     FormatPathStringToNet(dir);

@@ -156,6 +156,10 @@ public:
     // m_arrListing holds MLSD lines (ParseEntry reads either kind).
     bool m_bUseMlsd = false;
     bool m_bListingIsMlsd = false;
+    // Beyond the older client: when set, the logon reads FEAT before PWD and
+    // sends OPTS UTF8 ON where the server offers UTF8 (RFC 2640), so that
+    // names go both ways in UTF-8 (as the views read them).
+    bool m_bUseUtf8 = false;
     // Beyond the older client: sees every control line sent and read.
     ProtocolTrace m_trace;
     // The features of the server's FEAT reply, by upper-cased name ("MLST",

@@ -27,6 +27,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The tool's logon: USER, PASS, FEAT (refused here), PWD.
+std::vector<std::string> ToolLoggedOn(std::vector<std::string> more) {
+    std::vector<std::string> replies = {"230 ok\r\n", "500 unknown\r\n", "257 \"/\"\r\n"};
+    replies.insert(replies.end(), more.begin(), more.end());
+    return replies;
+}
+void ServeToolLogon(test::PeerConnection& c) {
+    c.Write("220 hi\r\n");
+    for (const char* reply : {"230 ok\r\n", "500 unknown\r\n", "257 \"/\"\r\n"}) {
+        c.ReadLine();
+        c.Write(reply);
+    }
+}
+
 struct UrlCase {
     const char* text;
     bool ok;
@@ -186,7 +200,7 @@ TEST(VelkorFtp, ResumedProgressStartsAtTheOffset) {
     std::vector<std::string> received;
     test::ScriptedPeer server(test::FtpDialogue(
         "220 hi\r\n",
-        test::LoggedOn({"200 binary\r\n", "213 81920\r\n", test::PasvReply(data.Port()),
+        ToolLoggedOn({"200 binary\r\n", "213 81920\r\n", test::PasvReply(data.Port()),
                         "350 restarting\r\n", "150 go\r\n226 done\r\n"}),
         &received));
     const fs::path local = fs::temp_directory_path() / ("velkor-bar-" + std::to_string(getpid()));
@@ -254,7 +268,7 @@ TEST(VelkorFtp, CtrlCBeforeAnyDataKeepsTheLocalFile) {
     std::atomic<bool> retrieving{false};
     test::ScriptedPeer data([](test::PeerConnection& c) { c.ReadToEnd(); });
     test::ScriptedPeer server([&](test::PeerConnection& c) {
-        test::ServeLogon(c);
+        ServeToolLogon(c);
         for (const std::string& reply : {std::string("200 binary\r\n"), std::string("213 9\r\n"),
                                          test::PasvReply(data.Port()), std::string("150 go\r\n")}) {
             c.ReadLine();
@@ -274,7 +288,7 @@ TEST(VelkorFtp, CtrlCBeforeAnyDataKeepsTheLocalFile) {
 TEST(VelkorFtp, CtrlCAfterTheWholeFileCameInterruptsNothing) {
     test::ScriptedPeer data([](test::PeerConnection& c) { c.Write(std::string(8192, 'd')); });
     test::ScriptedPeer server([&](test::PeerConnection& c) {
-        test::ServeLogon(c);
+        ServeToolLogon(c);
         for (const std::string& reply :
              {std::string("200 binary\r\n"), std::string("213 8192\r\n"), test::PasvReply(data.Port())}) {
             c.ReadLine();
@@ -308,7 +322,7 @@ TEST(VelkorFtp, CtrlCAbortsATransferCleanly) {
     std::vector<std::string> received;
     test::ScriptedPeer server(test::FtpDialogue(
         "220 hi\r\n",
-        test::LoggedOn({"200 binary\r\n", "213 " + std::to_string(kSize) + "\r\n",
+        ToolLoggedOn({"200 binary\r\n", "213 " + std::to_string(kSize) + "\r\n",
                         test::PasvReply(data.Port()), "150 sending\r\n",
                         "426 aborted\r\n226 abort done\r\n"}),
         &received));
@@ -321,7 +335,7 @@ TEST(VelkorFtp, CtrlCAbortsATransferCleanly) {
     EXPECT_LT(size, kSize);
     server.Join();
     fs::remove(local);
-    EXPECT_EQ(received, (std::vector<std::string>{"USER u", "PWD", "TYPE i", "SIZE /big.bin",
+    EXPECT_EQ(received, (std::vector<std::string>{"USER u", "FEAT", "PWD", "TYPE i", "SIZE /big.bin",
                                                  "PASV", "RETR big.bin", "ABOR", "QUIT"}));
 }
 

@@ -85,8 +85,11 @@ void OnPromptInterrupt(int) { g_promptInterrupted = 1; }
 
 // Asks for a password on the terminal without echo. 0, or the exit code.
 int Prompt(const char* command, const std::string& what, std::string& password) {
-    std::fprintf(stderr, "Password for %s: ", what.c_str());
-    std::fflush(stderr);
+    // Ctrl-C ends the read (no SA_RESTART) so that the echo comes back; in
+    // place before the prompt shows, so a quick one is caught too.
+    struct sigaction sa {}, previous{};
+    sa.sa_handler = OnPromptInterrupt;
+    ::sigaction(SIGINT, &sa, &previous);
     termios old{};
     const bool terminal = ::tcgetattr(STDIN_FILENO, &old) == 0;
     if (terminal) {
@@ -95,10 +98,8 @@ int Prompt(const char* command, const std::string& what, std::string& password) 
         quiet.c_lflag |= ECHONL;
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
-    // Ctrl-C ends the read (no SA_RESTART) so that the echo comes back.
-    struct sigaction sa {}, previous{};
-    sa.sa_handler = OnPromptInterrupt;
-    ::sigaction(SIGINT, &sa, &previous);
+    std::fprintf(stderr, "Password for %s: ", what.c_str());
+    std::fflush(stderr);
     password.clear();
     bool ended = false;
     char c;

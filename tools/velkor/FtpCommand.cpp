@@ -95,6 +95,7 @@ std::unique_ptr<Session> Connect(const FtpOptions& o, const FtpUrl& url, int& ex
         CPRDLDoc::Setthis(&proxy);
     }
     ftp->SetTimeouts(o.timeout);
+    ftp->m_bUseUtf8 = true;
     if (o.verbose) ftp->m_trace = VerboseTrace{};
     ftp->m_nTls = url.implicitTls ? kTlsImplicit : o.tls.empty() ? kTlsOff : kTlsExplicit;
     ftp->m_bTlsOptional = o.tls == "try";
