@@ -31,9 +31,14 @@ bool CFtpSite::InitFDController(const std::string& host, const std::string& star
                                 int fwPort, int logonType) {
     m_pFDFSDoc.reset();
     bool logged = false;
-    for (int attempt = 0; attempt < kLogonAttempts && !logged; ++attempt)
+    for (int attempt = 0; attempt < kLogonAttempts && !logged; ++attempt) {
         logged = Login(host, port, user, password, account, fwHost, fwUser, fwPassword, fwPort,
                        logonType);
+        // A server that refused the user or password (530, 332) or TLS
+        // would refuse them again: trying once more only delays the answer
+        // and counts against the account.
+        if (!logged && (m_nLastReply == 530 || m_nLastReply == 332 || !m_strTlsError.empty())) break;
+    }
     if (m_nLoginState != kFtpLoggedOn) return false;
     if (!startFolder.empty() && !SetCurrentDir(startFolder)) return false;
     auto doc = std::make_unique<CFDFSDoc>();

@@ -48,8 +48,10 @@ public:
     CFtpSite() = default;
     ~CFtpSite() override = default;
 
-    // Logs on (up to kLogonAttempts times), changes to the start folder and
-    // builds the tree with the start folder expanded one level.
+    // Logs on (up to kLogonAttempts times; not again after the server
+    // refused the logon with 530 or 332, or after TLS failed: a refused
+    // password is not retried), changes to the start folder and builds the
+    // tree with the start folder expanded one level.
     bool InitFDController(const std::string& host, const std::string& startFolder, int port,
                           const std::string& user, const std::string& password,
                           const std::string& account = "", const std::string& fwHost = "",

@@ -27,6 +27,9 @@ int Usage(int code) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Help needs no display.
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") return Usage(0);
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("velkor-browse"));
     unsigned int codePage = velkor::kCodePageUtf8;
