@@ -135,7 +135,10 @@ void BrowseWindow::ShowReply() { m_status->setText(ToQString(m_site.GetLastMessa
 
 bool BrowseWindow::Open(const std::string& url, std::string& error) {
     tool::FtpUrl address;
-    if (!tool::ParseFtpUrl(url, address, error)) return false;
+    return tool::ParseFtpUrl(url, address, error) && Open(address, error);
+}
+
+bool BrowseWindow::Open(const tool::FtpUrl& address, std::string& error) {
     if (Busy()) {
         error = "busy";
         return false;

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "FtpUrl.h"
 #include "ftp/CFtpSite.h"
 #include "proxy/CPRDLDoc.h"
 
@@ -42,6 +43,8 @@ public:
     // folder; false with a reason when the address is bad or the logon fails.
     // An ftps:// address speaks TLS from the first byte.
     bool Open(const std::string& url, std::string& error);
+    // The same for an address already taken apart (the connect dialog's).
+    bool Open(const tool::FtpUrl& address, std::string& error);
     // TLS for the next Open: explicit (AUTH TLS, required) for ftp://
     // addresses, and how the server's certificate is checked.
     void UseTls(bool explicitTls, const TlsSettings& settings) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "BrowseWindow.h"
+#include "ConnectDialog.h"
 #include "platform/CodePage.h"
 
 namespace {
@@ -59,16 +60,26 @@ int main(int argc, char** argv) {
         if (!url.empty()) return Usage(2);
         url = arg;
     }
-    if (url.empty()) return Usage(2);
     if (std::string(velkor::CodePageName(codePage)) == "CP1252" && codePage != velkor::kCodePageLatin1)
         return Usage(2);
+    velkor::tool::FtpUrl address;
+    std::string error;
+    if (!url.empty() && !velkor::tool::ParseFtpUrl(url, address, error)) {
+        std::fprintf(stderr, "velkor-browse: %s: %s\n", url.c_str(), error.c_str());
+        return Usage(2);
+    }
     velkor::SetActiveCodePage(codePage);
     velkor::browse::BrowseWindow window;
     window.UseTls(explicitTls, tls);
-    std::string error;
-    if (!window.Open(url, error)) {
-        std::fprintf(stderr, "velkor-browse: %s\n", error.c_str());
-        return 3;
+    // Without an address, or while a logon fails: the connect dialog, with
+    // the reason, until a logon succeeds or it is cancelled.
+    for (bool tried = !url.empty(); !tried || !window.Open(address, error); tried = true) {
+        if (tried) std::fprintf(stderr, "velkor-browse: %s\n", error.c_str());
+        velkor::browse::ConnectDialog dialog;
+        dialog.SetAddress(address, !tried);
+        dialog.SetError(tried ? QString::fromStdString(error) : QString());
+        if (dialog.exec() != QDialog::Accepted) return tried ? 3 : 0;
+        address = dialog.Address();
     }
     window.show();
     return QApplication::exec();
