@@ -49,6 +49,43 @@ int CompareNoCase(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
+// Names in the order people count: runs of digits by their value ("f2"
+// before "f10"), the rest without regard to ASCII case; names equal so
+// ("f01", "f1"; "A", "a") are ordered as bytes, so the order is total.
+}  // namespace
+
+int CFDListCtrl::CompareNames(std::string_view a, std::string_view b) {
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (digit(a[i]) && digit(b[j])) {
+            std::size_t ei = i, ej = j;
+            while (ei < a.size() && digit(a[ei])) ++ei;
+            while (ej < b.size() && digit(b[ej])) ++ej;
+            // Without leading zeros, a longer run is a larger number; of two
+            // runs of one length the first differing digit decides.
+            std::size_t si = i, sj = j;
+            while (si + 1 < ei && a[si] == '0') ++si;
+            while (sj + 1 < ej && b[sj] == '0') ++sj;
+            if (ei - si != ej - sj) return ei - si < ej - sj ? -1 : 1;
+            if (const int c = a.substr(si, ei - si).compare(b.substr(sj, ej - sj))) return c;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+        const int cb = std::tolower(static_cast<unsigned char>(b[j]));
+        if (ca != cb) return ca - cb;
+        ++i;
+        ++j;
+    }
+    if (i < a.size() || j < b.size()) return i < a.size() ? 1 : -1;
+    if (const int c = CompareNoCase(a, b)) return c;
+    return a.compare(b);
+}
+
+namespace {
+
 // The title without a trailing "+" or "-". Titles are changed as Qt text:
 // a round trip through the active code page would turn the Chinese titles
 // into "?" in a Western one.
@@ -111,7 +148,7 @@ int CFDListCtrl::CompareFunc(CVFDLNode* a, CVFDLNode* b, CFDListCtrl* control) {
     if (IsFolder(b) && !IsFolder(a)) return ascending ? 1 : -1;
     int result = 0;
     switch (control->m_nSortColumn) {
-        case 0: result = CompareNoCase(a->Name(), b->Name()); break;
+        case 0: result = CompareNames(a->Name(), b->Name()); break;
         case 1: {
             const std::uint64_t sa = NodeSize(a), sb = NodeSize(b);
             result = sa < sb ? -1 : sa > sb ? 1 : 0;

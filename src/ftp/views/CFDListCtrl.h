@@ -9,6 +9,8 @@
 //
 // Icons and type names are the desktop's, looked up by name only.
 // Departures from the older list, each for a reason:
+// - names sort as people count ("f2" before "f10", digits by their value),
+//   not byte by byte, which put f10 between f1 and f2;
 // - sizes are shown as unsigned numbers, and a size above 4 GiB in full
 //   (the older "%d" showed a 3 GiB file as a negative number);
 // - a row whose node has gone from the tree is removed after it was asked
@@ -22,6 +24,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "../../widgets/CVFDLListCtrl.h"
@@ -48,6 +51,9 @@ public:
     // order is appended to it.
     int GetSelectedItems(std::vector<unsigned>* rows) const;
 
+    // The order of two names in the name column: digit runs by value ("f2"
+    // before "f10"), letters without regard to ASCII case; <0, 0 or >0.
+    static int CompareNames(std::string_view a, std::string_view b);
     // The sort order of two rows' nodes under the control's settings.
     static int CompareFunc(CVFDLNode* a, CVFDLNode* b, CFDListCtrl* control);
     void SortByColumn(int column);

@@ -78,6 +78,17 @@ protected:
     test::FtpServer m_server{"pyftpdlib"};
 };
 
+TEST(FtpViewsNames, SortAsPeopleCount) {
+    // Each name before the next; digit runs longer than any integer too.
+    const std::vector<std::string> order = {"", "a", "B", "f01", "f1", "f2", "f10", "x9y", "x10y",
+                                            "z99999999999999999999999", "z100000000000000000000000"};
+    for (std::size_t i = 0; i + 1 < order.size(); ++i) {
+        EXPECT_LT(CFDListCtrl::CompareNames(order[i], order[i + 1]), 0) << order[i] << " " << order[i + 1];
+        EXPECT_GT(CFDListCtrl::CompareNames(order[i + 1], order[i]), 0) << order[i + 1] << " " << order[i];
+    }
+    EXPECT_EQ(CFDListCtrl::CompareNames("f10", "f10"), 0);
+}
+
 TEST_F(FtpViews, ListSortsByColumnAndShowsSizesTypesAndIcons) {
     CFtpSite site;
     ASSERT_TRUE(site.InitFDController("127.0.0.1", "", static_cast<int>(m_server.Port()),
