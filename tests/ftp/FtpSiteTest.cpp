@@ -25,23 +25,6 @@ std::set<std::string> Children(const CVFDLNode* node) {
     return names;
 }
 
-TEST(FtpSite, ARefusedPasswordIsNotTriedAgain) {
-    test::ScriptedPeer peer(
-        [](test::PeerConnection& c) {
-            c.Write("220 hi\r\n");
-            c.ReadLine();
-            c.Write("331 pw\r\n");
-            c.ReadLine();
-            c.Write("530 no\r\n");
-            c.ReadToEnd();
-        },
-        CFtpSite::kLogonAttempts);
-    CFtpSite site;
-    EXPECT_FALSE(site.InitFDController("127.0.0.1", "", static_cast<int>(peer.Port()), "u", "wrong"));
-    EXPECT_EQ(site.m_nLastReply, 530);
-    EXPECT_EQ(peer.Accepted(), 1);
-}
-
 // vsftpd logs on into its served folder, which is not "/": positions under
 // the empty start folder must be taken from there.
 class FtpSiteOn : public testing::TestWithParam<const char*> {};
