@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
+#include <QAction>
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -122,9 +124,11 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     QTest::keyClick(&list, Qt::Key_D, Qt::ControlModifier);
     EXPECT_EQ(test::ReadWholeFile(here / "final-plan.txt"), "plan");
     EXPECT_EQ(test::ReadWholeFile(here / "new.txt"), "keep me");
-    ASSERT_EQ(boxes.m_seen.size(), 1u);
-    EXPECT_TRUE(boxes.m_seen[0].text.startsWith("Not downloaded:\nnew.txt: 550"))
-        << boxes.m_seen[0].text.toStdString();
+    // Each file that is there is replaced only when the user says so.
+    ASSERT_EQ(boxes.m_seen.size(), 3u);
+    EXPECT_EQ(boxes.m_seen[0].text, "Replace final-plan.txt in " + QString::fromStdString(here.string()) + "?");
+    EXPECT_TRUE(boxes.m_seen[2].text.startsWith("Not downloaded:\nnew.txt: 550"))
+        << boxes.m_seen[2].text.toStdString();
     EXPECT_EQ(std::distance(fs::directory_iterator(here), fs::directory_iterator()), 2);
 
     // Ctrl+U uploads into the shown folder.
@@ -134,11 +138,27 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     QTest::keyClick(&list, Qt::Key_U, Qt::ControlModifier);
     EXPECT_EQ(test::ReadWholeFile(root / "docs" / "up.bin"), payload);
     EXPECT_TRUE(test::TopLevelItem(list, "up.bin"));
+
+    // Esc during a download: the reason says so (not the ABOR reply), and
+    // no local file is left.
+    test::WriteWholeFile(root / "docs" / "big.bin", std::string(64 << 20, 'b'));
+    QTest::keyClick(&list, Qt::Key_F5);
+    list.clearSelection();
+    test::TopLevelItem(list, "big.bin")->setSelected(true);
+    boxes.m_seen.clear();
+    QAction* stop = nullptr;
+    for (QAction* action : window.actions())
+        if (action->shortcut() == QKeySequence(Qt::Key_Escape)) stop = action;
+    ASSERT_NE(stop, nullptr);
+    QTimer::singleShot(0, stop, &QAction::trigger);
+    QTest::keyClick(&list, Qt::Key_D, Qt::ControlModifier);
+    ASSERT_EQ(boxes.m_seen.size(), 1u);
+    EXPECT_TRUE(boxes.m_seen[0].text.startsWith("Not downloaded:\nbig.bin: stopped (Esc) after "))
+        << boxes.m_seen[0].text.toStdString();
+    EXPECT_TRUE(boxes.m_seen[0].text.endsWith("; the local file is as it was"));
+    EXPECT_FALSE(fs::exists(here / "big.bin"));
 }
 
-// Through TLS (vsftpd requires it): the window shows the folder over
-// ftps:// and with --tls; without TLS, or with a CA it does not know, the
-// reason is the error and no window state is taken.
 TEST(VelkorBrowse, ConnectDialogShowsWhyAndGivesTheFixedAddress) {
     browse::ConnectDialog dialog;
     tool::FtpUrl refused;
@@ -160,6 +180,9 @@ TEST(VelkorBrowse, ConnectDialogShowsWhyAndGivesTheFixedAddress) {
     EXPECT_TRUE(dialog.ErrorLabel()->isVisible());
 }
 
+// Through TLS (vsftpd requires it): the window shows the folder over
+// ftps:// and with --tls; without TLS, or with a CA it does not know, the
+// reason is the error and no window state is taken.
 TEST(VelkorBrowse, OpensThroughTls) {
     if (const std::string why = test::FtpServerUnavailable("vsftpd"); !why.empty()) GTEST_SKIP() << why;
     test::FtpServer explicitTls("vsftpd"), implicitTls("vsftpd");

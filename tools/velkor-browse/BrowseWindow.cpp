@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "FtpUrl.h"
+#include "ftp/FtpCodes.h"
 #include "ftp/views/CFDListCtrl.h"
 #include "ftp/views/CFDTreeCtrl.h"
 #include "platform/LastError.h"
@@ -93,7 +94,9 @@ BrowseWindow::BrowseWindow(QWidget* parent)
     auto* stop = new QAction(this);
     stop->setShortcut(Qt::Key_Escape);
     connect(stop, &QAction::triggered, this, [this] {
-        if (Busy()) m_site.m_bAbort = 1;
+        if (!Busy()) return;
+        m_site.m_bAbort = 1;
+        m_bStopped = true;
     });
     addAction(stop);
     site->addSeparator();
@@ -313,10 +316,19 @@ std::uint32_t BrowseWindow::Transfer(const QString& label, std::uint64_t size,
     });
     progress.start(kProgressPeriodMs);
     m_site.m_bAbort = 0;
+    m_bStopped = false;
     GuiCall call(&m_site);
     const std::uint32_t result = run();
     m_site.m_bAbort = 0;
     return result;
+}
+
+QString BrowseWindow::FailureReason(std::uint64_t transferred, std::uint64_t size) const {
+    if (m_bStopped) return tr("stopped (Esc) after %1 of %2 bytes").arg(transferred).arg(size);
+    if (m_site.m_nLastReply / 100 == 2 && size != 0 && transferred != size)
+        return tr("the connection ended after %1 of %2 bytes").arg(transferred).arg(size);
+    const std::string reply = m_site.GetLastMessage();
+    return ToQString(reply.empty() ? std::string(FtpStatusText(m_site.m_nLastError)) : reply);
 }
 
 void BrowseWindow::DownloadSelected() {
@@ -333,6 +345,9 @@ void BrowseWindow::DownloadSelected() {
         const std::string local = QFile::encodeName(QDir(folder).filePath(name)).toStdString();
         const std::string remote = m_site.ServerPath(node);
         const std::uint64_t size = CFDListCtrl::NodeSize(node);
+        if (LocalFileSize(local) &&
+            XMessageBox(this, tr("Replace %1 in %2?").arg(name, folder), kTitle, MB_YESNO) != IDYES)
+            continue;
         const std::string fresh = CreateFileBeside(local);
         if (fresh.empty()) {
             failed << name + ": " + tr("cannot write into %1").arg(folder);
@@ -348,7 +363,8 @@ void BrowseWindow::DownloadSelected() {
             done << name;
         } else {
             std::remove(fresh.c_str());
-            failed << name + ": " + ToQString(m_site.GetLastMessage());
+            failed << name + ": " + FailureReason(transferred, size) +
+                          (m_bStopped ? tr("; the local file is as it was") : QString());
         }
     }
     ShowReply();
@@ -385,7 +401,7 @@ void BrowseWindow::UploadFiles() {
                        : 1u;
         });
         if (result != 0 || transferred != size || m_site.m_nLastReply / 100 != 2)
-            failed << name + ": " + ToQString(m_site.GetLastMessage());
+            failed << name + ": " + FailureReason(transferred, size);
     }
     RefreshShown();
     if (!failed.isEmpty()) XMessageBox(this, tr("Not uploaded:\n%1").arg(failed.join('\n')), kTitle);

@@ -94,6 +94,10 @@ private:
     // the name is unusable or unchanged, or the server refused.
     bool RenameNode(const CVFDLNode* node, const QString& label);
     // Runs one transfer with its progress in the status line.
+    // Why the last transfer failed, in words: stopped by Esc, cut short, or
+    // the server's reply (never the reply to the ABOR that Esc sent).
+    QString FailureReason(std::uint64_t transferred, std::uint64_t size) const;
+    bool m_bStopped = false;  // Esc stopped the last transfer
     std::uint32_t Transfer(const QString& label, std::uint64_t size,
                            const std::function<std::uint32_t()>& run);
 
