@@ -323,7 +323,17 @@ int CSmtp::SendMessageA(std::string& message, std::uint32_t& sentBytes) {
     return TransmitMsg(message, sentBytes) > 0 ? 1 : 0;
 }
 
-int CSmtp::TransmitMsg(std::string& message, std::uint32_t& sentBytes) {
+int CSmtp::SendMessageTo(std::string& message, const std::vector<std::string>& recipients,
+                         std::uint32_t& sentBytes) {
+    if (!m_bConnected) {
+        m_nLastError = kErrConnect;
+        return 0;
+    }
+    return TransmitMsg(message, sentBytes, &recipients) > 0 ? 1 : 0;
+}
+
+int CSmtp::TransmitMsg(std::string& message, std::uint32_t& sentBytes,
+                       const std::vector<std::string>* envelopeTo) {
     if (!m_bConnected) {
         m_nLastError = kErrConnect;
         return 0;
@@ -333,7 +343,9 @@ int CSmtp::TransmitMsg(std::string& message, std::uint32_t& sentBytes) {
     scratch.m_strMailText = blank == std::string::npos ? message : message.substr(0, blank + 4);
     scratch.AnalyseMailMessage();
     std::vector<std::string> recipients;
+    if (envelopeTo) recipients = *envelopeTo;
     for (int kind : {CMailMessage::kTo, CMailMessage::kCc, CMailMessage::kBcc}) {
+        if (envelopeTo) break;
         for (int i = 0; i < scratch.GetRecipientNum(kind); ++i) {
             std::string address, name;
             scratch.GetRecipient(kind, i, address, name);

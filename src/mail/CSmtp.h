@@ -37,6 +37,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "../socket/CLineReader.h"
 #include "socket/ProtocolTrace.h"
@@ -86,6 +87,11 @@ public:
     // caller's text is never changed: a retry of the same string would
     // otherwise send every leading dot doubled once more.
     int SendMessageA(std::string& message, std::uint32_t& sentBytes);
+    // Beyond the older client: the same with the envelope's recipients
+    // given (RCPT TO each of them; the header's To, Cc and Bcc fields are
+    // not read for the envelope, and Bcc fields still leave the data).
+    int SendMessageTo(std::string& message, const std::vector<std::string>& recipients,
+                      std::uint32_t& sentBytes);
     int Rset();
     // QUIT and close; 1 at once when not connected, else whether the QUIT
     // reply was 221 (the connection is closed either way).
@@ -115,7 +121,8 @@ private:
     // In place: CR LF line ends only, a second dot on lines starting with
     // ".". Always 1.
     int CookBody(std::string& text);
-    int TransmitMsg(std::string& message, std::uint32_t& sentBytes);
+    int TransmitMsg(std::string& message, std::uint32_t& sentBytes,
+                    const std::vector<std::string>* envelopeTo = nullptr);
     // Reads one whole reply and checks it against a rule; 1 or 0.
     int GetResponse(unsigned int rule);
     // Reads one whole reply; its code, or -1 (error set).

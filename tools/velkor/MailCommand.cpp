@@ -394,7 +394,14 @@ int RunSend(const SendOptions& o) {
         return kExitUsage;
     }
     std::string mail;
+    std::vector<std::string> envelope;  // a file's recipients from the command line
     if (!o.file.empty()) {
+        for (const auto* list : {&o.compose.to, &o.compose.cc, &o.compose.bcc})
+            for (const std::string& who : *list) {
+                std::string name, address;
+                SplitAddress(who, name, address);
+                envelope.push_back(address);
+            }
         if (!ReadInput(o.file, mail)) {
             std::fprintf(stderr, "velkor mail send: cannot read %s\n", o.file.c_str());
             return kExitInput;
@@ -413,9 +420,10 @@ int RunSend(const SendOptions& o) {
         const std::size_t blank = mail.find("\r\n\r\n");
         check.m_strMailText = blank == std::string::npos ? mail + "\r\n\r\n" : mail.substr(0, blank + 4);
         check.AnalyseMailMessage();
+        // With --to (--cc, --bcc) and a file, those are the envelope.
         const int recipients = check.GetRecipientNum(CMailMessage::kTo) +
                                check.GetRecipientNum(CMailMessage::kCc) +
-                               check.GetRecipientNum(CMailMessage::kBcc);
+                               check.GetRecipientNum(CMailMessage::kBcc) + static_cast<int>(envelope.size());
         if (check.GetMailFrom().empty() || recipients == 0) {
             std::fprintf(stderr, "velkor mail send: the mail has no %s field; nothing was sent\n",
                          check.GetMailFrom().empty() ? "From" : "To, Cc or Bcc");
@@ -439,7 +447,9 @@ int RunSend(const SendOptions& o) {
     }
     std::uint32_t sent = 0;
     const std::size_t size = mail.size();
-    const int ok = WithProgress("send", size, sent, o.quiet, [&] { return smtp.SendMessageA(mail, sent); });
+    const int ok = WithProgress("send", size, sent, o.quiet, [&] {
+        return envelope.empty() ? smtp.SendMessageA(mail, sent) : smtp.SendMessageTo(mail, envelope, sent);
+    });
     if (Interrupted()) {
         std::fprintf(stderr, "velkor mail send: interrupted after %u bytes; nothing was sent\n", sent);
         return kExitInterrupted;
@@ -588,17 +598,19 @@ void AddMailCommand(CLI::App& app, int& exitCode) {
 
     const auto composeOptions = [](CLI::App* cmd, ComposeOptions& c, bool required) {
         auto* from = cmd->add_option("--from", c.from, "Sender: \"Name <address>\" or address");
-        auto* to = cmd->add_option("--to", c.to, "Recipient (repeatable)");
+        auto* to = cmd->add_option("--to", c.to, "Recipient (repeatable); send with a mail file: whom it goes to,\nwhatever its header names")
+                      ->allow_extra_args(false);
         if (required) {
             from->required();
             to->required();
         }
-        cmd->add_option("--cc", c.cc, "Copy recipient (repeatable)");
-        cmd->add_option("--bcc", c.bcc, "Blind copy recipient (repeatable)");
+        // One value each, so that a mail file after them is not taken for another.
+        cmd->add_option("--cc", c.cc, "Copy recipient (repeatable)")->allow_extra_args(false);
+        cmd->add_option("--bcc", c.bcc, "Blind copy recipient (repeatable)")->allow_extra_args(false);
         cmd->add_option("--subject", c.subject, "Subject");
         cmd->add_option("--text", c.text, "Plain text body file, or - for standard input");
         cmd->add_option("--html", c.html, "HTML body file");
-        cmd->add_option("--attach", c.attach, "File to attach (repeatable)");
+        cmd->add_option("--attach", c.attach, "File to attach (repeatable)")->allow_extra_args(false);
         cmd->add_option("--charset", c.charset, "Charset of the text and HTML files");
     };
 
