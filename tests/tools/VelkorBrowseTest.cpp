@@ -73,6 +73,9 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"old", "plan.txt", "draft.txt", "报告.txt"}));
     ASSERT_NE(window.Tree()->currentItem(), nullptr);
     EXPECT_EQ(window.Tree()->currentItem()->text(0), "docs");
+    // ... and its node in the tree shows its subfolders.
+    ASSERT_EQ(window.Tree()->currentItem()->childCount(), 1);
+    EXPECT_EQ(window.Tree()->currentItem()->child(0)->text(0), "old");
 
     // Delete: asked first; a file goes, a folder that is not empty stays.
     test::MessageBoxRecorder boxes(IDYES);

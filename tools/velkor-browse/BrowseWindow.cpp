@@ -210,6 +210,9 @@ void BrowseWindow::OpenRow(QTreeWidgetItem* row) {
     if (QTreeWidgetItem* item = RevealInTree(position)) {
         const QSignalBlocker quiet(m_tree);
         m_tree->setCurrentItem(item);
+        // The list has just listed the folder: its subfolders go into the
+        // tree too (the blocked expand signal would have added them).
+        m_tree->FillTreeView(item, m_site.m_pFDFSDoc->GetNodeByFtpPos(position));
         m_tree->expandItem(item);
     }
 }
