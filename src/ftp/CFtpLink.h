@@ -42,9 +42,9 @@
 #include <vector>
 
 #include "FtpCodes.h"
-#include "socket/ProtocolTrace.h"
 #include "../socket/CLineReader.h"
 #include "../socket/CVLKSocket.h"
+#include "../socket/ProtocolTrace.h"
 
 namespace velkor {
 

@@ -40,8 +40,8 @@
 #include <vector>
 
 #include "../socket/CLineReader.h"
-#include "socket/ProtocolTrace.h"
 #include "../socket/CVLKSocket.h"
+#include "../socket/ProtocolTrace.h"
 
 namespace velkor {
 
