@@ -81,9 +81,12 @@ public:
     // the site: true when the user confirmed a folder, which is then in
     // `folder` as the server's full path ("/home/u/docs", no trailing
     // separator), which every FTP client reads alike. The arguments come in
-    // this order: host, password, user.
+    // this order: host, password, user. Beyond the older dialog: `tls` and
+    // `settings` as on CFtp (m_nTls, m_tls), so that a site reached over TLS
+    // is not browsed with the password in clear.
     static bool OpenBrowseFolderDlg(std::string& folder, const std::string& host,
-                                    const std::string& password, const std::string& user);
+                                    const std::string& password, const std::string& user,
+                                    int tls = kTlsOff, const TlsSettings& settings = TlsSettings());
 
     // The server path of a tree position or of a node.
     std::string ServerPath(const std::string& position) const;

@@ -19,6 +19,7 @@
 #include "GuiWait.h"
 #include "RealServers.h"
 #include "TestFiles.h"
+#include "ftp/views/CBrowseFolderDlg.h"
 #include "ftp/views/CFDListCtrl.h"
 #include "ftp/views/CFDTreeCtrl.h"
 #include "platform/CodePage.h"
@@ -193,6 +194,7 @@ TEST(VelkorBrowse, OpensThroughTls) {
     ASSERT_TRUE(implicitTls.Start("implicit"));
     for (const test::FtpServer* s : {&explicitTls, &implicitTls}) {
         test::WriteWholeFile(s->Root() / "secret.txt", "s");
+        fs::create_directories(s->Root() / "dir");
         s->GiveToServer(s->Root());
     }
     const auto url = [](const char* scheme, const test::FtpServer& s) {
@@ -220,9 +222,19 @@ TEST(VelkorBrowse, OpensThroughTls) {
         EXPECT_EQ(window.Open(c.url, error), c.error.empty()) << c.url;
         EXPECT_EQ(error, c.error) << c.url;
         if (c.error.empty()) {
-            EXPECT_EQ(test::TopLevelTexts(*window.List()), (std::set<QString>{"secret.txt"}));
+            EXPECT_EQ(test::TopLevelTexts(*window.List()), (std::set<QString>{"dir", "secret.txt"}));
         }
     }
+    // The browse-folder dialog logs on with the same TLS (the server refuses a logon in clear).
+    CBrowseFolderDlg dialog;
+    dialog.m_strHost = "127.0.0.1:" + std::to_string(explicitTls.Port());
+    dialog.m_strUser = test::FtpServer::TestUser();
+    dialog.m_strPassword = test::FtpServer::TestPassword();
+    dialog.m_site.m_nTls = kTlsExplicit;
+    dialog.m_site.m_tls.caFile = explicitTls.CaFile().string();
+    dialog.show();
+    EXPECT_TRUE(test::WaitUntil([&] { return dialog.m_treeCtrl.topLevelItemCount() > 0; }));
+    dialog.reject();
 }
 
 }  // namespace

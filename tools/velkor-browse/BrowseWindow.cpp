@@ -414,7 +414,8 @@ void BrowseWindow::BrowseFolderDialog() {
     if (m_strHost.empty()) return;
     std::string folder;
     const std::string host = m_nPort == 21 ? m_strHost : m_strHost + ":" + std::to_string(m_nPort);
-    if (CFtpSite::OpenBrowseFolderDlg(folder, host, m_strPassword, m_strUser))
+    // The dialog logs on as the window did: with its TLS, never in clear.
+    if (CFtpSite::OpenBrowseFolderDlg(folder, host, m_strPassword, m_strUser, m_site.m_nTls, m_site.m_tls))
         m_status->setText(tr("Chosen folder: %1").arg(ToQString(folder)));
 }
 

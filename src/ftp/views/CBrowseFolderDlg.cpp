@@ -236,8 +236,11 @@ void CBrowseFolderDlg::OnCancel() {
 void CBrowseFolderDlg::OnClose() { OnCancel(); }
 
 bool CFtpSite::OpenBrowseFolderDlg(std::string& folder, const std::string& host,
-                                   const std::string& password, const std::string& user) {
+                                   const std::string& password, const std::string& user, int tls,
+                                   const TlsSettings& settings) {
     CBrowseFolderDlg dialog(QApplication::activeWindow());
+    dialog.m_site.m_nTls = tls;
+    dialog.m_site.m_tls = settings;
     dialog.m_strHost = host;
     dialog.m_strPassword = password;
     dialog.m_strUser = user;
