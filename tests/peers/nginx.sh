@@ -5,9 +5,11 @@
 #   /forbidden     403
 # and, with a TLS port, the same over https with DIR/tls/server.{crt,key}
 # (made by tls-ca.sh).
-#   nginx.sh PORT DIR [TLS_PORT]
+#   nginx.sh PORT DIR [TLS_PORT [ipv6]]   (ipv6: on [::1] as well)
 set -euo pipefail
-port=$1 dir=$2 tls=${3:-}
+port=$1 dir=$2 tls=${3:-} v6=${4:-}
+listen6=""
+[ "$v6" = ipv6 ] && listen6="listen [::1]:$port;"
 mkdir -p "$dir/www/private" "$dir/tmp" "$dir/logs"
 # user webuser, password w3b-Pass (APR1 hash made with openssl)
 echo "webuser:$(openssl passwd -apr1 w3b-Pass)" > "$dir/htpasswd"
@@ -37,6 +39,7 @@ http {
   sendfile on;
   server {
     listen 127.0.0.1:$port;
+    $listen6
     root $dir/www;
     location /private/ {
       auth_basic "velkor";

@@ -108,11 +108,11 @@ bool NgircdServer::Start() {
 }
 
 
-bool DanteServer::Start(const std::string& methods) {
+bool DanteServer::Start(const std::string& methods, bool ipv6) {
     m_userReady = ::geteuid() == 0 &&
                   RunCommand({PeersDir() + "/ensure-user.sh", TestUser(), TestPassword()}) == 0;
     Prepare("dante");
-    return Launch("dante.sh", {m_dir.string(), methods});
+    return Launch("dante.sh", {m_dir.string(), methods, ipv6 ? "ipv6" : ""});
 }
 
 
@@ -211,11 +211,11 @@ std::string TinyproxyUnavailable() {
 }
 
 
-bool NginxServer::Start() {
+bool NginxServer::Start(bool ipv6) {
     Prepare("nginx");
     m_tlsPort = FreeLoopbackPort();
     if (!MakeCertificates()) return false;
-    return Launch("nginx.sh", {m_dir.string(), std::to_string(m_tlsPort)}, m_tlsPort);
+    return Launch("nginx.sh", {m_dir.string(), std::to_string(m_tlsPort), ipv6 ? "ipv6" : ""}, m_tlsPort);
 }
 
 

@@ -54,7 +54,8 @@ class DanteServer : public PeerServer {
 public:
     // methods: Dante's socksmethod line; "username" alone takes SOCKS5 with
     // credentials only (SOCKS4 requests are refused).
-    bool Start(const std::string& methods = "username none");
+    // ipv6: on ::1 only, for targets on ::1.
+    bool Start(const std::string& methods = "username none", bool ipv6 = false);
     std::filesystem::path Dir() const { return m_dir; }
     static const char* TestUser() { return "velkorsocks"; }
     static const char* TestPassword() { return "s0cks-Pass"; }
@@ -131,7 +132,8 @@ private:
 // with a certificate of CaFile()'s private CA (see tests/peers/nginx.sh).
 class NginxServer : public PeerServer {
 public:
-    bool Start();
+    // ipv6: on [::1] as well.
+    bool Start(bool ipv6 = false);
     unsigned int TlsPort() const { return m_tlsPort; }
     std::filesystem::path Root() const { return m_dir / "www"; }
     std::string Url(const std::string& path) const {

@@ -17,8 +17,8 @@
 //
 // Real servers: "> server NAME KIND [MODE]" starts one (KIND ftp-pyftpdlib,
 // ftp-vsftpd, ... with MODE explicit or implicit TLS, or ipv6 for ::1 only; smtp with MODE
-// starttls, implicit or expired; pop3 with MODE tls; nginx; dante with its
-// methods) and names {NAME.port}, {NAME.tlsport}, {NAME.root}, {NAME.ca} and
+// starttls, implicit or expired; pop3 with MODE tls; nginx, with MODE ipv6
+// also on [::1]; dante with its methods, or ipv6 for ::1) and names {NAME.port}, {NAME.tlsport}, {NAME.root}, {NAME.ca} and
 // {NAME.login} (user:password, also as {NAME.user} and {NAME.password}); the case is skipped where the server is not
 // installed. "> deliver NAME BOX-NAME FILE" puts a mail in a POP3 box;
 // "? stored NAME N" is the Nth mail an SMTP server took ("> save-stored NAME
@@ -246,7 +246,8 @@ private:
         } else if (kind == "nginx") {
             auto nginx = std::make_unique<NginxServer>();
             why = NginxUnavailable();
-            started = why.empty() && nginx->Start();
+            if (why.empty() && mode == "ipv6") why = Ipv6LoopbackUnavailable();
+            started = why.empty() && nginx->Start(mode == "ipv6");
             login = "webuser:w3b-Pass";
             tlsPort = nginx->TlsPort();
             root = nginx->Root().string();
@@ -254,7 +255,9 @@ private:
         } else if (kind == "dante") {
             auto dante = std::make_unique<DanteServer>();
             why = DanteUnavailable();
-            started = why.empty() && dante->Start(mode.empty() ? "username none" : mode);
+            // MODE: the methods, or "ipv6" (on ::1, with both methods).
+            if (why.empty() && mode == "ipv6") why = Ipv6LoopbackUnavailable();
+            started = why.empty() && dante->Start(mode.empty() || mode == "ipv6" ? "username none" : mode, mode == "ipv6");
             if (started && !dante->UserReady()) why = "the SOCKS test user needs root";
             login = std::string(DanteServer::TestUser()) + ":" + DanteServer::TestPassword();
             server = std::move(dante);
