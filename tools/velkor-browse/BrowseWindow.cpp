@@ -152,6 +152,9 @@ bool BrowseWindow::Open(const tool::FtpUrl& address, std::string& error) {
     m_strPassword = address.password;
     m_site.m_nTls = address.implicitTls ? kTlsImplicit : m_bExplicitTls ? kTlsExplicit : kTlsOff;
     m_site.m_tls = m_tls;
+    // Exact sizes from MLSD where offered, and names in UTF-8 as the views read them.
+    m_site.m_bUseMlsd = true;
+    m_site.m_bUseUtf8 = true;
     bool logged = false;
     {
         GuiCall call(&m_site);
