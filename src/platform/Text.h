@@ -49,6 +49,25 @@ inline std::string JoinServerPath(const std::string& dir, const std::string& nam
     return dir.back() == '/' ? dir + name : dir + "/" + name;
 }
 
+// Where "host:port" splits: the host and the text after the port's colon
+// ("" when there is none). An IPv6 address goes in brackets ("[::1]:21",
+// given back without them); one without brackets ("::1") has no port.
+struct HostPort {
+    std::string host, port;
+};
+inline HostPort SplitHostPort(std::string_view text) {
+    if (!text.empty() && text.front() == '[') {
+        const std::size_t close = text.find(']');
+        if (close != std::string_view::npos && (close + 1 == text.size() || text[close + 1] == ':'))
+            return {std::string(text.substr(1, close - 1)),
+                    close + 1 == text.size() ? std::string() : std::string(text.substr(close + 2))};
+    }
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos || text.find(':', colon + 1) != std::string_view::npos)
+        return {std::string(text), std::string()};
+    return {std::string(text.substr(0, colon)), std::string(text.substr(colon + 1))};
+}
+
 // True when the text holds CR, LF or NUL: in a protocol command or request
 // line the rest would reach the peer as a line of its own.
 inline bool BreaksLine(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos; }

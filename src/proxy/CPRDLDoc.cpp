@@ -6,6 +6,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/SettingsStore.h"
+#include "platform/Text.h"
 
 namespace velkor {
 
@@ -41,16 +42,11 @@ int LeadingNumber(const std::string& s) {
     return static_cast<int>(v);
 }
 
-// "host:port" (or "host" alone, port 0).
+// "host:port" (or "host" alone, port 0; "[::1]:1080" for IPv6).
 void SplitHostPort(const std::string& item, std::string& host, int& port) {
-    const std::size_t colon = item.find(':');
-    if (colon == std::string::npos) {
-        host = item;
-        port = 0;
-    } else {
-        host = item.substr(0, colon);
-        port = std::atoi(item.substr(colon + 1).c_str());
-    }
+    const text::HostPort parts = text::SplitHostPort(item);
+    host = parts.host;
+    port = std::atoi(parts.port.c_str());
 }
 
 }  // namespace

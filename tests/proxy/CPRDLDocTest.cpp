@@ -137,7 +137,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ServerCase{"HTTP=a:80", "a", 80, "doc", "doc", "doc"},
                       ServerCase{"http=a:80;c:1", "c", 1, "c", "c", "c"},
                       ServerCase{"", "", 0, "", "", ""},
-                      ServerCase{"https=s:443;secure=x:1", "doc", 0, "doc", "s", "doc"}));
+                      ServerCase{"https=s:443;secure=x:1", "doc", 0, "doc", "s", "doc"},
+                      ServerCase{"[::1]:1080", "::1", 1080, "::1", "::1", "::1"},
+                      ServerCase{"http=[2001:db8::1]:8080;ftp=::1", "2001:db8::1", 8080, "::1", "doc", "doc"}));
 
 TEST_F(ProxyDoc, MissingValuesLeaveTheDocumentsValues) {
     TestDoc doc;

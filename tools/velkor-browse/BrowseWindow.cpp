@@ -416,7 +416,8 @@ void BrowseWindow::UploadFiles() {
 void BrowseWindow::BrowseFolderDialog() {
     if (m_strHost.empty()) return;
     std::string folder;
-    const std::string host = m_nPort == 21 ? m_strHost : m_strHost + ":" + std::to_string(m_nPort);
+    const std::string name = m_strHost.find(':') != std::string::npos ? "[" + m_strHost + "]" : m_strHost;
+    const std::string host = m_nPort == 21 ? name : name + ":" + std::to_string(m_nPort);
     // The dialog logs on as the window did: with its TLS, never in clear.
     if (CFtpSite::OpenBrowseFolderDlg(folder, host, m_strPassword, m_strUser, m_site.m_nTls, m_site.m_tls))
         m_status->setText(tr("Chosen folder: %1").arg(ToQString(folder)));

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <algorithm>
 
+#include "platform/Text.h"
 #include "resources/StringTable.h"
 #include "widgets/GuiCall.h"
 #include "widgets/QtText.h"
@@ -15,20 +16,21 @@ namespace {
 
 constexpr int kFtpPort = 21;
 
-// "host" or "host:port" (a port from 1 to 65535).
+// "host" or "host:port" (a port from 1 to 65535; "[::1]:2121" for IPv6).
 void SplitHostPort(const std::string& text, std::string& host, int& port) {
     host = text;
     port = kFtpPort;
-    const std::size_t colon = text.find(':');
-    if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos) return;
-    const std::string digits = text.substr(colon + 1);
+    const text::HostPort parts = text::SplitHostPort(text);
+    const std::string& digits = parts.port;
     if (digits.empty() || digits.size() > 5 ||
-        digits.find_first_not_of("0123456789") != std::string::npos)
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+        if (digits.empty()) host = parts.host;
         return;
+    }
     const int number = std::stoi(digits);
     if (number < 1 || number > 65535) return;
     port = number;
-    host = text.substr(0, colon);
+    host = parts.host;
 }
 
 std::string WithoutTrailingBackslashes(std::string text) {
