@@ -53,6 +53,8 @@ std::string FtpServerUnavailable(const std::string& kind) {
         if (!HaveCommand("test -x /opt/velkor-peers/usr/sbin/" + kind))
             return kind + " is not unpacked under /opt/velkor-peers (scripts/test does it)";
         if (::geteuid() != 0) return kind + " needs root (system test user)";
+    } else if (kind == "tls-cut") {
+        if (!HaveCommand("test -x /usr/bin/python3")) return "python3 is not installed";
     } else if (kind == "vsftpd") {
         if (!HaveCommand("test -x /usr/sbin/vsftpd")) return "vsftpd is not installed";
         if (::geteuid() != 0) return "vsftpd needs root (system test user, PAM file)";
@@ -118,6 +120,11 @@ bool DanteServer::Start(const std::string& methods, bool ipv6) {
 
 bool FtpServer::Start(const std::string& tls) {
     Prepare(m_kind);
+    if (m_kind == "tls-cut") {
+        // tls "cut" or "whole": how its downloads of kTlsCutFileBytes end.
+        return MakeCertificates() &&
+               Launch("ftps-cut.py", {(m_dir / "tls").string(), std::to_string(kTlsCutFileBytes), tls});
+    }
     std::vector<std::string> tlsArgs;
     if (tls == "ipv6") {
         tlsArgs = {tls};

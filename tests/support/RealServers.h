@@ -73,11 +73,15 @@ std::string Ipv6LoopbackUnavailable();
 
 class FtpServer : public PeerServer {
 public:
+    static constexpr std::size_t kTlsCutFileBytes = 1 << 20;
     explicit FtpServer(std::string kind) : m_kind(std::move(kind)) {}
     // tls: "" plaintext, "explicit" (AUTH TLS required; vsftpd and
     // Pure-FTPd) or "implicit" (vsftpd); with TLS the server also wants
     // protected data connections, vsftpd with TLS session reuse. "ipv6":
-    // plaintext on ::1 only (pyftpdlib, vsftpd).
+    // plaintext on ::1 only (pyftpdlib, vsftpd). Kind "tls-cut" is a
+    // scripted FTPS peer (tests/peers/ftps-cut.py) whose downloads of a
+    // file of kTlsCutFileBytes end in TLS (tls "whole") or are cut without
+    // close-notify after half of it (tls "cut").
     bool Start(const std::string& tls = "");
     // The served directory as a local path.
     std::filesystem::path Root() const { return m_dir / "root"; }
