@@ -82,6 +82,14 @@ public:
     bool MoveFileA(const std::string& from, const std::string& to);
 
     bool IsFileExisted(const std::string& path);
+    // Beyond the older client: true when the last transfer's completion
+    // reply was a 2xx and, where its size was known (not 0), the count
+    // (from the offset on) reached it. A transfer's result alone says only
+    // that nothing failed on the way; this is the rule for taking a file as
+    // whole.
+    bool LastTransferWhole(std::uint64_t size) const {
+        return m_nLastReply / 100 == 2 && (size == 0 || m_nTransferred64 == size);
+    }
     // The length in bytes (SIZE in binary type, else the LIST line); 0 when
     // unknown, and also when it does not fit in 32 bits (never a wrapped
     // value).

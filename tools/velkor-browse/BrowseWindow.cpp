@@ -363,8 +363,7 @@ void BrowseWindow::DownloadSelected() {
         const std::uint32_t result = Transfer(name, size, [&] {
             return m_site.Download64(remote, fresh, transferred, 0, 0, size, true);
         });
-        const bool whole = result == 0 && m_site.m_nLastReply / 100 == 2 &&
-                           (size == 0 || transferred == size);
+        const bool whole = result == 0 && m_site.LastTransferWhole(size);
         if (whole && std::rename(fresh.c_str(), local.c_str()) == 0) {
             done << name;
         } else {
@@ -406,7 +405,7 @@ void BrowseWindow::UploadFiles() {
                        ? 0u
                        : 1u;
         });
-        if (result != 0 || transferred != size || m_site.m_nLastReply / 100 != 2)
+        if (result != 0 || !m_site.LastTransferWhole(size))
             failed << name + ": " + FailureReason(transferred, size);
     }
     RefreshShown();

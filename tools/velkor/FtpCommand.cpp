@@ -315,8 +315,7 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote, bool
     int code = kExitOk;
     // Ctrl-C after the whole file had come (its completion still on the
     // way) interrupted nothing.
-    const bool complete = result == 0 && ftp.m_nLastReply / 100 == 2 && size != 0 &&
-                          ftp.m_nTransferred64 == size;
+    const bool complete = result == 0 && size != 0 && ftp.LastTransferWhole(size);
     if (g_interrupted && !complete) {
         code = ReportInterrupted(ftp);
     } else if (ftp.m_nLastDataProxyError != 0) {
@@ -337,7 +336,7 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote, bool
         }
     } else {
         code = CheckCompletion("get", ftp);
-        if (code == kExitOk && size != 0 && ftp.m_nTransferred64 != size) {
+        if (code == kExitOk && !ftp.LastTransferWhole(size)) {
             std::fprintf(stderr, "velkor ftp: get ended early: %llu of %llu bytes\n",
                          static_cast<unsigned long long>(ftp.m_nTransferred64),
                          static_cast<unsigned long long>(size));

@@ -217,7 +217,7 @@ public:
             const std::uint32_t result =
                 ftp.Download64(Remote(t.rel), part, transferred, 0, t.offset, t.size, !m_o.active);
             moved = transferred;
-            ok = result == 0 && ftp.m_nLastReply / 100 == 2 && t.offset + transferred == t.size;
+            ok = result == 0 && ftp.LastTransferWhole(t.size);
             if (ok && std::rename(part.c_str(), Local(t.rel).c_str()) != 0) ok = false;
             if (ok && t.mtime >= 0) {
                 const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(t.mtime), 0}};
@@ -228,7 +228,7 @@ public:
             const std::uint32_t result =
                 ftp.Upload64(Local(t.rel).string(), part, transferred, 0, t.offset, t.size, !m_o.active);
             moved = transferred;
-            ok = result == 1 && ftp.m_nLastReply / 100 == 2;
+            ok = result == 1 && ftp.LastTransferWhole(t.size);
             if (ok && !ftp.Rename(part, Remote(t.rel))) {
                 // Some servers do not rename onto an existing file.
                 ok = ftp.DeleteFileA(Remote(t.rel)) && ftp.Rename(part, Remote(t.rel));
@@ -244,7 +244,9 @@ public:
         auto work = [&](FtpSession* ftp) {
             for (std::size_t i; !Interrupted() && (i = next++) < tasks.size();) {
                 const Task& t = tasks[i];
-                std::uint64_t moved = 0, counted = 0, last = ftp->m_nTransferred64;
+                // The library's counter starts at the offset; so does ours.
+                ftp->m_nTransferred64 = t.offset;
+                std::uint64_t moved = 0, counted = 0, last = t.offset;
                 // The running count follows the library's counter; Ctrl-C
                 // cancels this thread's waits too.
                 ScopedWaitHook hook([&] {
