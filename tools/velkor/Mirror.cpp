@@ -412,13 +412,17 @@ int RunMirror(const FtpOptions& o) {
     RunInterruptible(nullptr, [&] {
         std::thread runner([&] { mirror.RunTasks(sessions, plan.tasks, totals); });
         // This thread draws the progress while the files move.
+        const std::string all = std::to_string(plan.tasks.size());
         while (totals.done + totals.failed < static_cast<int>(plan.tasks.size()) && !Interrupted()) {
+            progress.SetLabel("mirror " + std::to_string(totals.done + totals.failed) + "/" + all);
             progress.Update(totals.bytes.load());
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         runner.join();
         return 0;
     });
+    progress.SetLabel("mirror " + std::to_string(totals.done + totals.failed) + "/" +
+                      std::to_string(plan.tasks.size()));
     progress.Finish(totals.bytes.load());
     failures += totals.failed;
     if (Interrupted()) {

@@ -15,6 +15,8 @@ public:
     void Update(std::uint64_t done);
     // The size once it is known (an HTTP reply names it as its body begins).
     void SetTotal(std::uint64_t total) { m_total = total; }
+    // A new label for the next draw ("mirror 12/200").
+    void SetLabel(std::string label) { m_label = std::move(label); }
     // Draws the final state and ends the line.
     void Finish(std::uint64_t done);
 
