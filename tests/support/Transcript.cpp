@@ -478,8 +478,13 @@ std::vector<std::string> RunTranscript(const std::string& path, const Transcript
         }
     }
     client.reset();  // closes its connections: the peers' reads end
-    const int made = control->Accepted(), wanted = control->Needed();
-    const int dataMade = data ? data->Accepted() : 0, dataWanted = data ? data->Needed() : 0;
+    const int wanted = control->Needed(), dataWanted = data ? data->Needed() : 0;
+    // A connection the client made may still wait in a peer's backlog (a
+    // busy machine): give the peers a moment to take it before counting.
+    for (int i = 0; i < 300 && (control->Accepted() < wanted || (data && data->Accepted() < dataWanted)); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const int made = control->Accepted();
+    const int dataMade = data ? data->Accepted() : 0;
     control.reset();
     data.reset();
     if (made < wanted)
