@@ -190,41 +190,6 @@ INSTANTIATE_TEST_SUITE_P(Servers, BeyondFourGiB,
                              return name;
                          });
 
-TEST(VelkorFtp, ResumedProgressStartsAtTheOffset) {
-    // 40 KiB of 80 KiB are here already; the rest comes slowly enough for
-    // the bar to be drawn on the way (on a terminal: `script` gives one).
-    test::ScriptedPeer data([](test::PeerConnection& c) {
-        for (int i = 0; i < 10 && c.Write(std::string(4096, 'B')); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    });
-    std::vector<std::string> received;
-    test::ScriptedPeer server(test::FtpDialogue(
-        "220 hi\r\n",
-        ToolLoggedOn({"200 binary\r\n", "213 81920\r\n", test::PasvReply(data.Port()),
-                        "350 restarting\r\n", "150 go\r\n226 done\r\n"}),
-        &received));
-    const fs::path local = fs::temp_directory_path() / ("velkor-bar-" + std::to_string(getpid()));
-    std::ofstream(local, std::ios::binary) << std::string(40960, 'A');
-    const std::string command = std::string(VELKOR_TOOL) + " ftp get --resume ftp://u:p@127.0.0.1:" +
-                                std::to_string(server.Port()) + "/f.bin " + local.string();
-    const std::string out = [&] {
-        std::FILE* pipe = ::popen(("script -qec '" + command + "' /dev/null 2>&1").c_str(), "r");
-        std::string text;
-        char buf[4096];
-        for (std::size_t n; pipe && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
-            text.append(buf, n);
-        if (pipe) ::pclose(pipe);
-        return text;
-    }();
-    fs::remove(local);
-    const std::size_t percent = out.find('%');
-    ASSERT_NE(percent, std::string::npos) << out;
-    EXPECT_GE(std::atoi(out.c_str() + out.rfind(' ', percent - 1)), 50) << out;
-    EXPECT_EQ(out.find("TiB"), std::string::npos) << out;
-    EXPECT_NE(out.find("100%"), std::string::npos) << out;
-    EXPECT_NE(out.find("40960 bytes (resumed at 40960)"), std::string::npos) << out;
-}
-
 // Runs `velkor ftp -q get url local`, waits until ready() (at most 20 s),
 // sends SIGINT `presses` times and returns the exit status (-1 when the
 // tool did not exit normally).
