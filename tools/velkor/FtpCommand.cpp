@@ -489,7 +489,7 @@ int RunMany(const std::string& command, const FtpOptions& o) {
         return first;
     }
     FtpOptions one = o;
-    one.second = folder + "/";
+    one.second = folder.back() == '/' ? folder : folder + "/";
     for (const std::string& path : paths) {
         std::vector<std::string> remotes;
         const std::string full = ftp.ServerPath(path);

@@ -357,13 +357,21 @@ int RunMirror(const FtpOptions& o) {
     Listing remote, local;
     // The server's folder is made when missing (a 550 says it is there).
     if (o.reverse && !o.dryRun) ftp.CreateDir(remoteRoot);
+    // A folder it must be (a listing of a file's path lists the file).
+    if (!(o.reverse && o.dryRun) && !ftp.SetCurrentDir(remoteRoot)) {
+        const bool file = ftp.IsFileExisted(remoteRoot);
+        std::fprintf(stderr, "velkor ftp mirror: %s %s\n", Printable(remoteRoot).c_str(),
+                     file ? "is a file: mirror copies folders (get and put copy files)" : "is no folder on the server");
+        return file ? kExitUsage : kExitNotFound;
+    }
     remote = ListRemote(ftp, remoteRoot, o.reverse && o.dryRun);
+    if (remote.failed) return RefusalCode(ftp);
     if (!o.reverse && !fs::is_directory(localRoot, ec) && !o.dryRun && !fs::create_directories(localRoot, ec)) {
         std::fprintf(stderr, "velkor ftp mirror: cannot make %s: %s\n", localRoot.c_str(), ec.message().c_str());
         return kExitWrite;
     }
     if (fs::is_directory(localRoot, ec)) local = ListLocal(localRoot);
-    if (remote.failed || local.failed) return o.reverse && local.failed ? kExitInput : kExitTransfer;
+    if (local.failed) return o.reverse ? kExitInput : kExitTransfer;
     const Listing& source = o.reverse ? local : remote;
     const Listing& target = o.reverse ? remote : local;
     Plan plan = MakePlan(source, target, o.reverse, o.removeExtra);
