@@ -433,7 +433,8 @@ int RunMirror(const FtpOptions& o) {
                       std::to_string(plan.tasks.size()));
     progress.Finish(totals.bytes.load());
     failures += totals.failed;
-    if (Interrupted()) {
+    // Ctrl-C after the last file had come interrupted nothing.
+    if (Interrupted() && totals.done < static_cast<int>(plan.tasks.size())) {
         std::fprintf(stderr, "velkor ftp mirror: interrupted after %d of %zu files; run it again to go on\n",
                      totals.done.load(), plan.tasks.size());
         return kExitInterrupted;
