@@ -128,7 +128,7 @@ int Prompt(const char* command, const std::string& what, std::string& password) 
 // "NAME:"; `afterColon` says which.
 bool PasswordOption(std::string_view arg, bool& afterColon) {
     afterColon = arg == "--user" || arg == "-u" || arg == "--proxy-user";
-    return afterColon || arg == "--fw-password" || arg == "--socks-password";
+    return afterColon || arg == "--fw-password" || arg == "--socks-password" || arg == "--password";
 }
 
 bool Mask(char* from, char* to) {

@@ -50,7 +50,7 @@ int CompleteLogin(const char* command, const std::string& host, bool alwaysLogsO
 
 // Overwrites, in place, every password in the process's arguments (the
 // password of scheme://user:password@ addresses and of --user NAME:PASS,
-// --proxy-user, --fw-password, --socks-password) with '*', so that ps and
+// --proxy-user, --fw-password, --socks-password, --password) with '*', so that ps and
 // /proc show none. Call before the arguments are parsed, on a copy's
 // behalf. True when one was found.
 bool HidePasswordsInArguments(int argc, char** argv);
