@@ -40,6 +40,28 @@ void OnInterrupt(int) { g_interrupted = g_interrupted + 1; }
 
 }  // namespace
 
+std::vector<ListedEntry> FtpSession::Entries() const {
+    std::vector<ListedEntry> out;
+    out.reserve(m_arrListing.size());
+    for (const std::string& listed : m_arrListing) {
+        ListedEntry e;
+        e.line = listed;
+        std::replace(e.line.begin(), e.line.end(), '\\', '/');
+        CFtpFile f;
+        if ((e.parsed = ParseEntry(e.line.c_str(), &f))) {
+            e.name = f.m_pszName ? f.m_pszName : "";
+            e.dir = f.m_bDirectory != 0;
+            e.link = f.m_bLink != 0;
+            e.size = f.m_nSize64;
+            e.modified = f.m_tModified;
+            e.modifiedUtc = f.m_tModifiedUtc;
+        }
+        f.FreeStrings();
+        out.push_back(std::move(e));
+    }
+    return out;
+}
+
 int Fail(const char* what, const CFtp& ftp, int code) {
     if (!ftp.m_strTlsError.empty()) {
         std::fprintf(stderr, "velkor ftp: %s failed: TLS failed: %s\n", what, ftp.m_strTlsError.c_str());
@@ -162,9 +184,9 @@ std::string FormatTime(std::int32_t t) {
 }
 
 // MLSD's UTC time to the second ("2026-12-07 21:55:44Z"), else LIST's local one.
-std::string EntryTime(const CFtpFile& f) {
-    if (f.m_tModifiedUtc < 0) return FormatTime(f.m_tModified);
-    const std::time_t tt = static_cast<std::time_t>(f.m_tModifiedUtc);
+std::string EntryTime(const ListedEntry& f) {
+    if (f.modifiedUtc < 0) return FormatTime(f.modified);
+    const std::time_t tt = static_cast<std::time_t>(f.modifiedUtc);
     std::tm tm{};
     gmtime_r(&tt, &tm);
     char text[32];
@@ -181,18 +203,14 @@ int RunList(FtpSession& ftp, const std::string& path) {
                      Printable(path).c_str());
         return kExitNotFound;
     }
-    for (std::string line : ftp.m_arrListing) {
-        std::replace(line.begin(), line.end(), '\\', '/');  // listings arrive with '\'
-        CFtpFile f;
-        if (ftp.ParseEntry(line.c_str(), &f)) {
-            const char kind = f.m_bDirectory ? 'd' : f.m_bLink ? 'l' : '-';
-            std::printf("%c %12llu  %s  %s\n", kind, static_cast<unsigned long long>(f.m_nSize64),
-                        EntryTime(f).c_str(),
-                        Printable(f.m_pszName).c_str());
-        } else {
-            std::printf("%s\n", Printable(line).c_str());
+    for (const ListedEntry& e : ftp.Entries()) {
+        if (!e.parsed) {
+            std::printf("%s\n", Printable(e.line).c_str());
+            continue;
         }
-        f.FreeStrings();
+        const char kind = e.dir ? 'd' : e.link ? 'l' : '-';
+        std::printf("%c %12llu  %s  %s\n", kind, static_cast<unsigned long long>(e.size), EntryTime(e).c_str(),
+                    Printable(e.name).c_str());
     }
     return kExitOk;
 }
@@ -418,15 +436,10 @@ bool ExpandRemote(FtpSession& ftp, const std::string& path, std::vector<std::str
     ftp.m_bUseMlsd = true;
     if (!ftp.ListDir(dir)) return false;
     const std::size_t before = out.size();
-    for (std::string line : ftp.m_arrListing) {
-        std::replace(line.begin(), line.end(), '\\', '/');
-        CFtpFile f;
-        if (!ftp.ParseEntry(line.c_str(), &f)) continue;
-        const std::string name = f.m_pszName ? f.m_pszName : "";
-        const bool file = !f.m_bDirectory && !f.m_bLink;
-        f.FreeStrings();
-        if (file && name.find('/') == std::string::npos && ::fnmatch(pattern.c_str(), name.c_str(), FNM_PERIOD) == 0)
-            out.push_back(text::JoinServerPath(dir, name));
+    for (const ListedEntry& e : ftp.Entries()) {
+        if (e.parsed && !e.dir && !e.link && e.name.find('/') == std::string::npos &&
+            ::fnmatch(pattern.c_str(), e.name.c_str(), FNM_PERIOD) == 0)
+            out.push_back(text::JoinServerPath(dir, e.name));
     }
     std::sort(out.begin() + static_cast<std::ptrdiff_t>(before), out.end());
     return true;

@@ -35,7 +35,6 @@
 #include "Interruptible.h"
 #include "Progress.h"
 #include "TerminalText.h"
-#include "ftp/CFtpFile.h"
 #include "platform/LocalFile.h"
 #include "platform/WaitHook.h"
 
@@ -116,15 +115,12 @@ Listing ListRemote(FtpSession& ftp, const std::string& root, bool rootMayBeMissi
             out.failed = true;
             break;
         }
-        for (std::string line : ftp.m_arrListing) {
-            // The listing arrives with '/' as '\\': a name holding either is refused.
-            std::replace(line.begin(), line.end(), '\\', '/');
-            CFtpFile f;
-            if (!ftp.ParseEntry(line.c_str(), &f)) continue;
-            const std::string name = f.m_pszName ? f.m_pszName : "";
-            Entry e{f.m_bDirectory != 0, f.m_nSize64, f.m_tModifiedUtc};
-            const bool link = f.m_bLink != 0;
-            f.FreeStrings();
+        // A name holding '/' (or '\', which the library hands over as '/') is refused.
+        for (const ListedEntry& listed : ftp.Entries()) {
+            if (!listed.parsed) continue;
+            const std::string& name = listed.name;
+            Entry e{listed.dir, listed.size, listed.modifiedUtc};
+            const bool link = listed.link;
             if (name == "." || name == "..") continue;
             if (!SafeName(name)) {
                 Refuse(out, dir, name);
