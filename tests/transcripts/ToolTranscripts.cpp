@@ -83,14 +83,10 @@ public:
         // (the built man page, the completion script) as BUILD and SOURCE.
         const bool shell = name == "bash";
         std::vector<std::string> args, env;
-        std::vector<char*> argv = shell ? Argv({"-c", a.at(0)}, args, "/bin/bash") : Argv(a, args), envp = Envp(env);
-        if (shell) {
-            for (const char* extra : {"VELKOR=" VELKOR_TOOL, "SOURCE=" VELKOR_SOURCE_DIR, "BUILD=" VELKOR_BINARY_DIR})
-                env.push_back(extra);
-            envp.clear();
-            for (std::string& entry : env) envp.push_back(entry.data());
-            envp.push_back(nullptr);
-        }
+        std::vector<char*> argv = shell ? Argv({"-c", a.at(0)}, args, "/bin/bash") : Argv(a, args);
+        std::vector<char*> envp =
+            shell ? Envp(env, {{"VELKOR", VELKOR_TOOL}, {"SOURCE", VELKOR_SOURCE_DIR}, {"BUILD", VELKOR_BINARY_DIR}})
+                  : Envp(env);
         const std::string out = m_tmp + "/.stdout", err = m_tmp + "/.stderr";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -157,9 +153,9 @@ private:
     }
 
     // The test's environment with HOME in the case's folder (no netrc of
-    // the machine's user) and the "> env" settings.
-    std::vector<char*> Envp(std::vector<std::string>& env) const {
-        std::map<std::string, std::string> vars{{"HOME", m_tmp}};
+    // the machine's user), `vars` and the "> env" settings.
+    std::vector<char*> Envp(std::vector<std::string>& env, std::map<std::string, std::string> vars = {}) const {
+        vars["HOME"] = m_tmp;
         for (const auto& [key, value] : m_env) vars[key] = value;
         for (char** e = environ; *e; ++e) {
             const std::string entry(*e);
