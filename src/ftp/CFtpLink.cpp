@@ -1,6 +1,7 @@
 // CFtpLink: control connection, reply queue, status judgement and logon.
 #include "ftp/CFtpLink.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include "platform/LastError.h"
 #include "platform/Text.h"
 #include "proxy/CPRDLDoc.h"
+#include "socket/CodedReply.h"
 
 namespace velkor {
 
@@ -48,18 +50,6 @@ constexpr LogonSequence kLogonSequences[kLogonTypeCount] = {
     {3, {{10, LO, 1}, {11, LO, 2}, {2, LO, ER}}},                                 // 8 user@fw@host
 };
 
-// Compares the first four characters of a reply line with a prefix such as
-// "220 "; a shorter line counts as if padded with blanks.
-bool StartsWithPrefix(const std::string& line, const std::string& prefix) {
-    for (std::size_t i = 0; i < 4; ++i) {
-        const char c = i < line.size() ? line[i] : ' ';
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
-
-// The reply code: the decimal value of the first three characters.
-int ReplyCode(const std::string& line) { return std::atoi(line.substr(0, 3).c_str()); }
 
 
 }  // namespace
@@ -209,17 +199,13 @@ bool CFtpLink::ReadString() {
     };
     if (!readAndSplit()) return false;
     if (m_arrReplyQueue.size() <= first) return true;
-    const std::string& head = m_arrReplyQueue[first];
-    if (head.size() < 4 || head[3] != '-') return true;
-    const std::string prefix = head.substr(0, 3) + ' ';
     // The end line may be anywhere in what came (a server may send the
-    // preliminary reply and the completion after it in one piece): look at
-    // every line once, in order.
+    // preliminary reply and the completion after it in one piece).
+    if (!CodedReply::Opens(m_arrReplyQueue[first])) return true;
     for (std::size_t next = first + 1;; ++next) {
-        while (next >= m_arrReplyQueue.size()) {
+        while (next >= m_arrReplyQueue.size())
             if (!readAndSplit()) return false;
-        }
-        if (StartsWithPrefix(m_arrReplyQueue[next], prefix)) return true;
+        if (CodedReply::Ends(m_arrReplyQueue[first], m_arrReplyQueue[next])) return true;
     }
 }
 
@@ -229,16 +215,12 @@ int CFtpLink::GetLastMsg() {
         m_nLastReply = kReplyQueueEmpty;
         return kReplyQueueEmpty;
     }
-    std::string prefix = m_arrReplyQueue.front().substr(0, 3);
-    prefix.resize(3, ' ');
-    prefix += ' ';
-    for (const std::string& line : m_arrReplyQueue) {
-        m_arrLastMessage.push_back(line);
-        if (StartsWithPrefix(line, prefix)) break;
-    }
-    const int code = ReplyCode(m_arrLastMessage.back());
-    if (code != -1) m_nLastReply = code;
-    return code;
+    const std::size_t last = std::min(CodedReply::LastLine(m_arrReplyQueue, 0), m_arrReplyQueue.size() - 1);
+    m_arrLastMessage.assign(m_arrReplyQueue.begin(),
+                            m_arrReplyQueue.begin() + static_cast<std::ptrdiff_t>(last + 1));
+    // A line without a code counts as code 0: an unknown reply.
+    m_nLastReply = std::max(CodedReply::Code(m_arrLastMessage.back()), 0);
+    return m_nLastReply;
 }
 
 bool CFtpLink::DelLastMsg() {

@@ -11,6 +11,7 @@
 #include "mail/CMailCommonFunction.h"
 #include "mail/CMailMessage.h"
 #include "mail/MailLink.h"
+#include "socket/CodedReply.h"
 #include "platform/Text.h"
 #include "platform/LastError.h"
 
@@ -22,15 +23,6 @@ static_assert(CSmtp::kErrSocket == kMailOpenCreateFailed && CSmtp::kErrConnect =
 namespace {
 
 enum Rule : unsigned int { kRuleOk = 0, kRuleGreeting = 1, kRuleData = 2, kRuleQuit = 3 };
-
-// The code of a reply line: its first three characters as digits, else -1.
-int ReplyCode(const std::string& line) {
-    if (line.size() < 3 || !std::isdigit(static_cast<unsigned char>(line[0])) ||
-        !std::isdigit(static_cast<unsigned char>(line[1])) ||
-        !std::isdigit(static_cast<unsigned char>(line[2])))
-        return -1;
-    return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
-}
 
 std::string Base64(const std::string& text) {
     return CMailCommonFunction::EncodeTextBase64(reinterpret_cast<const unsigned char*>(text.data()),
@@ -169,26 +161,14 @@ int CSmtp::ReadReply() {
     m_strLastReply.clear();
     m_reader.SetDeadline(CLineReader::Clock::now() + std::chrono::seconds(m_nTimeout));
     std::vector<std::string> lines;
-    std::size_t taken = 0;  // lines of `lines` already looked at
-    for (;;) {
-        while (taken < lines.size()) {
-            const std::string& line = lines[taken++];
-            TraceLine(m_trace, false, line);
-            if (!m_strLastReply.empty()) m_strLastReply += "\r\n";
-            m_strLastReply += line;
-            // The last line of a reply: "ddd" alone or "ddd text".
-            if (line.size() < 4 || line[3] != '-') {
-                const int code = ReplyCode(line);
-                m_reader.ClearDeadline();
-                return code;
-            }
-        }
-        if (static_cast<int>(lines.size()) >= kMaxReplyLines) break;
-        std::size_t received = 0;
-        // One line at a time: lines after the reply stay for the next one.
-        if (m_reader.ReadLines(lines, received, 1) != CLineReader::kOk) break;
-    }
+    const CLineReader::Result result = CodedReply::Read(m_reader, lines, kMaxReplyLines, m_trace);
     m_reader.ClearDeadline();
+    for (const std::string& line : lines) {
+        if (!m_strLastReply.empty()) m_strLastReply += "\r\n";
+        m_strLastReply += line;
+    }
+    // A reply without a code is answered as a wrong code would be.
+    if (result == CLineReader::kOk) return std::max(CodedReply::Code(lines.back()), 0);
     m_nLastWSAError = GetLastSocketError();
     m_nLastError = kErrSocket;
     return -1;

@@ -9,8 +9,8 @@
 //
 // Where this client departs from the older one, so that real servers
 // accept it and nothing leaks or is lost:
-// - a reply is read whole, up to its final "ddd " line (multi-line EHLO
-//   answers arrive in any number of pieces), within kMaxReplyLines lines of
+// - a reply is read whole, up to the "ddd " line of its own code (multi-line
+//   EHLO answers arrive in any number of pieces), within kMaxReplyLines lines of
 //   kMaxReplyLineBytes and a deadline of m_nTimeout seconds;
 // - HELO/EHLO name the host's fully qualified name, or an address literal
 //   such as "[127.0.0.1]" when the host name has no dot;
@@ -125,7 +125,8 @@ private:
                     const std::vector<std::string>* envelopeTo = nullptr);
     // Reads one whole reply and checks it against a rule; 1 or 0.
     int GetResponse(unsigned int rule);
-    // Reads one whole reply; its code, or -1 (error set).
+    // Reads one whole reply; its code (0 when its last line has none), or
+    // -1 when none came whole (error set).
     int ReadReply();
     // Sends a command line; false (error code set when given) on failure.
     bool SendLine(const std::string& line, int errorCode);

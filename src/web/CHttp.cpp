@@ -10,6 +10,7 @@
 
 #include "mail/CMailCommonFunction.h"
 #include "platform/CodePage.h"
+#include "platform/HttpService.h"
 #include "platform/LocalFile.h"
 #include "platform/Prefault.h"
 #include "platform/SettingsStore.h"

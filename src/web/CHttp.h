@@ -38,9 +38,11 @@
 #include <utility>
 #include <vector>
 
-#include "../platform/HttpService.h"
-
 namespace velkor {
+
+// The libcurl exchange behind the class (not part of the installed API).
+struct HttpServiceRequest;
+struct HttpServiceReply;
 
 // The base64 form of the bytes of a text, without line breaks.
 std::string EncodeTextBase64(const std::string& text);

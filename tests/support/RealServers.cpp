@@ -17,6 +17,7 @@ namespace velkor::test {
 namespace {
 
 constexpr int kServerStartMs = 15000;
+constexpr int kLaunchAttempts = 3;
 
 bool HaveCommand(const std::string& check) { return std::system(check.c_str()) == 0; }
 
@@ -82,10 +83,20 @@ bool PeerServer::MakeCertificates(bool expired) {
 
 bool PeerServer::Launch(const std::string& script, const std::vector<std::string>& args,
                         unsigned int extraPort) {
-    std::vector<std::string> argv = {PeersDir() + "/" + script, std::to_string(m_port)};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return m_process.Start(argv) && m_process.WaitForPort(m_port, kServerStartMs) &&
-           (extraPort == 0 || m_process.WaitForPort(extraPort, kServerStartMs));
+    // The free port found may be taken by another test before the server
+    // binds it (tests run in parallel): then once more on a fresh port.
+    for (int attempt = 0; attempt < kLaunchAttempts; ++attempt) {
+        if (attempt > 0) {
+            m_process.Stop();
+            m_port = FreeLoopbackPort();
+        }
+        std::vector<std::string> argv = {PeersDir() + "/" + script, std::to_string(m_port)};
+        argv.insert(argv.end(), args.begin(), args.end());
+        if (m_process.Start(argv) && m_process.WaitForPort(m_port, kServerStartMs) &&
+            (extraPort == 0 || m_process.WaitForPort(extraPort, kServerStartMs)))
+            return true;
+    }
+    return false;
 }
 
 std::string Ipv6LoopbackUnavailable() {

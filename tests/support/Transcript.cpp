@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "ScriptedPeer.h"
+#include "TranscriptServers.h"
 
 namespace velkor::test {
 
@@ -413,6 +414,7 @@ std::vector<std::string> RunTranscript(const std::string& path, const Transcript
     }
     varsPromise.set_value(vars);
 
+    TranscriptServers servers;  // outlives the client, which may still use them
     std::unique_ptr<TranscriptClient> client = family.makeClient(vars);
     std::string result;
     long long elapsedMs = 0;
@@ -441,6 +443,8 @@ std::vector<std::string> RunTranscript(const std::string& path, const Transcript
                     std::filesystem::create_directories(args.at(0));
                 } else if (name == "symlink") {
                     std::filesystem::create_symlink(args.at(0), args.at(1));
+                } else if (auto own = servers.Call(name, args, vars)) {
+                    result = *own;
                 } else {
                     const auto start = std::chrono::steady_clock::now();
                     result = client->Call(name, args);
@@ -467,7 +471,8 @@ std::vector<std::string> RunTranscript(const std::string& path, const Transcript
                 if ((elapsedMs < Number(expected)) != (name == "elapsed-below"))
                     faults.Add(l.number, "the call took " + std::to_string(elapsedMs) + " ms");
                 continue;
-            } else got = client->Observe(name, args);
+            } else if (auto own = servers.Observe(name, args)) got = *own;
+            else got = client->Observe(name, args);
             if (got != expected)
                 faults.Add(l.number, name + " is " + Shown(got) + ", expected " + Shown(expected));
         } catch (const TranscriptSkipped& e) {

@@ -42,7 +42,8 @@
 // N", "? elapsed-below MS" and "? elapsed-at-least MS" (of the last call),
 // "? accepted N" (control
 // connections so far) and "? peer NAME TEXT" (what `<recv NAME>` read,
-// checked once the peers are done).
+// checked once the peers are done). Every family may start real servers and
+// look at what they stored: the lines of TranscriptServers.h.
 #pragma once
 
 #include <functional>

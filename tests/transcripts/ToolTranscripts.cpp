@@ -3,11 +3,9 @@
 // shell; the arguments as the transcript splits them) and returns its exit
 // code. Observed: stdout, stderr (what it printed), stdout-has TEXT and
 // stderr-has TEXT (1 when the text is in it), file-prefix PATH N (its first
-// N bytes), leftovers DIR (partial ".velkor-" files left there), same A B
-// (1 when two files hold the same bytes), same-mtime A B (... the same time
-// to the second), dir PATH (1 when it is a folder).
-// "> random-file PATH N SEED" writes
-// N random bytes. The tool runs with HOME in the case's folder; "> env NAME
+// N bytes), leftovers DIR (partial ".velkor-" files left there), same-mtime
+// A B (1 when two files have the same time to the second), dir PATH (1 when
+// it is a folder). The tool runs with HOME in the case's folder; "> env NAME
 // VALUE" sets a variable for the calls after it, "> chmod PATH OCTAL" a
 // file's mode. "> velkor-tty INPUT ARGS..." runs it on a pseudo-terminal and
 // types INPUT (or ^C) at its password prompt: "? tty-has TEXT" looks in what
@@ -15,15 +13,7 @@
 // first spoke. "> bash SCRIPT" runs a shell script (VELKOR, SOURCE and BUILD
 // name the tool and the two trees) and is observed as the tool is.
 //
-// Real servers: "> server NAME KIND [MODE]" starts one (KIND ftp-pyftpdlib,
-// ftp-vsftpd, ... with MODE explicit or implicit TLS, or ipv6 for ::1 only; smtp with MODE
-// starttls, implicit or expired; pop3 with MODE tls; nginx, with MODE ipv6
-// also on [::1]; dante with its methods, or ipv6 for ::1) and names {NAME.port}, {NAME.tlsport}, {NAME.root}, {NAME.ca} and
-// {NAME.login} (user:password, also as {NAME.user} and {NAME.password}); the case is skipped where the server is not
-// installed. "> deliver NAME BOX-NAME FILE" puts a mail in a POP3 box;
-// "? stored NAME N" is the Nth mail an SMTP server took ("> save-stored NAME
-// N FILE" writes it), "? stored-has NAME N TEXT" and "? envelope-has NAME N
-// TEXT" look for a text in it and in its envelope.
+// Real servers and their lines: TranscriptServers.h.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -38,8 +28,6 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "RealServers.h"
-#include "TestFiles.h"
 #include "Transcript.h"
 
 namespace velkor::test {
@@ -55,20 +43,6 @@ public:
     explicit ToolClient(const Vars& vars) : m_tmp(vars.at("tmp")) {}
 
     std::string Call(const std::string& name, const Words& a) override {
-        if (name == "server") return StartServer(a.at(0), a.at(1), a.size() > 2 ? a[2] : "");
-        if (name == "deliver") {
-            Server<Pop3Server>(a.at(0)).Deliver(a.at(1), Slurp(a.at(2)));
-            return {};
-        }
-        if (name == "save-stored") {
-            WriteWholeFile(a.at(2), Server<SmtpServer>(a.at(0)).Stored(std::stoi(a.at(1))));
-            return {};
-        }
-        if (name == "random-file") {
-            std::filesystem::create_directories(std::filesystem::path(a.at(0)).parent_path());
-            WriteWholeFile(a.at(0), RandomBytes(std::stoul(a.at(1)), static_cast<unsigned>(std::stoul(a.at(2)))));
-            return {};
-        }
         if (name == "chmod") {
             std::filesystem::permissions(a.at(0), static_cast<std::filesystem::perms>(std::stoul(a.at(1), nullptr, 8)));
             return {};
@@ -107,13 +81,6 @@ public:
     }
 
     std::string Observe(const std::string& name, const Words& a) override {
-        if (name == "stored" || name == "stored-has" || name == "envelope-has") {
-            std::string envelope;
-            const std::string mail = Server<SmtpServer>(a.at(0)).Stored(std::stoi(a.at(1)), &envelope);
-            if (name == "stored") return mail;
-            return Str((name == "stored-has" ? mail : envelope).find(a.at(2)) != std::string::npos);
-        }
-        if (name == "same") return Str(Slurp(a.at(0)) == Slurp(a.at(1)));
         if (name == "dir") return Str(std::filesystem::is_directory(a.at(0)));
         if (name == "same-mtime") {
             struct stat one {}, two {};
@@ -134,10 +101,6 @@ public:
             return Str(count);
         }
         throw std::invalid_argument("no observation " + name);
-    }
-
-    void AddVars(Vars& vars) override {
-        for (const auto& [key, value] : m_vars) vars[key] = value;
     }
 
 private:
@@ -211,79 +174,8 @@ private:
         return WIFEXITED(status) ? Str(WEXITSTATUS(status)) : "signal";
     }
 
-    std::string StartServer(const std::string& name, const std::string& kind, const std::string& mode) {
-        std::unique_ptr<PeerServer> server;
-        std::string why, login, root;
-        bool started = false;
-        unsigned int tlsPort = 0;
-        if (kind.rfind("ftp-", 0) == 0) {
-            auto ftp = std::make_unique<FtpServer>(kind.substr(4));
-            why = FtpServerUnavailable(ftp->Kind());
-            if (why.empty() && mode == "ipv6") why = Ipv6LoopbackUnavailable();
-            started = why.empty() && ftp->Start(mode);
-            if (started && ftp->Kind() != "pyftpdlib") ftp->GiveToServer(ftp->Root());
-            login = std::string(FtpServer::TestUser()) + ":" + FtpServer::TestPassword();
-            root = ftp->Root().string();
-            server = std::move(ftp);
-        } else if (kind == "smtp") {
-            auto smtp = std::make_unique<SmtpServer>();
-            why = AiosmtpdUnavailable();
-            started = why.empty() && smtp->Start(mode == "expired" ? "implicit" : mode, mode == "expired");
-            login = "mailer:s3cret";
-            root = smtp->Dir().string();
-            server = std::move(smtp);
-        } else if (kind == "pop3") {
-            auto pop = std::make_unique<Pop3Server>();
-            why = DovecotUnavailable();
-            started = why.empty() && pop->Start(mode == "tls");
-            login = std::string(Pop3Server::TestUser()) + ":" + Pop3Server::TestPassword();
-            tlsPort = pop->TlsPort();
-            server = std::move(pop);
-        } else if (kind == "nginx") {
-            auto nginx = std::make_unique<NginxServer>();
-            why = NginxUnavailable();
-            if (why.empty() && mode == "ipv6") why = Ipv6LoopbackUnavailable();
-            started = why.empty() && nginx->Start(mode == "ipv6");
-            login = "webuser:w3b-Pass";
-            tlsPort = nginx->TlsPort();
-            root = nginx->Root().string();
-            server = std::move(nginx);
-        } else if (kind == "dante") {
-            auto dante = std::make_unique<DanteServer>();
-            why = DanteUnavailable();
-            // MODE: the methods, or "ipv6" (on ::1, with both methods).
-            if (why.empty() && mode == "ipv6") why = Ipv6LoopbackUnavailable();
-            started = why.empty() && dante->Start(mode.empty() || mode == "ipv6" ? "username none" : mode, mode == "ipv6");
-            if (started && !dante->UserReady()) why = "the SOCKS test user needs root";
-            login = std::string(DanteServer::TestUser()) + ":" + DanteServer::TestPassword();
-            server = std::move(dante);
-        } else {
-            throw std::invalid_argument("no server kind " + kind);
-        }
-        if (!why.empty()) throw TranscriptSkipped(why);
-        if (!started) throw std::runtime_error(kind + " did not start");
-        m_vars[name + ".port"] = Str(server->Port());
-        m_vars[name + ".tlsport"] = Str(tlsPort);
-        m_vars[name + ".root"] = root;
-        m_vars[name + ".ca"] = server->CaFile().string();
-        m_vars[name + ".login"] = login;
-        m_vars[name + ".user"] = login.substr(0, login.find(':'));
-        m_vars[name + ".password"] = login.substr(login.find(':') + 1);
-        m_servers[name] = std::move(server);
-        return {};
-    }
-
-    template <class Kind>
-    Kind& Server(const std::string& name) {
-        auto* server = dynamic_cast<Kind*>(m_servers.at(name).get());
-        if (!server) throw std::invalid_argument(name + " is another kind of server");
-        return *server;
-    }
-
     std::string m_tmp, m_stdout, m_stderr, m_tty, m_cmdline;
     std::map<std::string, std::string> m_env;
-    std::map<std::string, std::unique_ptr<PeerServer>> m_servers;
-    Vars m_vars;
 };
 
 const TranscriptFamily kTool{"tool", "221 Bye", [](const Vars& v) {

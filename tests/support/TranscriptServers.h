@@ -1,0 +1,49 @@
+// The real servers a transcript of any family may start, and the lines that
+// use them:
+//   > server NAME KIND [MODE]      starts one: ftp-pyftpdlib, ftp-vsftpd, ...
+//                                  (MODE explicit or implicit TLS, or ipv6);
+//                                  smtp (MODE starttls, implicit or expired);
+//                                  pop3 (MODE tls); nginx (MODE ipv6);
+//                                  dante (its methods, or ipv6); tinyproxy.
+//                                  It names {NAME.port}, {NAME.tlsport},
+//                                  {NAME.root}, {NAME.ca}, {NAME.login}
+//                                  (user:password), {NAME.user} and
+//                                  {NAME.password}; the case is skipped where
+//                                  the server is not installed.
+//   > deliver NAME BOX-NAME FILE   puts a mail in a POP3 box
+//   > save-stored NAME N FILE      writes the Nth mail an SMTP server took
+//   > random-file PATH N SEED      writes N random bytes
+//   ? stored NAME N TEXT           the Nth mail an SMTP server took
+//   ? stored-has NAME N TEXT 0|1   ... holds a text; envelope-has: its envelope
+//   ? same A B 0|1                 two files hold the same bytes
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "Transcript.h"
+
+namespace velkor::test {
+
+class PeerServer;
+
+class TranscriptServers {
+public:
+    TranscriptServers();
+    ~TranscriptServers();
+    // The result of a call of its own (new expansions added to vars), or
+    // nothing when the name is not one.
+    std::optional<std::string> Call(const std::string& name, const Words& args, Vars& vars);
+    std::optional<std::string> Observe(const std::string& name, const Words& args);
+
+private:
+    void Start(const std::string& name, const std::string& kind, const std::string& mode, Vars& vars);
+    template <class Kind>
+    Kind& Server(const std::string& name);
+
+    std::map<std::string, std::unique_ptr<PeerServer>> m_servers;
+};
+
+}  // namespace velkor::test
