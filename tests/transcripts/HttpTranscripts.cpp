@@ -6,16 +6,19 @@
 // HEADERS, httpGetFile URL HEADERS FILE [WRITTEN] (the written counter starts
 // at WRITTEN), httpGetFileLength URL HEADERS, httpGetHeaderField NAME,
 // "set FIELD VALUE" (m_strUser, m_strProxyAuthType, m_strProxyUser,
-// m_nStallTimeout), "env NAME VALUE" (set for the case, unset after), and
-// CancelAtHookCall N (the wait hook cancels the wait at its Nth call).
-// Observed: code, text, body, finalUrl, value (of the last field asked),
-// length and written (of the last file form), hook-calls.
+// m_nStallTimeout, m_strPassword, m_strProxyPassword, m_bAllowHttps,
+// m_strCaFile), "env NAME VALUE" (set for the case, unset after),
+// "system-proxy TEXT" (the settings store's proxy item, in the case's
+// folder), and CancelAtHookCall N (the wait hook cancels the wait at its Nth
+// call). Observed: code, text, body, body-has TEXT, finalUrl, value (of the
+// last field asked), length and written (of the last file form), hook-calls.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <stdexcept>
 
 #include "Transcript.h"
+#include "platform/SettingsStore.h"
 #include "platform/WaitHook.h"
 #include "web/CHttp.h"
 
@@ -24,8 +27,10 @@ namespace {
 
 class HttpClient : public TranscriptClient {
 public:
+    explicit HttpClient(const Vars& vars) : m_tmp(vars.at("tmp")) {}
     ~HttpClient() override {
         for (const std::string& name : m_env) ::unsetenv(name.c_str());
+        if (m_settings) CSettingsStore::SetLocation("");
     }
 
     std::string Call(const std::string& name, const Words& a) override {
@@ -44,6 +49,16 @@ public:
             m_env.push_back(a.at(0));
             return "";
         }
+        if (name == "system-proxy") {
+            CSettingsStore::SetLocation(m_tmp + "/settings");
+            m_settings = true;
+            CSettingsStore store;
+            if (!store.Open()) throw std::runtime_error("cannot open the settings");
+            store.SetNumber("ProxyEnable", 1);
+            store.SetText("ProxyServer", a.at(0));
+            if (!store.Close()) throw std::runtime_error("cannot write the settings");
+            return "";
+        }
         if (name == "CancelAtHookCall") {
             const int at = std::stoi(a.at(0));
             m_hook = std::make_unique<ScopedWaitHook>([this, at] {
@@ -57,13 +72,18 @@ public:
             else if (f == "m_strProxyAuthType") m_http.m_strProxyAuthType = a.at(1);
             else if (f == "m_strProxyUser") m_http.m_strProxyUser = a.at(1);
             else if (f == "m_nStallTimeout") m_http.m_nStallTimeout = std::stoi(a.at(1));
+            else if (f == "m_strPassword") m_http.m_strPassword = a.at(1);
+            else if (f == "m_strProxyPassword") m_http.m_strProxyPassword = a.at(1);
+            else if (f == "m_bAllowHttps") m_http.m_bAllowHttps = std::stoi(a.at(1));
+            else if (f == "m_strCaFile") m_http.m_strCaFile = a.at(1);
             else throw std::invalid_argument("no field " + f);
             return "";
         }
         throw std::invalid_argument("no call " + name);
     }
 
-    std::string Observe(const std::string& name, const Words&) override {
+    std::string Observe(const std::string& name, const Words& a) override {
+        if (name == "body-has") return Str(m_body.find(a.at(0)) != std::string::npos);
         if (name == "code") return Str(m_code);
         if (name == "text") return m_text;
         if (name == "body") return m_body;
@@ -76,6 +96,8 @@ public:
     }
 
 private:
+    std::string m_tmp;
+    bool m_settings = false;
     CHttp m_http;
     std::unique_ptr<ScopedWaitHook> m_hook;
     std::vector<std::string> m_env;
@@ -85,8 +107,8 @@ private:
     int m_hookCalls = 0;
 };
 
-const TranscriptFamily kHttp{"http", "", [](const Vars&) {
-                                 return std::unique_ptr<TranscriptClient>(new HttpClient);
+const TranscriptFamily kHttp{"http", "", [](const Vars& vars) {
+                                 return std::unique_ptr<TranscriptClient>(new HttpClient(vars));
                              }, true};
 
 VELKOR_TRANSCRIPT_SUITE(HttpTranscript, kHttp);
