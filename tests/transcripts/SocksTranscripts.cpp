@@ -2,13 +2,18 @@
 // transcripts/socks. The peer is the proxy; its lines are bytes (C~, S~).
 //
 // Calls: Create, SetTimeoutLength N, SetProxy TYPE HOST PORT USER PASSWORD
-// AUTH, Connect HOST PORT, Listen ADDR (the proxy's BIND), Accept, Receive
-// N (the bytes, or the count when it is not positive), Close, and
-// "set m_nLastProxyError N".
+// AUTH, Connect HOST PORT, Listen ADDR (the proxy's BIND), Accept, Send
+// TEXT (the count sent), Receive N (the bytes, or the count when it is not
+// positive), Close, "set m_nLastProxyError N", and "dial-bound TEXT": a
+// peer connects to the address of the last Listen (0.0.0.0: the proxy's own
+// loopback address), sends TEXT and reads one answer, observed as "dialed".
 #include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <thread>
 
 #include "Transcript.h"
 #include "platform/LastError.h"
@@ -47,6 +52,26 @@ public:
             const int n = m_sock.Receive(buf.data(), static_cast<int>(buf.size()));
             return n > 0 ? buf.substr(0, static_cast<std::size_t>(n)) : Str(n);
         }
+        if (name == "Send") return Str(m_sock.Send(a.at(0).data(), static_cast<int>(a.at(0).size())));
+        if (name == "dial-bound") {
+            const std::uint32_t addr = m_boundAddr ? m_boundAddr : inet_addr("127.0.0.1");
+            const auto port = static_cast<std::uint16_t>(m_boundPort);
+            m_dialer = std::thread([this, addr, port, text = a.at(0)] {
+                const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+                sockaddr_in sin{};
+                sin.sin_family = AF_INET;
+                sin.sin_port = port;
+                sin.sin_addr.s_addr = addr;
+                char buf[256];
+                if (::connect(fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin) == 0 &&
+                    ::send(fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size())) {
+                    const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+                    if (n > 0) m_dialed.assign(buf, static_cast<std::size_t>(n));
+                }
+                ::close(fd);
+            });
+            return "";
+        }
         if (name == "Close") {
             m_sock.Close();
             return "";
@@ -60,6 +85,10 @@ public:
 
     std::string Observe(const std::string& name, const Words&) override {
         if (name == "GetLastProxyError") return Str(m_sock.GetLastProxyError());
+        if (name == "dialed") {
+            if (m_dialer.joinable()) m_dialer.join();
+            return m_dialed;
+        }
         if (name == "socket-error") return Str(GetLastSocketError());
         if (name == "IsTimeout") return Str(m_sock.IsTimeout());
         if (name == "IsProxyExisted") return Str(m_sock.IsProxyExisted());
@@ -94,10 +123,16 @@ public:
         throw std::invalid_argument("no observation " + name);
     }
 
+    ~SocksClient() override {
+        if (m_dialer.joinable()) m_dialer.join();
+    }
+
 private:
     CVLKSocket m_sock;
     std::uint32_t m_boundAddr = 0;
     int m_boundPort = -1;
+    std::thread m_dialer;
+    std::string m_dialed;
 };
 
 const TranscriptFamily kSocks{"socks", "", [](const Vars&) {
