@@ -10,7 +10,9 @@
 // file's mode. "> velkor-tty INPUT ARGS..." runs it on a pseudo-terminal and
 // types INPUT (or ^C) at its password prompt: "? tty-has TEXT" looks in what
 // the terminal showed, "? cmdline-has TEXT" in its /proc cmdline when it
-// first spoke. "> bash SCRIPT" runs a shell script (VELKOR, SOURCE and BUILD
+// first spoke. "> velkor-interrupt PREFIX BYTES PRESSES ARGS..." runs it and
+// presses Ctrl-C PRESSES times once a file whose path starts with PREFIX
+// holds BYTES (PREFIX "-": after BYTES milliseconds). "> bash SCRIPT" runs a shell script (VELKOR, SOURCE and BUILD
 // name the tool and the two trees) and is observed as the tool is.
 //
 // Real servers and their lines: TranscriptServers.h.
@@ -24,6 +26,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -52,12 +57,15 @@ public:
             return {};
         }
         if (name == "velkor-tty") return RunOnTerminal(a.at(0), Words(a.begin() + 1, a.end()));
-        if (name != "velkor" && name != "bash") throw std::invalid_argument("no call " + name);
+        if (name != "velkor" && name != "bash" && name != "velkor-interrupt")
+            throw std::invalid_argument("no call " + name);
         // bash SCRIPT: a shell with VELKOR naming the tool and its folders
         // (the built man page, the completion script) as BUILD and SOURCE.
-        const bool shell = name == "bash";
+        const bool shell = name == "bash", interrupt = name == "velkor-interrupt";
         std::vector<std::string> args, env;
-        std::vector<char*> argv = shell ? Argv({"-c", a.at(0)}, args, "/bin/bash") : Argv(a, args);
+        std::vector<char*> argv = shell       ? Argv({"-c", a.at(0)}, args, "/bin/bash")
+                                  : interrupt ? Argv(Words(a.begin() + 3, a.end()), args)
+                                              : Argv(a, args);
         std::vector<char*> envp =
             shell ? Envp(env, {{"VELKOR", VELKOR_TOOL}, {"SOURCE", VELKOR_SOURCE_DIR}, {"BUILD", VELKOR_BINARY_DIR}})
                   : Envp(env);
@@ -71,6 +79,7 @@ public:
         const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0) throw std::runtime_error("cannot start the tool");
+        if (interrupt) Interrupt(pid, a.at(0), std::stoull(a.at(1)), std::stoi(a.at(2)));
         int status = 0;
         ::waitpid(pid, &status, 0);
         m_stdout = Slurp(out);
@@ -104,6 +113,26 @@ public:
     }
 
 private:
+    // Waits (at most 20 s) until a file whose path starts with `prefix`
+    // holds `bytes` (prefix "-": for `bytes` milliseconds), then sends
+    // SIGINT `presses` times, 100 ms apart.
+    static void Interrupt(pid_t pid, const std::string& prefix, std::uintmax_t bytes, int presses) {
+        if (prefix == "-") std::this_thread::sleep_for(std::chrono::milliseconds(bytes));
+        const std::filesystem::path dir = std::filesystem::path(prefix).parent_path();
+        const auto reached = [&] {
+            std::error_code ec;
+            for (const auto& e : std::filesystem::directory_iterator(dir, ec))
+                if (e.path().string().rfind(prefix, 0) == 0 && std::filesystem::file_size(e.path(), ec) >= bytes)
+                    return true;
+            return false;
+        };
+        for (int i = 0; prefix != "-" && i < 1000 && !reached(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        for (int i = 0; i < presses; ++i) {
+            ::kill(pid, SIGINT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+
     // The tool's argument vector (pointing into `args`).
     static std::vector<char*> Argv(const Words& a, std::vector<std::string>& args,
                                    const char* program = VELKOR_TOOL) {
