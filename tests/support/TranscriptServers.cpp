@@ -102,6 +102,11 @@ void TranscriptServers::Start(const std::string& name, const std::string& kind, 
         if (started && !dante->UserReady()) why = "the SOCKS test user needs root";
         login = std::string(DanteServer::TestUser()) + ":" + DanteServer::TestPassword();
         server = std::move(dante);
+    } else if (kind == "ngircd") {
+        auto irc = std::make_unique<NgircdServer>();
+        why = NgircdUnavailable();
+        started = why.empty() && irc->Start();
+        server = std::move(irc);
     } else if (kind == "tinyproxy") {
         auto proxy = std::make_unique<TinyproxyServer>();
         why = TinyproxyUnavailable();

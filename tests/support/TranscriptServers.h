@@ -4,7 +4,8 @@
 //                                  (MODE explicit or implicit TLS, or ipv6);
 //                                  smtp (MODE starttls, implicit or expired);
 //                                  pop3 (MODE tls); nginx (MODE ipv6);
-//                                  dante (its methods, or ipv6); tinyproxy.
+//                                  dante (its methods, or ipv6); tinyproxy;
+//                                  ngircd.
 //                                  It names {NAME.port}, {NAME.tlsport},
 //                                  {NAME.root}, {NAME.ca}, {NAME.login}
 //                                  (user:password), {NAME.user} and

@@ -1,8 +1,14 @@
-// IRC lines: every transcript in transcripts/irc. No peer: each file parses
-// or builds messages and checks what they hold.
+// IRC lines: every transcript in transcripts/irc. Each file parses or
+// builds messages and checks what they hold; a file may also talk to a real
+// server through named connections.
 //
 // Calls: parse LINE (the current message), keep NAME (a copy of it under a
-// name), build KIND ARGS... (a builder run on a stale message: Join CHANNEL
+// name), recall NAME (a kept one made current again), connect LINK PORT,
+// send LINK [LINE] (the line, or the current message as printed), read-until
+// LINK WORD [N] (lines up to one whose command is WORD, and for MODE with at
+// least N removals, made current; PINGs answered; every line read must print
+// back to its parameters and have its word in the table, else it is noted
+// in "line-faults"), build KIND ARGS... (a builder run on a stale message: Join CHANNEL
 // KEY, Part, Away, Topic CHANNEL TOPIC, Invite, Kick, Private TARGET TEXT,
 // Nick, List, Whois, Whowas, Quit, Ping, Pong PINGLINE, Vlk, NotifyBack NICK
 // (on the current message), ModeQuery CHANNEL LETTER, ModeOne CHANNEL
@@ -12,17 +18,20 @@
 // printed time-set classes; is-my-reply NAME, is-my-reply-end NAME,
 // server-notify NICK, vlk-notify-back NICK, auto, split-auto, auto-string,
 // param-string FROM TO; records (a missing time shown as "epoch"): names, list, mode-list, kick, quit, pong,
-// welcome, rpl-topic, channel-mode, rpl-channel-mode, query-list; and the
+// welcome, rpl-topic, channel-mode, rpl-channel-mode, query-list ("mode-list
+// untimed" shows a time as "set"); and the
 // static valid-channel NAME, valid-nick NAME, cmd-id WORD, cmd-string ID.
 #include <gtest/gtest.h>
 
 #include <ctime>
 #include <map>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
 #include "Transcript.h"
 #include "irc/CIRCMessage.h"
+#include "socket/CVLKSocket.h"
 
 namespace velkor::test {
 namespace {
@@ -56,6 +65,19 @@ public:
             m_msg = CIRCMessage(a.at(0));
         } else if (name == "keep") {
             m_kept[a.at(0)] = m_msg;
+        } else if (name == "recall") {
+            m_msg = m_kept.at(a.at(0));
+        } else if (name == "connect") {
+            auto& link = m_links[a.at(0)];
+            link = std::make_unique<Link>();
+            if (!link->sock.Create() || !link->sock.Connect("127.0.0.1", static_cast<unsigned>(std::stoul(a.at(1)))))
+                return "0";
+            link->sock.SetTimeoutLength(5);
+            return "1";
+        } else if (name == "send") {
+            return Str(Send(*m_links.at(a.at(0)), a.size() > 1 ? a[1] : m_msg.AsString()));
+        } else if (name == "read-until") {
+            return Str(ReadUntil(*m_links.at(a.at(0)), a.at(1), a.size() > 2 ? std::stoul(a[2]) : 0));
         } else if (name == "build") {
             m_start = std::time(nullptr);
             Build(a);
@@ -67,6 +89,7 @@ public:
 
     std::string Observe(const std::string& name, const Words& a) override {
         const CIRCMessage& m = m_msg;
+        if (name == "line-faults") return m_lineFaults;
         if (name == "nick") return m.m_strNick;
         if (name == "user") return m.m_strUser;
         if (name == "host") return m.m_strHost;
@@ -117,7 +140,9 @@ public:
             localtime_r(&zero, &tm);
             char epoch[32];
             std::strftime(epoch, sizeof epoch, "%Y-%m-%d %H:%M", &tm);
-            return r.m_strMask + "|" + r.m_strSetter + "|" + (r.m_strTime == epoch ? "epoch" : r.m_strTime);
+            // "? mode-list untimed": a real time shown as "set" (it changes).
+            const std::string time = r.m_strTime == epoch ? "epoch" : !a.empty() && !r.m_strTime.empty() ? "set" : r.m_strTime;
+            return r.m_strMask + "|" + r.m_strSetter + "|" + time;
         }
         if (name == "kick") {
             const auto r = m.GetKickParam();
@@ -171,8 +196,63 @@ private:
         else throw std::invalid_argument("no builder " + kind);
     }
 
+    struct Link {
+        CVLKSocket sock;
+        std::string buffer;
+    };
+
+    static bool Send(Link& link, const std::string& line) {
+        return link.sock.Send(line.data(), static_cast<int>(line.size())) == static_cast<int>(line.size());
+    }
+
+    static bool ReadLine(Link& link, std::string& line) {
+        for (;;) {
+            const std::size_t eol = link.buffer.find("\r\n");
+            if (eol != std::string::npos) {
+                line = link.buffer.substr(0, eol);
+                link.buffer.erase(0, eol + 2);
+                return true;
+            }
+            char buf[4096];
+            const int n = link.sock.Receive(buf, sizeof buf);
+            if (n <= 0) return false;
+            link.buffer.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+
+    bool ReadUntil(Link& link, const std::string& word, std::size_t removals) {
+        std::string line;
+        for (int lines = 0; lines < kMaxLinesAwaited && ReadLine(link, line); ++lines) {
+            const CIRCMessage m(line);
+            const bool listed = !m.GetIRCCmdString(m.m_nMsgID).empty();
+            if (listed != (m.m_nMsgID != IRC_MSG_UNDEFINED) ||
+                (listed ? m.m_strCommand != CIRCMessage::GetIRCCmdString(m.m_nMsgID)
+                        : !kUnlistedNumerics.count(m.m_strCommand)) ||
+                CIRCMessage(m.AsString()).m_arrParams != m.m_arrParams)
+                m_lineFaults += line + "\n";
+            if (m.m_nMsgID == IRC_MSG_PING) {
+                CIRCMessage pong;
+                pong.CreatePongMsg(m);
+                Send(link, pong.AsString());
+                continue;
+            }
+            if (m.m_strCommand == word && (removals == 0 || m.GetChannelModeParam().m_removeList.size() >= removals)) {
+                m_msg = m;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Numerics ngIRCd sends that the command table leaves undefined: user
+    // counts (265, 266), channel creation time (329), topic setter (333).
+    static inline const std::set<std::string> kUnlistedNumerics = {"265", "266", "329", "333"};
+    static constexpr int kMaxLinesAwaited = 200;
+
     CIRCMessage m_msg;
     std::map<std::string, CIRCMessage> m_kept;
+    std::map<std::string, std::unique_ptr<Link>> m_links;
+    std::string m_lineFaults;
     std::time_t m_start = 0;
 };
 
