@@ -1,11 +1,19 @@
 // mail_dump: prints how the library reads mail files, one JSON object per
 // file, for the cross-checks against Python's email package. Names and
 // contents are hex (names converted to UTF-8 from their charset).
+// "mail_dump --codec OP [ARG]" runs one codec on standard input instead and
+// writes its result to standard output: b64enc, qpenc and qpdec (lines of
+// 76), uuenc FILE, uudec, hdrenc CHARSET (B words), hdrdec (the charset, a
+// line break, the bytes) and addrname (the name of an address).
 #include <iconv.h>
 
 #include <cstdio>
+#include <iostream>
+#include <iterator>
 #include <string>
+#include <vector>
 
+#include "mail/CMailCommonFunction.h"
 #include "mail/CMailMessage.h"
 #include "platform/CodePage.h"
 #include "platform/LocalFile.h"
@@ -46,7 +54,38 @@ std::string ToUtf8(const std::string& bytes, const std::string& charset) {
 
 }  // namespace
 
+int Codec(const std::string& op, const char* arg) {
+    using Mail = CMailCommonFunction;
+    std::string in((std::istreambuf_iterator<char>(std::cin)), {}), out;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(in.data());
+    const auto len = static_cast<std::uint32_t>(in.size());
+    std::vector<unsigned char> buf(in.size() + 64);
+    std::uint32_t count = static_cast<std::uint32_t>(buf.size());
+    int ok = 1;
+    if (op == "b64enc") out = Mail::EncodeTextBase64(bytes, len, 76);
+    else if (op == "qpenc") out = Mail::EncodeTextQuotedPrintable(bytes, len, 76);
+    else if (op == "qpdec" || op == "uudec") {
+        ok = op == "qpdec" ? Mail::DecodeTextQuotedPrintable(in, buf.data(), count) : Mail::DecodeUU(in, buf.data(), count);
+        out.assign(buf.begin(), buf.begin() + count);
+    } else if (op == "uuenc") {
+        out = "untouched";
+        ok = Mail::EncodeUU(arg ? arg : "", out);
+    } else if (op == "hdrenc") Mail::EncodeHeaderItem(in, out, "B", arg ? arg : "");
+    else if (op == "hdrdec") {
+        std::string charset;
+        Mail::DecodeHeaderItem(in, out, charset);
+        out = charset + "\n" + out;
+    } else if (op == "addrname") {
+        CRecipient r;
+        ok = Mail::AnalyseMailAddress(in, r);
+        out = r.m_strName;
+    } else return 2;
+    std::cout << out;
+    return ok ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) == "--codec") return Codec(argv[2], argc > 3 ? argv[3] : nullptr);
     SetActiveCodePage(kCodePageUtf8);
     for (int a = 1; a < argc; ++a) {
         CMailMessage msg;
