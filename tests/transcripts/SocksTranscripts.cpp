@@ -1,9 +1,10 @@
-// SOCKS4 and SOCKS5 handshakes of CVLKSocket: every transcript in
-// transcripts/socks. The peer is the proxy; its lines are bytes (C~, S~).
+// CVLKSocket, directly and through SOCKS4 and SOCKS5: every transcript in
+// transcripts/socks. The peer is the proxy, or without one the server; its
+// lines are bytes (C~, S~).
 //
 // Calls: Create, SetTimeoutLength N, SetProxy TYPE HOST PORT USER PASSWORD
 // AUTH, Connect HOST PORT, Listen ADDR (the proxy's BIND), Accept, Send
-// TEXT (the count sent), Receive N (the bytes, or the count when it is not
+// TEXT [LENGTH] (the count sent), Receive N (the bytes, or the count when it is not
 // positive), Close, "set m_nLastProxyError N", and "dial-bound TEXT": a
 // peer connects to the address of the last Listen (0.0.0.0: the proxy's own
 // loopback address), sends TEXT and reads one answer, observed as "dialed".
@@ -52,7 +53,8 @@ public:
             const int n = m_sock.Receive(buf.data(), static_cast<int>(buf.size()));
             return n > 0 ? buf.substr(0, static_cast<std::size_t>(n)) : Str(n);
         }
-        if (name == "Send") return Str(m_sock.Send(a.at(0).data(), static_cast<int>(a.at(0).size())));
+        if (name == "Send")
+            return Str(m_sock.Send(a.at(0).data(), a.size() > 1 ? std::stoi(a[1]) : static_cast<int>(a.at(0).size())));
         if (name == "dial-bound") {
             const std::uint32_t addr = m_boundAddr ? m_boundAddr : inet_addr("127.0.0.1");
             const auto port = static_cast<std::uint16_t>(m_boundPort);
