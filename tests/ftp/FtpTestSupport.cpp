@@ -42,9 +42,4 @@ bool LoginTo(CFtpLink& ftp, const ScriptedPeer& server) {
                      0);
 }
 
-std::string PasvReply(unsigned int port) {
-    return "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
-           std::to_string(port % 256) + ")\r\n";
-}
-
 }  // namespace velkor::test

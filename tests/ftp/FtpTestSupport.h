@@ -71,7 +71,4 @@ void ServeLogon(PeerConnection& c, std::vector<std::string>* received = nullptr)
 // Logs on to a scripted server as user "u", logon type 0.
 bool LoginTo(CFtpLink& ftp, const ScriptedPeer& server);
 
-// A 227 reply naming 127.0.0.1 and the port.
-std::string PasvReply(unsigned int port);
-
 }  // namespace velkor::test

@@ -1,0 +1,144 @@
+// The proxy document and its settings mirror: every transcript in
+// transcripts/proxy. No peer; the settings live in the case's folder.
+//
+// Calls on the current document: fresh (a new one), new PATH, load PATH,
+// xml TEXT, init, update, save, save-limited BYTES (a save with the file
+// size limited, as on a full disk), read-settings, write-settings, set FIELD
+// VALUE (the documented fields), register-scoped (Setthis on a document that
+// then ends); the settings themselves: settings ENABLE [SERVER-TEXT],
+// settings-at NAME (another settings folder, say an empty one).
+// Observed: FIELD (its value), proxy-lines N (N lines from the proxy tag,
+// " | " between them), server-text ("<missing>" when unset), line-count,
+// mode PATH (octal), registered (1 while a document is registered).
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <map>
+#include <stdexcept>
+
+#include "Transcript.h"
+#include "platform/SettingsStore.h"
+#include "proxy/CPRDLDoc.h"
+
+namespace velkor::test {
+namespace {
+
+class Doc : public CPRDLDoc {
+public:
+    using CPRDLDoc::ReadProxyFromReg;
+    using CPRDLDoc::Update;
+    using CPRDLDoc::WriteProxyToReg;
+};
+
+class ProxyClient : public TranscriptClient {
+public:
+    explicit ProxyClient(const Vars& vars) : m_tmp(vars.at("tmp")) {
+        CSettingsStore::SetLocation(m_tmp + "/settings");
+    }
+    ~ProxyClient() override { CSettingsStore::SetLocation(""); }
+
+    std::string Call(const std::string& name, const Words& a) override {
+        if (name == "fresh") m_doc = std::make_unique<Doc>();
+        else if (name == "new") return Str(m_doc->NewXMLDoc(a.at(0)));
+        else if (name == "load") return Str(m_doc->LoadXMLDoc(a.at(0)));
+        else if (name == "xml") m_doc->SetXml(a.at(0));
+        else if (name == "init") return Str(m_doc->InitPrdlDoc());
+        else if (name == "update") m_doc->Update();
+        else if (name == "save") return Str(m_doc->SaveXMLDoc());
+        else if (name == "save-limited") return Str(SaveLimited(std::stoul(a.at(0))));
+        else if (name == "read-settings") return Str(m_doc->ReadProxyFromReg());
+        else if (name == "write-settings") return Str(m_doc->WriteProxyToReg());
+        else if (name == "set") {
+            if (int* number = Number(a.at(0))) *number = std::stoi(a.at(1));
+            else Text(a.at(0)) = a.at(1);
+        } else if (name == "register-scoped") {
+            Doc scoped;
+            CPRDLDoc::Setthis(&scoped);
+            return Str(CPRDLDoc::Getthis() == &scoped);
+        } else if (name == "settings") {
+            CSettingsStore store;
+            if (!store.Open()) throw std::runtime_error("cannot open the settings");
+            store.SetNumber("ProxyEnable", std::stoi(a.at(0)));
+            if (a.size() > 1) store.SetText("ProxyServer", a[1]);
+            store.Close();
+        } else if (name == "settings-at") {
+            CSettingsStore::SetLocation(m_tmp + "/" + a.at(0));
+        } else {
+            throw std::invalid_argument("no call " + name);
+        }
+        return "";
+    }
+
+    std::string Observe(const std::string& name, const Words& a) override {
+        if (name == "proxy-lines") {
+            const int open = m_doc->GetTagLine(0, "proxy");
+            std::vector<std::string> lines;
+            for (int i = open; open >= 0 && i < open + std::stoi(a.at(0)); ++i) lines.push_back(m_doc->GetLineAt(i)->GetLine());
+            return JoinLines(lines);
+        }
+        if (name == "server-text") {
+            CSettingsStore store;
+            std::string text = "<missing>";
+            if (store.Open()) store.QueryText("ProxyServer", text);
+            return text;
+        }
+        if (name == "line-count") return Str(m_doc->GetLineCount());
+        if (name == "mode") {
+            struct stat st {};
+            if (::stat(a.at(0).c_str(), &st) != 0) return "<none>";
+            char octal[8];
+            std::snprintf(octal, sizeof octal, "%o", st.st_mode & 0777);
+            return octal;
+        }
+        if (name == "registered") return Str(CPRDLDoc::Getthis() != nullptr);
+        if (int* number = Number(name)) return Str(*number);
+        return Text(name);
+    }
+
+private:
+    int* Number(const std::string& field) {
+        const std::map<std::string, int*> numbers = {
+            {"m_bEnable", &m_doc->m_bEnable},       {"m_bLogon", &m_doc->m_bLogon},
+            {"m_nHttpPort", &m_doc->m_nHttpPort},   {"m_nFtpPort", &m_doc->m_nFtpPort},
+            {"m_nSocksPort", &m_doc->m_nSocksPort}, {"m_nSecurePort", &m_doc->m_nSecurePort},
+            {"m_nGopherPort", &m_doc->m_nGopherPort}};
+        const auto it = numbers.find(field);
+        return it == numbers.end() ? nullptr : it->second;
+    }
+    std::string& Text(const std::string& field) {
+        const std::map<std::string, std::string*> texts = {
+            {"m_strHttpHost", &m_doc->m_strHttpHost},     {"m_strFtpHost", &m_doc->m_strFtpHost},
+            {"m_strSocksHost", &m_doc->m_strSocksHost},   {"m_strSecureHost", &m_doc->m_strSecureHost},
+            {"m_strGopherHost", &m_doc->m_strGopherHost}, {"m_strLogonUser", &m_doc->m_strLogonUser},
+            {"m_strLogonPass", &m_doc->m_strLogonPass}};
+        const auto it = texts.find(field);
+        if (it == texts.end()) throw std::invalid_argument("no field " + field);
+        return *it->second;
+    }
+    int SaveLimited(rlim_t bytes) {
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        const int result = m_doc->SaveXMLDoc();
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        return result;
+    }
+
+    std::string m_tmp;
+    std::unique_ptr<Doc> m_doc = std::make_unique<Doc>();
+};
+
+const TranscriptFamily kProxy{"proxy", "", [](const Vars& vars) {
+                                  return std::unique_ptr<TranscriptClient>(new ProxyClient(vars));
+                              }};
+
+VELKOR_TRANSCRIPT_SUITE(ProxyTranscript, kProxy);
+
+}  // namespace
+}  // namespace velkor::test
