@@ -1,8 +1,14 @@
-// The proxy document and its settings mirror: every transcript in
-// transcripts/proxy. No peer; the settings live in the case's folder.
+// The markup documents, the proxy document and its settings mirror: every
+// transcript in transcripts/proxy. No peer; the settings live in the case's
+// folder.
 //
-// Calls on the current document: fresh (a new one), new PATH, load PATH,
-// xml TEXT, init, update, save, save-limited BYTES (a save with the file
+// Markup calls on the current document: xml TEXT (SetXml), set-attr N NAME
+// VALUE, add-attr N NAME VALUE, add-lines AT TYPE TEXT [TYPE TEXT...],
+// del-lines AT COUNT, reparse (the document read again from its own text),
+// save-to PATH; observed: lines ("type:line | ..."), line N, element N,
+// tag-line START ELEMENT, match-line N, attr N NAME, attr-size N NAME,
+// encode TEXT, decode TEXT, xml-text.
+// Proxy calls: fresh (a new document), new PATH, load PATH, init, update, save, save-limited BYTES (a save with the file
 // size limited, as on a full disk), read-settings, write-settings, set FIELD
 // VALUE (the documented fields), register-scoped (Setthis on a document that
 // then ends); the settings themselves: settings ENABLE [SERVER-TEXT],
@@ -43,7 +49,22 @@ public:
         if (name == "fresh") m_doc = std::make_unique<Doc>();
         else if (name == "new") return Str(m_doc->NewXMLDoc(a.at(0)));
         else if (name == "load") return Str(m_doc->LoadXMLDoc(a.at(0)));
-        else if (name == "xml") m_doc->SetXml(a.at(0));
+        else if (name == "xml") return Str(m_doc->SetXml(a.at(0)));
+        else if (name == "set-attr") m_doc->GetLineAt(std::stoi(a.at(0)))->SetAttrValue(a.at(1), a.at(2));
+        else if (name == "add-attr") m_doc->GetLineAt(std::stoi(a.at(0)))->AddAttribute(a.at(1), a.at(2));
+        else if (name == "add-lines") {
+            std::vector<std::unique_ptr<CXMLLine>> lines;
+            for (std::size_t i = 1; i + 1 < a.size(); i += 2) {
+                lines.push_back(std::make_unique<CXMLLine>());
+                lines.back()->SetLine(a[i + 1], std::stoi(a[i]));
+            }
+            m_doc->AddLine(std::stoi(a.at(0)), std::move(lines));
+        } else if (name == "del-lines") m_doc->DelLine(std::stoi(a.at(0)), std::stoi(a.at(1)));
+        else if (name == "reparse") {
+            const std::string text = m_doc->GetXml();
+            m_doc = std::make_unique<Doc>();
+            return Str(m_doc->SetXml(text));
+        } else if (name == "save-to") return Str(m_doc->SaveXmlToFile(a.at(0)));
         else if (name == "init") return Str(m_doc->InitPrdlDoc());
         else if (name == "update") m_doc->Update();
         else if (name == "save") return Str(m_doc->SaveXMLDoc());
@@ -85,6 +106,21 @@ public:
             return text;
         }
         if (name == "line-count") return Str(m_doc->GetLineCount());
+        if (name == "lines") {
+            std::vector<std::string> lines;
+            for (int i = 0; i < m_doc->GetLineCount(); ++i)
+                lines.push_back(Str(m_doc->GetLineAt(i)->GetType()) + ":" + m_doc->GetLineAt(i)->GetLine());
+            return JoinLines(lines);
+        }
+        if (name == "line") return m_doc->GetLineAt(std::stoi(a.at(0)))->GetLine();
+        if (name == "element") return m_doc->GetLineAt(std::stoi(a.at(0)))->GetElement();
+        if (name == "tag-line") return Str(m_doc->GetTagLine(std::stoi(a.at(0)), a.at(1)));
+        if (name == "match-line") return Str(m_doc->GetMatchTagLine(std::stoi(a.at(0))));
+        if (name == "attr") return m_doc->GetLineAt(std::stoi(a.at(0)))->GetAttrValue(a.at(1));
+        if (name == "attr-size") return Str(static_cast<unsigned long long>(m_doc->GetLineAt(std::stoi(a.at(0)))->GetAttrValue(a.at(1)).size()));
+        if (name == "encode") return CXMLParser::Encode(a.at(0));
+        if (name == "decode") return CXMLParser::Decode(a.at(0));
+        if (name == "xml-text") return m_doc->GetXml();
         if (name == "mode") {
             struct stat st {};
             if (::stat(a.at(0).c_str(), &st) != 0) return "<none>";
