@@ -12,7 +12,10 @@
 // size limited, as on a full disk), read-settings, write-settings, set FIELD
 // VALUE (the documented fields), register-scoped (Setthis on a document that
 // then ends); the settings themselves: settings ENABLE [SERVER-TEXT],
-// settings-at NAME (another settings folder, say an empty one).
+// settings-at NAME (another settings folder, say an empty one),
+// store-number NAME N and store-text NAME TEXT (one value written in a
+// session of its own; whether it was saved), observed as stored-number NAME
+// and stored-text NAME ("<missing>" when absent or unreadable).
 // Observed: FIELD (its value), proxy-lines N (N lines from the proxy tag,
 // " | " between them), server-text ("<missing>" when unset), line-count,
 // mode PATH (octal), registered (1 while a document is registered).
@@ -84,6 +87,12 @@ public:
             store.SetNumber("ProxyEnable", std::stoi(a.at(0)));
             if (a.size() > 1) store.SetText("ProxyServer", a[1]);
             store.Close();
+        } else if (name == "store-number" || name == "store-text") {
+            CSettingsStore store;
+            if (!store.Open()) throw std::runtime_error("cannot open the settings");
+            if (name == "store-number") store.SetNumber(a.at(0), static_cast<std::uint32_t>(std::stoul(a.at(1))));
+            else store.SetText(a.at(0), a.at(1));
+            return Str(store.Close());
         } else if (name == "settings-at") {
             CSettingsStore::SetLocation(m_tmp + "/" + a.at(0));
         } else {
@@ -104,6 +113,14 @@ public:
             std::string text = "<missing>";
             if (store.Open()) store.QueryText("ProxyServer", text);
             return text;
+        }
+        if (name == "stored-number" || name == "stored-text") {
+            CSettingsStore store;
+            std::uint32_t number = 0;
+            std::string text;
+            if (!store.Open()) return "<cannot open>";
+            if (name == "stored-number") return store.QueryNumber(a.at(0), number) ? Str(number) : "<missing>";
+            return store.QueryText(a.at(0), text) ? text : "<missing>";
         }
         if (name == "line-count") return Str(m_doc->GetLineCount());
         if (name == "lines") {
