@@ -1,8 +1,10 @@
 #include "TranscriptServers.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <vector>
 
 #include "RealServers.h"
 #include "TestFiles.h"
@@ -38,6 +40,21 @@ std::optional<std::string> TranscriptServers::Call(const std::string& name, cons
     } else if (name == "random-file") {
         std::filesystem::create_directories(std::filesystem::path(a.at(0)).parent_path());
         WriteWholeFile(a.at(0), RandomBytes(std::stoul(a.at(1)), static_cast<unsigned>(std::stoul(a.at(2)))));
+    } else if (name == "sparse-file") {
+        {
+            std::ofstream(a.at(0), std::ios::binary | std::ios::trunc);
+        }
+        const std::uintmax_t size = std::stoull(a.at(1));
+        std::filesystem::resize_file(a.at(0), size);
+        std::fstream f(a.at(0), std::ios::binary | std::ios::in | std::ios::out);
+        for (std::size_t i = 2; i < a.size(); ++i) {
+            const std::uintmax_t at = std::stoull(a[i]);
+            if (at + 4 > size) continue;
+            f.seekp(static_cast<std::streamoff>(at));
+            f << "M" << at % 997;
+        }
+    } else if (name == "give") {
+        Server<FtpServer>(a.at(0)).GiveToServer(a.at(1));
     } else {
         return std::nullopt;
     }
@@ -52,6 +69,20 @@ std::optional<std::string> TranscriptServers::Observe(const std::string& name, c
         return Str((name == "stored-has" ? mail : envelope).find(a.at(2)) != std::string::npos);
     }
     if (name == "same") return Str(Slurp(a.at(0)) == Slurp(a.at(1)));
+    if (name == "same-from") {  // the same size, and the same bytes from an offset on
+        std::ifstream one(a.at(0), std::ios::binary), two(a.at(1), std::ios::binary);
+        if (std::filesystem::file_size(a.at(0)) != std::filesystem::file_size(a.at(1))) return "0";
+        one.seekg(std::stoll(a.at(2)));
+        two.seekg(std::stoll(a.at(2)));
+        std::vector<char> x(1 << 20), y(1 << 20);
+        while (one && two) {
+            one.read(x.data(), static_cast<std::streamsize>(x.size()));
+            two.read(y.data(), static_cast<std::streamsize>(y.size()));
+            if (one.gcount() != two.gcount() || !std::equal(x.begin(), x.begin() + one.gcount(), y.begin()))
+                return "0";
+        }
+        return "1";
+    }
     return std::nullopt;
 }
 
