@@ -7,7 +7,10 @@
 // operations: Download/Download64/Upload REMOTE-or-LOCAL ... LIMIT OFFSET
 // SIZE PASSIVE (their counter starts at 0 and is observed as "moved"),
 // Delete, DeleteFileA, Rename, MoveFileA, GetFileLength(64), KeepAlive,
-// Logout. "set NAME VALUE" sets a public field; "AbortInHook" makes the wait
+// Logout. Observed beyond the fields: the path helpers (GetPath X, GetName
+// X, GetFullPos X, GetRelativePos X after "set m_strHomeDir H"), the digit
+// scans (GetNumericCount S N, GetFirstNumericPos S N) and "passive LINE"
+// (a 227 line as host:port, or "refused"). "set NAME VALUE" sets a public field; "AbortInHook" makes the wait
 // hook ask for an abort once a transfer runs (then "? abort-overshoot N" is
 // what moved after the request).
 #include <gtest/gtest.h>
@@ -31,12 +34,19 @@ public:
     using CFtpLink::Dele;
     using CFtpLink::Epsv;
     using CFtpLink::Eprt;
+    using CFtpLink::GetFirstNumericPos;
+    using CFtpLink::GetFullPos;
     using CFtpLink::GetLastError;
+    using CFtpLink::GetName;
+    using CFtpLink::GetNumericCount;
+    using CFtpLink::GetPath;
+    using CFtpLink::GetRelativePos;
     using CFtpLink::List;
     using CFtpLink::m_control;
     using CFtpLink::m_data;
     using CFtpLink::Nlst;
     using CFtpLink::Noop;
+    using CFtpLink::ParsePassiveReply;
     using CFtpLink::Rest;
     using CFtpLink::Retr;
     using CFtpLink::Rnfr;
@@ -107,12 +117,13 @@ public:
         }
         if (name == "set") {
             const std::string& f = a.at(0);
-            const int v = f == "m_strTransferType" ? 0 : std::stoi(a.at(1));
+            const int v = f == "m_strTransferType" || f == "m_strHomeDir" ? 0 : std::stoi(a.at(1));
             if (f == "timeout") m_ftp.m_control.m_nTimeout = static_cast<unsigned>(v);
             else if (f == "m_nCommand") m_ftp.m_nCommand = v;
             else if (f == "m_bAbort") m_ftp.m_bAbort = static_cast<std::uint8_t>(v);
             else if (f == "m_bPassiveUsesControlPeer") m_ftp.m_bPassiveUsesControlPeer = v != 0;
             else if (f == "m_strTransferType") m_ftp.m_strTransferType = a.at(1);
+            else if (f == "m_strHomeDir") m_ftp.m_strHomeDir = a.at(1);
             else if (f == "m_nTls") m_ftp.m_nTls = v;
             else if (f == "m_bTlsOptional") m_ftp.m_bTlsOptional = v != 0;
             else throw std::invalid_argument("no field " + f);
@@ -121,7 +132,18 @@ public:
         throw std::invalid_argument("no call " + name);
     }
 
-    std::string Observe(const std::string& name, const Words&) override {
+    std::string Observe(const std::string& name, const Words& a) override {
+        if (name == "GetPath") return m_ftp.GetPath(a.at(0));
+        if (name == "GetName") return FtpUnderTest::GetName(a.at(0));
+        if (name == "GetFullPos") return m_ftp.GetFullPos(a.at(0));
+        if (name == "GetRelativePos") return m_ftp.GetRelativePos(a.at(0));
+        if (name == "GetNumericCount") return Str(FtpUnderTest::GetNumericCount(a.at(0), std::stoi(a.at(1))));
+        if (name == "GetFirstNumericPos") return Str(FtpUnderTest::GetFirstNumericPos(a.at(0), std::stoi(a.at(1))));
+        if (name == "passive") {  // a 227 line as host:port, or "refused"
+            std::string host;
+            int port = -1;
+            return FtpUnderTest::ParsePassiveReply(a.at(0), host, port) ? host + ":" + Str(port) : "refused";
+        }
         if (name == "m_nLoginState") return Str(m_ftp.m_nLoginState);
         if (name == "m_nLastReply") return Str(m_ftp.m_nLastReply);
         if (name == "m_nCommand") return Str(m_ftp.m_nCommand);
