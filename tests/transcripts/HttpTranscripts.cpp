@@ -11,7 +11,10 @@
 // "system-proxy TEXT" (the settings store's proxy item, in the case's
 // folder), and CancelAtHookCall N (the wait hook cancels the wait at its Nth
 // call). Observed: code, text, body, body-has TEXT, finalUrl, value (of the
-// last field asked), length and written (of the last file form), hook-calls.
+// last field asked), length and written (of the last file form), hook-calls;
+// and URLs without a request: url-parts URL ("scheme|netloc|path|params|
+// query|fragment", the path "untouched" when it sets none), url-combine URL
+// (parsed and put together again), scheme-valid TEXT, absolute BASE REL.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -21,6 +24,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/WaitHook.h"
 #include "web/CHttp.h"
+#include "web/CURL.h"
 
 namespace velkor::test {
 namespace {
@@ -84,6 +88,16 @@ public:
 
     std::string Observe(const std::string& name, const Words& a) override {
         if (name == "body-has") return Str(m_body.find(a.at(0)) != std::string::npos);
+        if (name == "url-parts" || name == "url-combine") {
+            CURLComponent parts;
+            parts.m_strPath = "untouched";
+            CURL().Parse(a.at(0), parts);
+            if (name == "url-combine") return CURL().Combine(parts);
+            return parts.m_strScheme + "|" + parts.m_strNetLoc + "|" + parts.m_strPath + "|" + parts.m_strParams +
+                   "|" + parts.m_strQuery + "|" + parts.m_strFragment;
+        }
+        if (name == "scheme-valid") return Str(CURL().IsSchemeValid(a.at(0)));
+        if (name == "absolute") return CURL().GetAbsoluteURL(a.at(0), a.at(1));
         if (name == "code") return Str(m_code);
         if (name == "text") return m_text;
         if (name == "body") return m_body;
