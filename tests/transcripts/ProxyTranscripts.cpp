@@ -2,12 +2,16 @@
 // transcript in transcripts/proxy. No peer; the settings live in the case's
 // folder.
 //
-// Markup calls on the current document: xml TEXT (SetXml), set-attr N NAME
+// Markup calls on the current document: xml TEXT (SetXml), html TEXT (a new
+// page document made current), change-addresses BASE and save-cookie TEXT
+// (on the page), set-attr N NAME
 // VALUE, add-attr N NAME VALUE, add-lines AT TYPE TEXT [TYPE TEXT...],
 // del-lines AT COUNT, reparse (the document read again from its own text),
 // save-to PATH; observed: lines ("type:line | ..."), line N, element N,
 // tag-line START ELEMENT, match-line N, attr N NAME, attr-size N NAME,
-// encode TEXT, decode TEXT, xml-text.
+// attrs NAME... (their non-empty values in line order), element-ok N NAME,
+// encode TEXT, decode TEXT, xml-text, text-to-html TEXT CHARSET and
+// html-to-text HTML (its result, a blank, the text after "kept:").
 // Proxy calls: fresh (a new document), new PATH, load PATH, init, update, save, save-limited BYTES (a save with the file
 // size limited, as on a full disk), read-settings, write-settings, set FIELD
 // VALUE (the documented fields), register-scoped (Setthis on a document that
@@ -30,6 +34,7 @@
 #include "Transcript.h"
 #include "platform/SettingsStore.h"
 #include "proxy/CPRDLDoc.h"
+#include "web/CHTMLDoc.h"
 
 namespace velkor::test {
 namespace {
@@ -49,25 +54,30 @@ public:
     ~ProxyClient() override { CSettingsStore::SetLocation(""); }
 
     std::string Call(const std::string& name, const Words& a) override {
-        if (name == "fresh") m_doc = std::make_unique<Doc>();
+        if (name == "fresh") m_markup = (m_doc = std::make_unique<Doc>()).get();
         else if (name == "new") return Str(m_doc->NewXMLDoc(a.at(0)));
         else if (name == "load") return Str(m_doc->LoadXMLDoc(a.at(0)));
-        else if (name == "xml") return Str(m_doc->SetXml(a.at(0)));
-        else if (name == "set-attr") m_doc->GetLineAt(std::stoi(a.at(0)))->SetAttrValue(a.at(1), a.at(2));
-        else if (name == "add-attr") m_doc->GetLineAt(std::stoi(a.at(0)))->AddAttribute(a.at(1), a.at(2));
+        else if (name == "xml") return Str((m_markup = m_doc.get())->SetXml(a.at(0)));
+        else if (name == "html") {
+            m_html = std::make_unique<CHTMLDoc>();
+            return Str((m_markup = m_html.get())->SetXml(a.at(0)));
+        } else if (name == "change-addresses") return Str(m_html->ChangeAllAddress(a.at(0)));
+        else if (name == "save-cookie") return Str(m_html->SaveCookie(a.at(0)));
+        else if (name == "set-attr") m_markup->GetLineAt(std::stoi(a.at(0)))->SetAttrValue(a.at(1), a.at(2));
+        else if (name == "add-attr") m_markup->GetLineAt(std::stoi(a.at(0)))->AddAttribute(a.at(1), a.at(2));
         else if (name == "add-lines") {
             std::vector<std::unique_ptr<CXMLLine>> lines;
             for (std::size_t i = 1; i + 1 < a.size(); i += 2) {
                 lines.push_back(std::make_unique<CXMLLine>());
                 lines.back()->SetLine(a[i + 1], std::stoi(a[i]));
             }
-            m_doc->AddLine(std::stoi(a.at(0)), std::move(lines));
-        } else if (name == "del-lines") m_doc->DelLine(std::stoi(a.at(0)), std::stoi(a.at(1)));
+            m_markup->AddLine(std::stoi(a.at(0)), std::move(lines));
+        } else if (name == "del-lines") m_markup->DelLine(std::stoi(a.at(0)), std::stoi(a.at(1)));
         else if (name == "reparse") {
-            const std::string text = m_doc->GetXml();
+            const std::string text = m_markup->GetXml();
             m_doc = std::make_unique<Doc>();
-            return Str(m_doc->SetXml(text));
-        } else if (name == "save-to") return Str(m_doc->SaveXmlToFile(a.at(0)));
+            return Str((m_markup = m_doc.get())->SetXml(text));
+        } else if (name == "save-to") return Str(m_markup->SaveXmlToFile(a.at(0)));
         else if (name == "init") return Str(m_doc->InitPrdlDoc());
         else if (name == "update") m_doc->Update();
         else if (name == "save") return Str(m_doc->SaveXMLDoc());
@@ -122,22 +132,36 @@ public:
             if (name == "stored-number") return store.QueryNumber(a.at(0), number) ? Str(number) : "<missing>";
             return store.QueryText(a.at(0), text) ? text : "<missing>";
         }
-        if (name == "line-count") return Str(m_doc->GetLineCount());
+        if (name == "line-count") return Str(m_markup->GetLineCount());
         if (name == "lines") {
             std::vector<std::string> lines;
-            for (int i = 0; i < m_doc->GetLineCount(); ++i)
-                lines.push_back(Str(m_doc->GetLineAt(i)->GetType()) + ":" + m_doc->GetLineAt(i)->GetLine());
+            for (int i = 0; i < m_markup->GetLineCount(); ++i)
+                lines.push_back(Str(m_markup->GetLineAt(i)->GetType()) + ":" + m_markup->GetLineAt(i)->GetLine());
             return JoinLines(lines);
         }
-        if (name == "line") return m_doc->GetLineAt(std::stoi(a.at(0)))->GetLine();
-        if (name == "element") return m_doc->GetLineAt(std::stoi(a.at(0)))->GetElement();
-        if (name == "tag-line") return Str(m_doc->GetTagLine(std::stoi(a.at(0)), a.at(1)));
-        if (name == "match-line") return Str(m_doc->GetMatchTagLine(std::stoi(a.at(0))));
-        if (name == "attr") return m_doc->GetLineAt(std::stoi(a.at(0)))->GetAttrValue(a.at(1));
-        if (name == "attr-size") return Str(static_cast<unsigned long long>(m_doc->GetLineAt(std::stoi(a.at(0)))->GetAttrValue(a.at(1)).size()));
+        if (name == "line") return m_markup->GetLineAt(std::stoi(a.at(0)))->GetLine();
+        if (name == "element") return m_markup->GetLineAt(std::stoi(a.at(0)))->GetElement();
+        if (name == "tag-line") return Str(m_markup->GetTagLine(std::stoi(a.at(0)), a.at(1)));
+        if (name == "match-line") return Str(m_markup->GetMatchTagLine(std::stoi(a.at(0))));
+        if (name == "attr") return m_markup->GetLineAt(std::stoi(a.at(0)))->GetAttrValue(a.at(1));
+        if (name == "attr-size") return Str(static_cast<unsigned long long>(m_markup->GetLineAt(std::stoi(a.at(0)))->GetAttrValue(a.at(1)).size()));
         if (name == "encode") return CXMLParser::Encode(a.at(0));
         if (name == "decode") return CXMLParser::Decode(a.at(0));
-        if (name == "xml-text") return m_doc->GetXml();
+        if (name == "xml-text") return m_markup->GetXml();
+        if (name == "attrs") {  // the non-empty values of the named attributes, line by line
+            std::vector<std::string> values;
+            for (int i = 0; i < m_markup->GetLineCount(); ++i)
+                for (const std::string& attr : a)
+                    if (!m_markup->GetLineAt(i)->GetAttrValue(attr).empty())
+                        values.push_back(m_markup->GetLineAt(i)->GetAttrValue(attr));
+            return JoinLines(values);
+        }
+        if (name == "element-ok") return Str(m_markup->GetLineAt(std::stoi(a.at(0)))->IsElementOK(a.at(1)));
+        if (name == "text-to-html") return CHTMLDoc::ChangeTextToHtml(a.at(0), a.at(1));
+        if (name == "html-to-text") {
+            std::string text = "kept:";
+            return Str(CHTMLDoc::ChangeHtmlToText(a.at(0), text)) + " " + text;
+        }
         if (name == "mode") {
             struct stat st {};
             if (::stat(a.at(0).c_str(), &st) != 0) return "<none>";
@@ -185,6 +209,8 @@ private:
 
     std::string m_tmp;
     std::unique_ptr<Doc> m_doc = std::make_unique<Doc>();
+    std::unique_ptr<CHTMLDoc> m_html;
+    CXMLDoc* m_markup = m_doc.get();  // the document the markup lines work on
 };
 
 const TranscriptFamily kProxy{"proxy", "", [](const Vars& vars) {
