@@ -77,6 +77,16 @@ std::string Units(const std::vector<char16_t>& units, std::uint32_t count) {
     return out;  // the units and the 0 after them
 }
 
+// A converter to UTF-16 into a buffer of a[1] units and a 0.
+template <typename Convert>
+std::string ToUnicode(const Words& a, Seen& s, Convert convert) {
+    std::vector<char16_t> out(static_cast<std::size_t>(std::stoi(a.at(1))) + 1, u'x');
+    std::uint32_t count = static_cast<std::uint32_t>(out.size() - 1);
+    const int r = convert(Bytes(a.at(0)), Size(a.at(0)), out.data(), count);
+    s["units"] = Units(out, count);
+    return Str(r);
+}
+
 using Handler = std::function<std::string(const Words&, Seen&)>;
 
 const std::map<std::string, Handler>& Calls() {
@@ -117,20 +127,8 @@ const std::map<std::string, Handler>& Calls() {
              return "ok";
          }},
         {"ISO2022ToSJIS", [](const Words& a, Seen&) { return Mail::ISO2022ToSJIS(a.at(0)); }},
-        {"UTF8ToUnicode", [](const Words& a, Seen& s) {
-             std::vector<char16_t> out(static_cast<std::size_t>(std::stoi(a.at(1))) + 1, u'x');
-             std::uint32_t count = static_cast<std::uint32_t>(out.size() - 1);
-             const int r = Mail::UTF8ToUnicode(Bytes(a.at(0)), Size(a.at(0)), out.data(), count);
-             s["units"] = Units(out, count);
-             return Str(r);
-         }},
-        {"UTF7ToUnicode", [](const Words& a, Seen& s) {
-             std::vector<char16_t> out(static_cast<std::size_t>(std::stoi(a.at(1))) + 1, u'x');
-             std::uint32_t count = static_cast<std::uint32_t>(out.size() - 1);
-             const int r = Mail::UTF7ToUnicode(Bytes(a.at(0)), Size(a.at(0)), out.data(), count);
-             s["units"] = Units(out, count);
-             return Str(r);
-         }},
+        {"UTF8ToUnicode", [](const Words& a, Seen& s) { return ToUnicode(a, s, Mail::UTF8ToUnicode); }},
+        {"UTF7ToUnicode", [](const Words& a, Seen& s) { return ToUnicode(a, s, Mail::UTF7ToUnicode); }},
         {"DecodeHeaderItem", [](const Words& a, Seen& s) {
              std::string text, charset = "stale";
              const int r = Mail::DecodeHeaderItem(a.at(0), text, charset);
