@@ -177,10 +177,17 @@ unsigned int LocalPort(const CVLKSocket& sock) {
     return port;
 }
 
-TEST(CVLKSocket, AcceptTurnsTheListenerIntoTheConnection) {
+// A cancelled accept leaves the object listening; the next accept turns
+// the listener into the connection.
+TEST(CVLKSocket, AcceptAfterACancelledOneTurnsTheListenerIntoTheConnection) {
     CVLKSocket sock;
     ASSERT_TRUE(sock.Create(0, SOCK_STREAM, FD_ALL_EVENTS, "127.0.0.1"));
     ASSERT_EQ(sock.Listen(), 1);
+    {
+        ScopedWaitHook hook([] { CancelBlockingCall(); });
+        EXPECT_EQ(sock.Accept(), 0);
+        EXPECT_EQ(GetLastSocketError(), WSAEINTR);
+    }
     const int listenHandle = sock.m_hSocket;
     std::string reply;
     std::thread client = ClientThread(LocalPort(sock), &reply);
@@ -193,25 +200,6 @@ TEST(CVLKSocket, AcceptTurnsTheListenerIntoTheConnection) {
     char buf[8];
     ASSERT_EQ(sock.Receive(buf, 4), 4);
     EXPECT_EQ(std::string(buf, 4), "ping");
-    ASSERT_EQ(sock.Send("pong", 4), 4);
-    client.join();
-    EXPECT_EQ(reply, "pong");
-}
-
-TEST(CVLKSocket, FailedAcceptLeavesTheObjectListening) {
-    CVLKSocket sock;
-    ASSERT_TRUE(sock.Create(0, SOCK_STREAM, FD_ALL_EVENTS, "127.0.0.1"));
-    ASSERT_EQ(sock.Listen(), 1);
-    {
-        ScopedWaitHook hook([] { CancelBlockingCall(); });
-        EXPECT_EQ(sock.Accept(), 0);
-        EXPECT_EQ(GetLastSocketError(), WSAEINTR);
-    }
-    std::string reply;
-    std::thread client = ClientThread(LocalPort(sock), &reply);
-    ASSERT_EQ(sock.Accept(), 1);
-    char buf[8];
-    ASSERT_EQ(sock.Receive(buf, 4), 4);
     ASSERT_EQ(sock.Send("pong", 4), 4);
     client.join();
     EXPECT_EQ(reply, "pong");
