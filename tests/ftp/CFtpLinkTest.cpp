@@ -5,18 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
-#include <thread>
 
 #include "FtpTestSupport.h"
-#include "platform/LastError.h"
 
 namespace velkor {
 namespace {
 
 using namespace test;  // the scripted peer and FTP dialogue helpers
-using Lines = std::vector<std::string>;
 
 TEST(FtpReplies, EmptyQueueIs602AndRefusedForEveryCommand) {
     TestFtpLink ftp;

@@ -9,14 +9,11 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "FtpTestSupport.h"
 #include "TestFiles.h"
-#include "platform/LastError.h"
-#include "platform/WaitHook.h"
 
 namespace velkor {
 namespace {

@@ -4,7 +4,6 @@
 #include "platform/SettingsStore.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <pwd.h>

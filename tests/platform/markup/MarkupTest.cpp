@@ -3,7 +3,6 @@
 // proxy transcripts).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
