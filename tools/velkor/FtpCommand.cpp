@@ -319,9 +319,9 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote, bool
     } else {
         fresh = CreateFileBeside(local);
         if (fresh.empty()) {
-            std::fprintf(stderr, "velkor ftp get: cannot create a file beside %s\n",
-                         local.c_str());
-            return kExitTransfer;
+            std::fprintf(stderr, "velkor ftp get: cannot create a file beside %s: %s\n",
+                         local.c_str(), std::strerror(errno));
+            return kExitWrite;
         }
         target = fresh;
     }
@@ -339,7 +339,8 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote, bool
     } else if (ftp.m_nLastDataProxyError != 0) {
         code = Fail("get", ftp, kExitProxy);
     } else if (result != 0) {
-        code = Fail("get", ftp, result == CFtp::kDownloadUnavailable   ? kExitNotFound
+        // "550 Is a directory" is a refusal, not a missing file.
+        code = Fail("get", ftp, result == CFtp::kDownloadUnavailable   ? RefusalCode(ftp)
                                 : result == CFtp::kDownloadNotLoggedIn ? kExitConnect
                                                                        : kExitTransfer);
     } else if (o.limit != 0) {
@@ -388,7 +389,7 @@ int RunGet(FtpSession& ftp, const FtpOptions& o, const std::string& remote, bool
 int RunPut(FtpSession& ftp, const FtpOptions& o, const std::string& local,
            const std::string& remote) {
     if (IsFolder(local)) {
-        std::fprintf(stderr, "velkor ftp put: %s is a folder; put sends one file\n", local.c_str());
+        std::fprintf(stderr, "velkor ftp put: %s is a folder; put sends one file (use mirror --reverse for a folder)\n", local.c_str());
         return kExitUsage;
     }
     // A file that cannot be read is said as such, before any server reply
