@@ -41,6 +41,8 @@ public:
     ~ScopedWaitHook() { SetWaitHook(std::move(m_previous)); }
     ScopedWaitHook(const ScopedWaitHook&) = delete;
     ScopedWaitHook& operator=(const ScopedWaitHook&) = delete;
+    // The hook this one replaced, for a hook that adds to it.
+    const WaitHook& Previous() const { return m_previous; }
 
 private:
     WaitHook m_previous;

@@ -40,28 +40,6 @@ void OnInterrupt(int) { g_interrupted = g_interrupted + 1; }
 
 }  // namespace
 
-std::vector<ListedEntry> FtpSession::Entries() const {
-    std::vector<ListedEntry> out;
-    out.reserve(m_arrListing.size());
-    for (const std::string& listed : m_arrListing) {
-        ListedEntry e;
-        e.line = listed;
-        std::replace(e.line.begin(), e.line.end(), '\\', '/');
-        CFtpFile f;
-        if ((e.parsed = ParseEntry(e.line.c_str(), &f))) {
-            e.name = f.m_pszName ? f.m_pszName : "";
-            e.dir = f.m_bDirectory != 0;
-            e.link = f.m_bLink != 0;
-            e.size = f.m_nSize64;
-            e.modified = f.m_tModified;
-            e.modifiedUtc = f.m_tModifiedUtc;
-        }
-        f.FreeStrings();
-        out.push_back(std::move(e));
-    }
-    return out;
-}
-
 int Fail(const char* what, const CFtp& ftp, int code) {
     if (!ftp.m_strTlsError.empty()) {
         std::fprintf(stderr, "velkor ftp: %s failed: TLS failed: %s\n", what, ftp.m_strTlsError.c_str());

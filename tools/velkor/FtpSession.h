@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "FtpListing.h"
 #include "FtpUrl.h"
 #include "ftp/CFtp.h"
 #include "platform/Text.h"
@@ -44,25 +45,9 @@ struct FtpOptions {
     int parallel = 1;
 };
 
-// One line of a listing as the tool reads it.
-struct ListedEntry {
-    std::string line;      // as listed, with '\' back to '/'
-    bool parsed = false;   // understood by the listing parsers; then:
-    std::string name;
-    bool dir = false, link = false;
-    std::uint64_t size = 0;
-    std::int32_t modified = 0;      // LIST's local-time guess
-    std::int64_t modifiedUtc = -1;  // MLSD's "modify" in UTC (-1: none)
-};
-
 // CFtp with the listing and the time-outs opened to the tool.
-class FtpSession : public CFtp {
+class FtpSession : public Listable<CFtp> {
 public:
-    // The lines of the listing ListDir just made. The library hands them
-    // over with '/' as '\': a name holding either shows '/' (and is no
-    // single path element).
-    std::vector<ListedEntry> Entries() const;
-    bool ListDir(const std::string& path) { return List(path); }
     static std::string NameOf(const std::string& path) { return GetName(path); }
     std::string DirOf(const std::string& path) const { return GetPath(path); }
     void SetTimeouts(unsigned int seconds) {
