@@ -24,7 +24,10 @@ inline std::string ReadWholeFile(const std::filesystem::path& p) {
 }
 
 // Replaces a file with the bytes.
+// Makes the file's folders as needed.
 inline void WriteWholeFile(const std::filesystem::path& p, const std::string& data) {
+    std::error_code ec;
+    if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path(), ec);
     std::ofstream(p, std::ios::binary | std::ios::trunc) << data;
 }
 

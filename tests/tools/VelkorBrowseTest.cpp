@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QTest>
 #include <QTimer>
 #include <QAction>
@@ -17,6 +18,7 @@
 #include "ConnectDialog.h"
 #include "GuiTestSupport.h"
 #include "GuiWait.h"
+#include "Progress.h"
 #include "RealServers.h"
 #include "TestFiles.h"
 #include "ftp/views/CBrowseFolderDlg.h"
@@ -161,6 +163,88 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
         << boxes.m_seen[0].text.toStdString();
     EXPECT_TRUE(boxes.m_seen[0].text.endsWith("; the local file is as it was"));
     EXPECT_FALSE(fs::exists(here / "big.bin"));
+}
+
+// Folders move as whole trees: a download stopped in the progress dialog
+// keeps its part, the next one resumes it and skips what is there; a local
+// folder with a Chinese name and an empty folder goes up the same way.
+TEST(VelkorBrowse, FoldersMoveAsTreesStopAndResume) {
+    if (const std::string why = test::FtpServerUnavailable("pyftpdlib"); !why.empty())
+        GTEST_SKIP() << why;
+    test::FtpServer server("pyftpdlib");
+    ASSERT_TRUE(server.Start());
+    const fs::path root = server.Root();
+    const std::string big = test::RandomBytes(64 << 20, 11);
+    test::WriteWholeFile(root / "tree" / "a b" / "中文.txt", "one");
+    test::WriteWholeFile(root / "tree" / "d" / "big.bin", big);
+    fs::create_directories(root / "tree" / "empty");
+    SetActiveCodePage(kCodePageUtf8);
+    browse::BrowseWindow window;
+    std::string error;
+    ASSERT_TRUE(window.Open("ftp://" + std::string(test::FtpServer::TestUser()) + ":" +
+                                test::FtpServer::TestPassword() + "@127.0.0.1:" + std::to_string(server.Port()) + "/",
+                            error))
+        << error;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    CFDListCtrl& list = *window.List();
+    const fs::path here = root.parent_path() / "local";
+    fs::create_directories(here);
+    window.m_askFolder = [&] { return QString::fromStdString(here.string()); };
+    test::MessageBoxRecorder boxes(IDYES);
+
+    // Stop in the dialog once the big file is under way.
+    bool stop = true, shot = false;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto* dialog = window.findChild<QProgressDialog*>();
+        if (!stop || !dialog || !dialog->labelText().contains("big.bin")) return;
+        shot = !test::SaveScreenshot(dialog, "velkor-browse-folder-progress").empty();
+        dialog->cancel();
+        stop = false;
+    });
+    watcher.start(1);
+    list.setFocus();
+    list.clearSelection();
+    // The window shows the first folder once active: back to the root.
+    window.ShowFolder(window.Site().m_pFDFSDoc->GetAbsolutePos(window.Site().m_pFDFSDoc->GetRootNode()));
+    test::TopLevelItem(list, "tree")->setSelected(true);
+    QTest::keyClick(&list, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_TRUE(shot);
+    EXPECT_TRUE(window.Status()->text().startsWith("tree: stopped after 1 of 2 files"))
+        << window.Status()->text().toStdString();
+    const fs::path part = here / "tree" / "d" / "big.bin.velkor-part";
+    ASSERT_TRUE(fs::exists(part));
+    EXPECT_LT(fs::file_size(part), big.size());
+    EXPECT_FALSE(fs::exists(here / "tree" / "d" / "big.bin"));
+
+    // Again (into the folder now there, asked first): only the rest of the
+    // part moves (made longer here, as a later stop would).
+    const std::uint64_t kept = 10 << 20;
+    test::WriteWholeFile(part, big.substr(0, kept));
+    boxes.m_seen.clear();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&list, Qt::Key_D, Qt::ControlModifier);
+    ASSERT_EQ(boxes.m_seen.size(), 1u);
+    EXPECT_TRUE(boxes.m_seen[0].text.startsWith("Merge tree into the folder of that name"));
+    EXPECT_EQ(window.Status()->text().toStdString(),
+              "tree: 1 files moved (" + tool::HumanBytes(static_cast<double>(big.size() - kept)) + "), 1 unchanged");
+    EXPECT_EQ(test::ReadWholeFile(here / "tree" / "d" / "big.bin"), big);
+    EXPECT_EQ(test::ReadWholeFile(here / "tree" / "a b" / "中文.txt"), "one");
+    EXPECT_TRUE(fs::is_directory(here / "tree" / "empty"));
+
+    // Ctrl+Shift+U: a local tree into the shown folder.
+    const fs::path up = here / "上传";
+    test::WriteWholeFile(up / "x" / "y.txt", "why");
+    fs::create_directories(up / "void");
+    window.m_askUploadFolder = [&] { return QString::fromStdString(up.string()); };
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&list, Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(window.Status()->text().toStdString(), "上传: 1 files moved (3 B), 0 unchanged");
+    EXPECT_EQ(test::ReadWholeFile(root / "上传" / "x" / "y.txt"), "why");
+    EXPECT_TRUE(fs::is_directory(root / "上传" / "void"));
+    EXPECT_TRUE(test::TopLevelItem(list, "上传"));
+    SetActiveCodePage(kDefaultCodePage);
 }
 
 TEST(VelkorBrowse, ConnectDialogShowsWhyAndGivesTheFixedAddress) {

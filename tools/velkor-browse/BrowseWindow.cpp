@@ -10,6 +10,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -18,6 +19,8 @@
 #include <vector>
 
 #include "FtpUrl.h"
+#include "MirrorEngine.h"
+#include "Progress.h"
 #include "ftp/FtpCodes.h"
 #include "ftp/views/CFDListCtrl.h"
 #include "ftp/views/CFDTreeCtrl.h"
@@ -35,6 +38,8 @@ namespace {
 const QString kTitle = QStringLiteral("velkor-browse");
 // How often the status line shows a transfer's progress.
 constexpr int kProgressPeriodMs = 100;
+// The steps of a folder transfer's progress bar.
+constexpr int kProgressSteps = 1000;
 
 std::string ParentPosition(const std::string& position) {
     const std::size_t cut = position.find_last_of('\\');
@@ -73,6 +78,7 @@ BrowseWindow::BrowseWindow(QWidget* parent)
 
     m_askFolder = [this] { return QFileDialog::getExistingDirectory(this, tr("Download into")); };
     m_askFiles = [this] { return QFileDialog::getOpenFileNames(this, tr("Upload")); };
+    m_askUploadFolder = [this] { return QFileDialog::getExistingDirectory(this, tr("Upload folder")); };
 
     QMenu* site = menuBar()->addMenu(tr("&Site"));
     site->addAction(tr("&Browse folder..."), this, &BrowseWindow::BrowseFolderDialog);
@@ -90,6 +96,8 @@ BrowseWindow::BrowseWindow(QWidget* parent)
                     &BrowseWindow::DownloadSelected);
     site->addAction(tr("&Upload..."), QKeySequence(Qt::CTRL | Qt::Key_U), this,
                     &BrowseWindow::UploadFiles);
+    site->addAction(tr("Upload &folder..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), this,
+                    &BrowseWindow::UploadFolder);
     // Escape stops a running transfer (it takes effect after the current block).
     auto* stop = new QAction(this);
     stop->setShortcut(Qt::Key_Escape);
@@ -339,17 +347,30 @@ QString BrowseWindow::FailureReason(std::uint64_t transferred, std::uint64_t siz
 
 void BrowseWindow::DownloadSelected() {
     if (Busy() || !m_site.m_pFDFSDoc) return;
-    std::vector<const CVFDLNode*> files = SelectedNodes();
-    std::erase_if(files, [](const CVFDLNode* node) { return node->m_nType != CVFDLNode::kRecord; });
-    if (files.empty()) return;
+    std::vector<const CVFDLNode*> nodes = SelectedNodes();
+    std::erase_if(nodes, [](const CVFDLNode* node) {
+        return node->m_nType != CVFDLNode::kRecord && node->m_nType != CVFDLNode::kFolder;
+    });
+    if (nodes.empty()) return;
     const QString folder = m_askFolder();
     if (folder.isEmpty()) return;
     QStringList done, failed;
-    for (const CVFDLNode* node : files) {
+    QString folderLine;
+    for (const CVFDLNode* node : nodes) {
         // Listing names hold no separator and never start with ".".
         const QString name = ToQString(node->Name());
         const std::string local = QFile::encodeName(QDir(folder).filePath(name)).toStdString();
         const std::string remote = m_site.ServerPath(node);
+        if (node->m_nType == CVFDLNode::kFolder) {
+            if (std::filesystem::exists(local) &&
+                XMessageBox(this, tr("Merge %1 into the folder of that name in %2? Unchanged files are skipped.")
+                                      .arg(name, folder),
+                            kTitle, MB_YESNO) != IDYES)
+                continue;
+            folderLine = MirrorFolder(false, remote, local, failed);
+            if (m_bStopped) break;
+            continue;
+        }
         const std::uint64_t size = CFDListCtrl::NodeSize(node);
         if (LocalFileSize(local) &&
             XMessageBox(this, tr("Replace %1 in %2?").arg(name, folder), kTitle, MB_YESNO) != IDYES)
@@ -374,7 +395,91 @@ void BrowseWindow::DownloadSelected() {
     }
     ShowReply();
     if (!done.isEmpty()) m_status->setText(tr("Downloaded %1 into %2").arg(done.join(", "), folder));
+    if (!folderLine.isEmpty()) m_status->setText(folderLine);
     if (!failed.isEmpty()) XMessageBox(this, tr("Not downloaded:\n%1").arg(failed.join('\n')), kTitle);
+}
+
+QString BrowseWindow::MirrorFolder(bool upwards, const std::string& remoteRoot, const std::string& localRoot,
+                                   QStringList& failed) {
+    const QString shown = ToQString(std::filesystem::path(localRoot).filename().string());
+    tool::MirrorEngine mirror(upwards, remoteRoot, localRoot);
+    mirror.m_onRefused = [&](const std::string& where, const std::string& name) {
+        failed << ToQString(where.empty() ? name : where + "/" + name) + ": " +
+                      tr("not taken (the name is not one safe path element)");
+    };
+    mirror.m_onTrouble = [&](const std::string& text) { failed << shown + ": " + ToQString(text); };
+    QProgressDialog dialog(tr("Listing %1...").arg(shown), tr("Stop"), 0, kProgressSteps, this);
+    dialog.setWindowTitle(upwards ? tr("Uploading %1").arg(shown) : tr("Downloading %1").arg(shown));
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(0);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    dialog.setValue(0);
+    m_bStopped = false;
+    m_site.m_bAbort = 0;
+    tool::MirrorEngine::Totals totals;
+    tool::MirrorEngine::Plan plan;
+    {
+        GuiCall call(&m_site);
+        if (upwards) m_site.CreateDir(remoteRoot);  // a 550 says it is there
+        const tool::MirrorEngine::Listing remote = mirror.ListRemote(m_site, false);
+        if (remote.failed) {
+            failed << shown + ": " + ToQString(m_site.GetLastMessage());
+            return QString();
+        }
+        std::error_code ec;
+        if (!upwards && !std::filesystem::is_directory(localRoot, ec) &&
+            !std::filesystem::create_directories(localRoot, ec)) {
+            failed << shown + ": " + ToQString(ec.message());
+            return QString();
+        }
+        const tool::MirrorEngine::Listing local = mirror.ListLocal();
+        if (local.failed) return QString();
+        plan = mirror.MakePlan(remote, local, false);
+        for (const std::string& rel : mirror.MakeFolders(m_site, plan))
+            failed << ToQString(rel) + ": " + tr("the folder cannot be made");
+        const QString all = QString::number(plan.tasks.size());
+        const QString total = ToQString(tool::HumanBytes(static_cast<double>(plan.bytes)));
+        mirror.m_stopped = [&] {
+            if (dialog.wasCanceled() || call.Cancelled()) m_bStopped = true;
+            return m_bStopped;
+        };
+        // Stop ends the running file after its current block (ABOR), and
+        // leaves its part for the next run.
+        mirror.m_onWait = [&](CFtp& ftp) {
+            if (dialog.wasCanceled()) {
+                m_bStopped = true;
+                ftp.m_bAbort = 1;
+            }
+            const std::uint64_t moved = totals.bytes.load();
+            // One logon: the running file is the one after those done.
+            const std::size_t running = static_cast<std::size_t>(totals.done + totals.failed);
+            dialog.setValue(plan.bytes ? static_cast<int>(moved * kProgressSteps / plan.bytes) : 0);
+            dialog.setLabelText(tr("%1 of %2 files: %3\n%4 of %5")
+                                    .arg(running + 1)
+                                    .arg(all)
+                                    .arg(running < plan.tasks.size() ? ToQString(plan.tasks[running].rel)
+                                                                     : QString())
+                                    .arg(ToQString(tool::HumanBytes(static_cast<double>(moved))))
+                                    .arg(total));
+        };
+        mirror.m_onFile = [&](const tool::MirrorEngine::Task& task, bool whole, std::uint64_t moved, CFtp&) {
+            if (!whole && !m_bStopped)
+                failed << ToQString(task.rel) + ": " + FailureReason(moved, task.size - task.offset);
+        };
+        mirror.Run({&m_site}, plan, totals);
+        m_site.m_bAbort = 0;
+    }
+    dialog.close();
+    activateWindow();  // the keys go to the window again
+    const QString moved = ToQString(tool::HumanBytes(static_cast<double>(totals.bytes.load())));
+    if (m_bStopped)
+        return tr("%1: stopped after %2 of %3 files (%4); the same transfer again goes on from there")
+            .arg(shown)
+            .arg(totals.done.load())
+            .arg(plan.tasks.size())
+            .arg(moved);
+    return tr("%1: %2 files moved (%3), %4 unchanged").arg(shown).arg(totals.done.load()).arg(moved).arg(plan.skipped);
 }
 
 void BrowseWindow::UploadFiles() {
@@ -409,6 +514,30 @@ void BrowseWindow::UploadFiles() {
             failed << name + ": " + FailureReason(transferred, size);
     }
     RefreshShown();
+    if (!failed.isEmpty()) XMessageBox(this, tr("Not uploaded:\n%1").arg(failed.join('\n')), kTitle);
+}
+
+void BrowseWindow::UploadFolder() {
+    if (Busy() || !m_site.m_pFDFSDoc) return;
+    const QString path = m_askUploadFolder();
+    if (path.isEmpty()) return;
+    const QString name = QFileInfo(QDir::cleanPath(path)).fileName();
+    const std::string remoteName = FromQString(name);
+    QStringList failed;
+    QString line;
+    if (!UsableName(remoteName) || ToQString(remoteName) != name) {
+        failed << name + ": " + tr("cannot be named on the server in this code page");
+    } else {
+        const std::string position = m_strShown + "\\" + remoteName;
+        if (m_site.m_pFDFSDoc->GetNodeByFtpPos(position) &&
+            XMessageBox(this, tr("Merge %1 into the folder of that name on the server? Unchanged files are skipped.")
+                                  .arg(name),
+                        kTitle, MB_YESNO) != IDYES)
+            return;
+        line = MirrorFolder(true, m_site.ServerPath(position), QFile::encodeName(path).toStdString(), failed);
+    }
+    RefreshShown();
+    if (!line.isEmpty()) m_status->setText(line);
     if (!failed.isEmpty()) XMessageBox(this, tr("Not uploaded:\n%1").arg(failed.join('\n')), kTitle);
 }
 

@@ -8,7 +8,11 @@
 // local folder and Ctrl+U uploads local files into the shown folder, with
 // the progress in the status line; Escape stops a transfer. A download
 // goes into a new file beside the local one, which it replaces only when
-// the whole file came: a failed or stopped download loses nothing. The Site menu also opens the browse-folder
+// the whole file came: a failed or stopped download loses nothing.
+// Selected folders download, and Ctrl+Shift+U uploads a local folder, as
+// whole trees through the mirror engine `velkor ftp mirror` uses: unchanged
+// files are skipped, a file stopped half-way is resumed by the next run, and
+// a progress dialog shows files and bytes and can stop the run. The Site menu also opens the browse-folder
 // dialog and the proxy setup dialog. While a server call waits the window
 // stays alive, and actions that would need the connection are ignored.
 #pragma once
@@ -19,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "FtpListing.h"
 #include "FtpUrl.h"
 #include "ftp/CFtpSite.h"
 #include "proxy/CPRDLDoc.h"
@@ -59,6 +64,7 @@ public:
     void RefreshShown();
     void DownloadSelected();
     void UploadFiles();
+    void UploadFolder();
     void BrowseFolderDialog();
     void ProxyDialog();
 
@@ -69,6 +75,8 @@ public:
     // for the local files to upload (none: cancelled). Replaceable too.
     std::function<QString()> m_askFolder;
     std::function<QStringList()> m_askFiles;
+    // Asks for the local folder to upload as a whole (empty: cancelled).
+    std::function<QString()> m_askUploadFolder;
 
     CFDTreeCtrl* Tree() const { return m_tree; }
     CFDListCtrl* List() const { return m_list; }
@@ -100,8 +108,13 @@ private:
     bool m_bStopped = false;  // Esc stopped the last transfer
     std::uint32_t Transfer(const QString& label, std::uint64_t size,
                            const std::function<std::uint32_t()>& run);
+    // Copies a folder tree (upwards: the local one to the server) with the
+    // progress dialog; adds the entries that failed to `failed` and returns
+    // the line for the status bar.
+    QString MirrorFolder(bool upwards, const std::string& remoteRoot, const std::string& localRoot,
+                         QStringList& failed);
 
-    CFtpSite m_site;
+    tool::Listable<CFtpSite> m_site;
     CPRDLDoc m_proxy;
     CFDTreeCtrl* m_tree;
     CFDListCtrl* m_list;

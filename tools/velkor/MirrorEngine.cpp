@@ -198,7 +198,7 @@ std::vector<std::string> MirrorEngine::MakeFolders(CFtp& ftp, const Plan& plan) 
     std::vector<std::string> failed;
     std::error_code ec;
     for (const std::string& rel : plan.mkdirs) {
-        const bool made = m_bUpwards ? ftp.CreateDir(Remote(rel)) : fs::create_directory(Local(rel), ec);
+        const bool made = m_bUpwards ? ftp.CFtp::CreateDir(Remote(rel)) : fs::create_directory(Local(rel), ec);
         if (!made) failed.push_back(rel);
     }
     return failed;
@@ -225,9 +225,9 @@ bool MirrorEngine::Transfer(CFtp& ftp, const Task& t, std::uint64_t& moved) cons
             ftp.Upload64(Local(t.rel).string(), part, transferred, 0, t.offset, t.size, m_bPassive);
         moved = transferred;
         ok = result == 1 && ftp.LastTransferWhole(t.size);
-        if (ok && !ftp.Rename(part, Remote(t.rel))) {
+        if (ok && !ftp.CFtp::Rename(part, Remote(t.rel))) {
             // Some servers do not rename onto an existing file.
-            ok = ftp.DeleteFileA(Remote(t.rel)) && ftp.Rename(part, Remote(t.rel));
+            ok = ftp.CFtp::DeleteFileA(Remote(t.rel)) && ftp.CFtp::Rename(part, Remote(t.rel));
         }
     }
     return ok;
@@ -275,7 +275,7 @@ std::vector<std::string> MirrorEngine::DeleteExtra(CFtp& ftp, const Plan& plan) 
     std::error_code ec;
     for (const auto& [rel, dir] : plan.deletes) {
         // remove() takes the entry itself, never what a link names.
-        const bool ok = m_bUpwards ? (dir ? ftp.RemoveDir(Remote(rel)) : ftp.DeleteFileA(Remote(rel)))
+        const bool ok = m_bUpwards ? (dir ? ftp.CFtp::RemoveDir(Remote(rel)) : ftp.CFtp::DeleteFileA(Remote(rel)))
                                    : fs::remove(Local(rel), ec);
         if (!ok) failed.push_back(rel);
     }

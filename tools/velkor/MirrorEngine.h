@@ -15,7 +15,8 @@
 // and counted.
 //
 // The engine prints nothing: what its callers show goes through the
-// callbacks.
+// callbacks. It speaks server paths to CFtp's own commands, also on a
+// connection whose class takes other paths (CFtpSite's tree positions).
 #pragma once
 
 #include <atomic>
