@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 #include <vector>
 
@@ -16,6 +17,39 @@ namespace {
 std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Two files of one size with the same bytes from `at` on, read in blocks.
+bool SameFrom(const std::filesystem::path& a, const std::filesystem::path& b, std::streamoff at) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(a, ec);
+    if (ec || size != std::filesystem::file_size(b, ec) || ec) return false;
+    std::ifstream one(a, std::ios::binary), two(b, std::ios::binary);
+    one.seekg(at);
+    two.seekg(at);
+    std::vector<char> x(1 << 20), y(1 << 20);
+    while (one && two) {
+        one.read(x.data(), static_cast<std::streamsize>(x.size()));
+        two.read(y.data(), static_cast<std::streamsize>(y.size()));
+        if (one.gcount() != two.gcount() || !std::equal(x.begin(), x.begin() + one.gcount(), y.begin()))
+            return false;
+    }
+    return true;
+}
+
+// The same entries (folders and files, links not followed) with the same bytes.
+bool SameTree(const std::filesystem::path& a, const std::filesystem::path& b) {
+    namespace fs = std::filesystem;
+    const auto entries = [](const fs::path& root) {
+        std::map<std::string, bool> out;  // relative path, is a folder
+        for (const auto& e : fs::recursive_directory_iterator(root))
+            out[fs::relative(e.path(), root).generic_string()] = e.is_directory();
+        return out;
+    };
+    const auto one = entries(a);
+    if (one != entries(b)) return false;
+    return std::all_of(one.begin(), one.end(),
+                       [&](const auto& e) { return e.second || SameFrom(a / e.first, b / e.first, 0); });
 }
 
 }  // namespace
@@ -53,6 +87,20 @@ std::optional<std::string> TranscriptServers::Call(const std::string& name, cons
             f.seekp(static_cast<std::streamoff>(at));
             f << "M" << at % 997;
         }
+    } else if (name == "file-tree") {
+        // FOLDERS leaf folders in groups of ten, FILES files of BYTES random
+        // bytes in each, under names with blanks and Chinese characters.
+        const int folders = std::stoi(a.at(1)), files = std::stoi(a.at(2));
+        const std::size_t bytes = std::stoul(a.at(3));
+        unsigned seed = static_cast<unsigned>(std::stoul(a.at(4)));
+        for (int f = 0; f < folders; ++f) {
+            const std::filesystem::path dir = std::filesystem::path(a.at(0)) /
+                                              ("组 " + std::to_string(f / 10)) /
+                                              ("子夹 " + std::to_string(f));
+            for (int i = 0; i < files; ++i)
+                WriteWholeFile(dir / ("文件 " + std::to_string(i) + ".dat"),
+                               RandomBytes(bytes, seed++));
+        }
     } else if (name == "give") {
         Server<FtpServer>(a.at(0)).GiveToServer(a.at(1));
     } else {
@@ -68,21 +116,9 @@ std::optional<std::string> TranscriptServers::Observe(const std::string& name, c
         if (name == "stored") return mail;
         return Str((name == "stored-has" ? mail : envelope).find(a.at(2)) != std::string::npos);
     }
-    if (name == "same") return Str(Slurp(a.at(0)) == Slurp(a.at(1)));
-    if (name == "same-from") {  // the same size, and the same bytes from an offset on
-        std::ifstream one(a.at(0), std::ios::binary), two(a.at(1), std::ios::binary);
-        if (std::filesystem::file_size(a.at(0)) != std::filesystem::file_size(a.at(1))) return "0";
-        one.seekg(std::stoll(a.at(2)));
-        two.seekg(std::stoll(a.at(2)));
-        std::vector<char> x(1 << 20), y(1 << 20);
-        while (one && two) {
-            one.read(x.data(), static_cast<std::streamsize>(x.size()));
-            two.read(y.data(), static_cast<std::streamsize>(y.size()));
-            if (one.gcount() != two.gcount() || !std::equal(x.begin(), x.begin() + one.gcount(), y.begin()))
-                return "0";
-        }
-        return "1";
-    }
+    if (name == "same") return Str(SameFrom(a.at(0), a.at(1), 0));
+    if (name == "same-from") return Str(SameFrom(a.at(0), a.at(1), std::stoll(a.at(2))));
+    if (name == "same-tree") return Str(SameTree(a.at(0), a.at(1)));
     return std::nullopt;
 }
 

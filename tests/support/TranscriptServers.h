@@ -15,11 +15,15 @@
 //   > save-stored NAME N FILE      writes the Nth mail an SMTP server took
 //   > random-file PATH N SEED      writes N random bytes
 //   > sparse-file PATH N AT...     a sparse file of N bytes marked at each AT
+//   > file-tree DIR FOLDERS FILES BYTES SEED
+//                                  FOLDERS folders of FILES random files each,
+//                                  named with blanks and Chinese characters
 //   > give NAME PATH               hands a file to an FTP server's user
 //   ? stored NAME N TEXT           the Nth mail an SMTP server took
 //   ? stored-has NAME N TEXT 0|1   ... holds a text; envelope-has: its envelope
 //   ? same A B 0|1                 two files hold the same bytes
 //   ? same-from A B AT 0|1         ... of one size, the same from AT on
+//   ? same-tree A B 0|1            two folders hold the same entries and bytes
 #pragma once
 
 #include <map>

@@ -5,7 +5,8 @@
 // stderr-has TEXT (1 when the text is in it), file-prefix PATH N (its first
 // N bytes), leftovers DIR (partial ".velkor-" files left there), same-mtime
 // A B (1 when two files have the same time to the second), dir PATH (1 when
-// it is a folder). The tool runs with HOME in the case's folder; "> env NAME
+// it is a folder), resumed-total REL (bytes moved plus the resume offset on
+// the "get REL:" line; "none" when it was not resumed). The tool runs with HOME in the case's folder; "> env NAME
 // VALUE" sets a variable for the calls after it, "> chmod PATH OCTAL" a
 // file's mode. "> velkor-tty INPUT ARGS..." runs it on a pseudo-terminal and
 // types INPUT (or ^C) at its password prompt: "? tty-has TEXT" looks in what
@@ -102,6 +103,15 @@ public:
         if (name == "stderr") return m_stderr;
         if (name == "stdout-has") return Str(m_stdout.find(a.at(0)) != std::string::npos);
         if (name == "stderr-has") return Str(m_stderr.find(a.at(0)) != std::string::npos);
+        if (name == "resumed-total") {  // "get REL: A bytes (resumed at B)": A + B, the file's whole size
+            const std::string head = "get " + a.at(0) + ": ";
+            const std::size_t at = m_stdout.find(head);
+            unsigned long long moved = 0, from = 0;
+            if (at == std::string::npos ||
+                std::sscanf(m_stdout.c_str() + at + head.size(), "%llu bytes (resumed at %llu)", &moved, &from) != 2)
+                return "none";
+            return Str(moved + from);
+        }
         if (name == "file-prefix") return Slurp(a.at(0)).substr(0, std::stoul(a.at(1)));
         if (name == "leftovers") {  // partial files the tool left in a folder
             int count = 0;
