@@ -315,6 +315,8 @@ std::string CMailCommonFunction::EncodeTextQuotedPrintable(const unsigned char* 
     std::string out;
     if (!data || len == 0) return out;
     out.reserve(static_cast<std::size_t>(len) * 2);
+    // Not populated: the reserve is an upper guess, and pages never written stay unmapped.
+    AdviseHugePages(out.data(), out.capacity());
     const bool wrap = lineLength > 2;
     const int limit = wrap ? lineLength - 1 : 0;
     // Built in a local block and appended, so the string grows in few steps.
