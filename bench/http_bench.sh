@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # A 1 GiB file from a local nginx to a local file, and a 100 MB body into
-# memory (then to /dev/null), with `velkor http get` and with curl (the same
-# engine) in the same run; prints wall time and CPU (user+sys), best of
-# REPEAT runs, and the ratios velkor/curl.
+# memory (then to /dev/null), with `velkor http get` and in the same run with
+# curl (the same engine) for the file and a small libcurl program that
+# appends into memory and writes once (bench/curl_memory_get.cpp) for the
+# body; prints wall time and CPU (user+sys), best of REPEAT runs, and the
+# ratios velkor/peer.
 #   bench/http_bench.sh [REPEAT]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +13,7 @@ source scripts/lib/bench.sh
 velkor_ensure_packages
 repeat=${1:-3}
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target velkor >/dev/null
+cmake --build build -j2 --target velkor curl_memory_get >/dev/null
 velkor=$PWD/build/tools/velkor/velkor
 
 work=$(mktemp -d /tmp/velkor-httpbench.XXXXXX)
@@ -40,5 +42,5 @@ theirs=$(measure curl -s -o "$work/curl.bin" "$url/big.bin")
 cmp "$work/velkor.bin" "$work/nginx/www/big.bin"
 report_pair "1 GiB to a file" "$ours" "$theirs"
 ours=$(measure "$velkor" http get "$url/body.bin")
-theirs=$(measure curl -s -o /dev/null "$url/body.bin")
+theirs=$(measure build/bench/curl_memory_get "$url/body.bin")
 report_pair "100 MB into memory" "$ours" "$theirs"
