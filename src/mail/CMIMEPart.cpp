@@ -115,23 +115,27 @@ int CMIMEPart::GetContent(unsigned char*& out, std::uint32_t& length, int decode
     const long long to = std::min<long long>(static_cast<long long>(m_nBodyEnd) + 1,
                                              static_cast<long long>(src.size()));
     const std::uint32_t n = static_cast<std::uint32_t>(to > from ? to - from : 0);
+    const std::string& enc = m_strTransferEncoding;
+    const bool uu = decode && MbcsEqualNoCase(enc, "uucode");
+    const bool base64 = decode && MbcsEqualNoCase(enc, "base64");
+    // Base64 gives at most 3 bytes for every 4 characters: the buffer (which
+    // the decoder clears first) is no larger, so a big attachment costs its
+    // decoded size, not its encoded one. (A UU line names its own length.)
+    const std::uint32_t capacity = base64 ? n / 4 * 3 + 3 : n;
     delete[] out;
-    out = new unsigned char[static_cast<std::size_t>(n) + 1];
-    out[n] = 0;
-    length = n;
+    out = new unsigned char[static_cast<std::size_t>(capacity) + 1];
+    out[capacity] = 0;
+    length = capacity;
     const auto raw = [&] {
         if (n) std::memcpy(out, src.data() + from, n);
         return 1;
     };
     if (!decode) return raw();
-    const std::string& enc = m_strTransferEncoding;
-    const bool uu = MbcsEqualNoCase(enc, "uucode");
-    if (!uu && !MbcsEqualNoCase(enc, "base64") && !MbcsEqualNoCase(enc, "quoted-printable"))
-        return raw();
+    if (!uu && !base64 && !MbcsEqualNoCase(enc, "quoted-printable")) return raw();
     // UU ranges include their end byte, the others are half-open.
     const int result = CMailCommonFunction::Decode(enc, src, out, length, static_cast<int>(from),
                                                    static_cast<int>(uu ? to - 1 : to));
-    if (length < n) out[length] = 0;
+    if (length < capacity) out[length] = 0;
     return result;
 }
 
