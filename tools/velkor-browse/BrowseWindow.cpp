@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -446,14 +447,21 @@ QString BrowseWindow::MirrorFolder(bool upwards, const std::string& remoteRoot, 
         };
         // Stop ends the running file after its current block (ABOR), and
         // leaves its part for the next run.
+        QElapsedTimer drawn;
+        std::size_t shownFile = plan.tasks.size();
         mirror.m_onWait = [&](CFtp& ftp) {
             if (dialog.wasCanceled()) {
                 m_bStopped = true;
                 ftp.m_bAbort = 1;
             }
-            const std::uint64_t moved = totals.bytes.load();
             // One logon: the running file is the one after those done.
             const std::size_t running = static_cast<std::size_t>(totals.done + totals.failed);
+            // Waits come far more often than a person can read: the dialog is
+            // redrawn when the file changes, else every kProgressPeriodMs.
+            if (running == shownFile && drawn.isValid() && drawn.elapsed() < kProgressPeriodMs) return;
+            drawn.start();
+            shownFile = running;
+            const std::uint64_t moved = totals.bytes.load();
             dialog.setValue(plan.bytes ? static_cast<int>(moved * kProgressSteps / plan.bytes) : 0);
             dialog.setLabelText(tr("%1 of %2 files: %3\n%4 of %5")
                                     .arg(running + 1)
