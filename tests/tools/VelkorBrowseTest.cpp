@@ -31,6 +31,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The address of a test server's root with the test user (and `password`).
+std::string LoginUrl(const test::FtpServer& s, const std::string& password = test::FtpServer::TestPassword(),
+                     const char* scheme = "ftp") {
+    return std::string(scheme) + "://" + test::FtpServer::TestUser() + ":" + password + "@127.0.0.1:" +
+           std::to_string(s.Port()) + "/";
+}
+
 TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     if (const std::string why = test::FtpServerUnavailable("pyftpdlib"); !why.empty())
         GTEST_SKIP() << why;
@@ -54,16 +61,10 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     EXPECT_FALSE(error.empty());
     // A refused password says so at once (tried once, not three times).
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(window.Open("ftp://" + std::string(test::FtpServer::TestUser()) + ":wrong@127.0.0.1:" +
-                                 std::to_string(server.Port()) + "/",
-                             error));
+    EXPECT_FALSE(window.Open(LoginUrl(server, "wrong"), error));
     EXPECT_NE(error.find("530"), std::string::npos) << error;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
-    ASSERT_TRUE(window.Open("ftp://" + std::string(test::FtpServer::TestUser()) + ":" +
-                                test::FtpServer::TestPassword() + "@127.0.0.1:" +
-                                std::to_string(server.Port()) + "/",
-                            error))
-        << error;
+    ASSERT_TRUE(window.Open(LoginUrl(server), error)) << error;
     window.show();
     CFDListCtrl& list = *window.List();
     EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"docs", "top.bin"}));
@@ -181,10 +182,7 @@ TEST(VelkorBrowse, FoldersMoveAsTreesStopAndResume) {
     SetActiveCodePage(kCodePageUtf8);
     browse::BrowseWindow window;
     std::string error;
-    ASSERT_TRUE(window.Open("ftp://" + std::string(test::FtpServer::TestUser()) + ":" +
-                                test::FtpServer::TestPassword() + "@127.0.0.1:" + std::to_string(server.Port()) + "/",
-                            error))
-        << error;
+    ASSERT_TRUE(window.Open(LoginUrl(server), error)) << error;
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     CFDListCtrl& list = *window.List();
@@ -282,8 +280,7 @@ TEST(VelkorBrowse, OpensThroughTls) {
         s->GiveToServer(s->Root());
     }
     const auto url = [](const char* scheme, const test::FtpServer& s) {
-        return std::string(scheme) + "://" + test::FtpServer::TestUser() + ":" + test::FtpServer::TestPassword() +
-               "@127.0.0.1:" + std::to_string(s.Port()) + "/";
+        return LoginUrl(s, test::FtpServer::TestPassword(), scheme);
     };
     const struct {
         std::string url;
