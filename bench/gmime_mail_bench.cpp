@@ -1,7 +1,8 @@
 // The GMime 3 peer of the mail benchmark: the same jobs on the same mails
 // (see MailMessageBench.cpp), each run once, timed, with the peak memory.
-// usage: gmime_mail_bench DIR set|big|compose
+// usage: gmime_mail_bench DIR set|big|extract|compose
 #include <gmime/gmime.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 
 #include <chrono>
@@ -31,13 +32,30 @@ void DecodePart(GMimeObject*, GMimeObject* part, gpointer data) {
     g_object_unref(out);
 }
 
-unsigned long long AnalyseAndDecode(const std::string& text) {
+// Each part into its own file of the folder g_extractFolder names.
+std::string g_extractFolder;
+int g_partNumber = 0;
+
+void ExtractPart(GMimeObject*, GMimeObject* part, gpointer data) {
+    if (!GMIME_IS_PART(part)) return;
+    GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(part));
+    if (!content) return;
+    const std::string path = g_extractFolder + "/part-" + std::to_string(g_partNumber++);
+    GMimeStream* out = g_mime_stream_fs_open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644, nullptr);
+    if (!out) return;
+    *static_cast<unsigned long long*>(data) +=
+        static_cast<unsigned long long>(g_mime_data_wrapper_write_to_stream(content, out));
+    g_mime_stream_flush(out);
+    g_object_unref(out);
+}
+
+unsigned long long AnalyseAndDecode(const std::string& text, GMimeObjectForeachFunc each = DecodePart) {
     GMimeStream* stream = g_mime_stream_mem_new_with_buffer(text.data(), text.size());
     GMimeParser* parser = g_mime_parser_new_with_stream(stream);
     GMimeMessage* msg = g_mime_parser_construct_message(parser, nullptr);
     unsigned long long bytes = 0;
     if (msg) {
-        g_mime_message_foreach(msg, DecodePart, &bytes);
+        g_mime_message_foreach(msg, each, &bytes);
         g_object_unref(msg);
     }
     g_object_unref(parser);
@@ -87,7 +105,7 @@ int main(int argc, char** argv) {
     std::string data;
     if (job == "set") {
         for (const auto& e : std::filesystem::directory_iterator(dir + "/set")) texts.push_back(ReadFile(e.path()));
-    } else if (job == "big") {
+    } else if (job == "big" || job == "extract") {
         texts.push_back(ReadFile(dir + "/big.eml"));
     } else {
         data = ReadFile(dir + "/big.bin");
@@ -95,7 +113,11 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     unsigned long long bytes = 0;
     if (job == "compose") bytes = ComposeBig(data);
-    else for (const auto& t : texts) bytes += AnalyseAndDecode(t);
+    else if (job == "extract") {
+        g_extractFolder = dir + "/out-gmime";
+        std::filesystem::create_directories(g_extractFolder);
+        bytes = AnalyseAndDecode(texts[0], ExtractPart);
+    } else for (const auto& t : texts) bytes += AnalyseAndDecode(t);
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

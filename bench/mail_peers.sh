@@ -2,8 +2,9 @@
 # Mail analysis and composition against GMime 3 and Python's email package,
 # one run, same data: (a) about 100 MB of typical mails (text + HTML
 # alternative + a few attachments, 20-200 KB each), (b) one mail with a
-# 64 MiB attachment, analysed with every part decoded; and (b) composed
-# from its parts. Each job runs once per peer in its own process (time and
+# 64 MiB attachment, analysed with every part decoded into memory, (c) the
+# same with every part decoded into a file of its own ("extract"), and (b)
+# composed from its parts. Each job runs once per peer in its own process (time and
 # peak memory), best of three; then the library's Google Benchmark.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -72,6 +73,8 @@ if job == "compose":
 else:
     paths = [os.path.join(work, "set", p) for p in sorted(os.listdir(os.path.join(work, "set")))] \
         if job == "set" else [os.path.join(work, "big.eml")]
+    out = os.path.join(work, "out-python")
+    os.makedirs(out, exist_ok=True)
     texts = [open(p, "rb").read() for p in paths]
     start = time.perf_counter()
     n = 0
@@ -79,7 +82,11 @@ else:
         msg = BytesParser(policy=policy.default).parsebytes(t)
         for part in msg.walk():
             if not part.is_multipart():
-                n += len(part.get_payload(decode=True) or b"")
+                payload = part.get_payload(decode=True) or b""
+                n += len(payload)
+                if job == "extract":
+                    with open(os.path.join(out, f"part-{n}"), "wb") as f:
+                        f.write(payload)
 ms = (time.perf_counter() - start) * 1000
 print("python %-8s %9.1f ms  %12d bytes  peak %6d MiB" % (job, ms, n, resource.getrusage(resource.RUSAGE_SELF).ru_maxrss // 1024))
 PY
@@ -89,7 +96,7 @@ best_of_three() {
   for _ in 1 2 3; do "$@"; done | sort -k3 -n | head -1
 }
 
-for job in set big compose; do
+for job in set big extract compose; do
   echo "== $job (best of 3)"
   best_of_three build/bench/mail_message_bench --once $job
   best_of_three build/bench/gmime_mail_bench "$work" $job

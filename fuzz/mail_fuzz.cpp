@@ -21,6 +21,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::uint32_t count = static_cast<std::uint32_t>(capacity);
         decode(text, out.data(), count, -1, -1);
     }
+    // Decoding in blocks hands over what the whole decode left in its buffer.
+    for (const char* encoding : {"base64", "quoted-printable"}) {
+        std::vector<unsigned char> whole(capacity ? capacity : 1);
+        std::uint32_t count = static_cast<std::uint32_t>(capacity);
+        const int r = CMailCommonFunction::Decode(encoding, text, whole.data(), count);
+        std::string blocks;
+        std::uint32_t given = 0;
+        const int b = CMailCommonFunction::DecodeToSink(
+            encoding, text, -1, -1, static_cast<std::uint32_t>(capacity),
+            [&](const unsigned char* d, std::size_t n) {
+                blocks.append(reinterpret_cast<const char*>(d), n);
+                return true;
+            },
+            given, data[0] % 7 + 1);
+        if (b != r || given != count || blocks != std::string(whole.begin(), whole.begin() + count))
+            __builtin_trap();
+    }
     std::string decoded, charset, name, unused;
     CMailCommonFunction::DecodeHeaderItem(text, decoded, charset);
     CMailCommonFunction::DecodeUUFileName(text, name, unused, -1, -1);

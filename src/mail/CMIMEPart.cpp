@@ -99,6 +99,29 @@ int CMIMEPart::AnalyseMIMEPart(const int& depth, const std::string& contentType,
     return 1;
 }
 
+CMIMEPart::ContentRange CMIMEPart::Range(int decode) const {
+    ContentRange r;
+    const std::string& src = *m_pSourceText;
+    // The content range, clamped to the text.
+    r.from = std::max(m_nBodyStart, 0);
+    r.to = std::min<long long>(static_cast<long long>(m_nBodyEnd) + 1,
+                               static_cast<long long>(src.size()));
+    r.size = static_cast<std::uint32_t>(r.to > r.from ? r.to - r.from : 0);
+    const std::string& enc = m_strTransferEncoding;
+    r.uu = decode && MbcsEqualNoCase(enc, "uucode");
+    const bool base64 = decode && MbcsEqualNoCase(enc, "base64");
+    r.decoded = r.uu || base64 || (decode && MbcsEqualNoCase(enc, "quoted-printable"));
+    // Base64 gives at most 3 bytes for every 4 characters: the buffer (which
+    // the decoder clears first) is no larger, so a big attachment costs its
+    // decoded size, not its encoded one. (A UU line names its own length.)
+    r.capacity = base64 ? r.size / 4 * 3 + 3 : r.size;
+    return r;
+}
+
+bool CMIMEPart::HasSource() const {
+    return m_pSourceText && m_nBodyStart != -1 && m_nBodyEnd != -1;
+}
+
 int CMIMEPart::GetContent(unsigned char*& out, std::uint32_t& length, int decode) {
     if (m_pContent) {
         delete[] out;
@@ -108,35 +131,45 @@ int CMIMEPart::GetContent(unsigned char*& out, std::uint32_t& length, int decode
         length = m_nContentLength;
         return 1;
     }
-    if (!m_pSourceText || m_nBodyStart == -1 || m_nBodyEnd == -1) return 0;
+    if (!HasSource()) return 0;
     const std::string& src = *m_pSourceText;
-    // The content range, clamped to the text.
-    const long long from = std::max(m_nBodyStart, 0);
-    const long long to = std::min<long long>(static_cast<long long>(m_nBodyEnd) + 1,
-                                             static_cast<long long>(src.size()));
-    const std::uint32_t n = static_cast<std::uint32_t>(to > from ? to - from : 0);
-    const std::string& enc = m_strTransferEncoding;
-    const bool uu = decode && MbcsEqualNoCase(enc, "uucode");
-    const bool base64 = decode && MbcsEqualNoCase(enc, "base64");
-    // Base64 gives at most 3 bytes for every 4 characters: the buffer (which
-    // the decoder clears first) is no larger, so a big attachment costs its
-    // decoded size, not its encoded one. (A UU line names its own length.)
-    const std::uint32_t capacity = base64 ? n / 4 * 3 + 3 : n;
+    const ContentRange r = Range(decode);
     delete[] out;
-    out = new unsigned char[static_cast<std::size_t>(capacity) + 1];
-    out[capacity] = 0;
-    length = capacity;
-    const auto raw = [&] {
-        if (n) std::memcpy(out, src.data() + from, n);
+    out = new unsigned char[static_cast<std::size_t>(r.capacity) + 1];
+    out[r.capacity] = 0;
+    length = r.capacity;
+    if (!r.decoded) {
+        if (r.size) std::memcpy(out, src.data() + r.from, r.size);
         return 1;
-    };
-    if (!decode) return raw();
-    if (!uu && !base64 && !MbcsEqualNoCase(enc, "quoted-printable")) return raw();
+    }
     // UU ranges include their end byte, the others are half-open.
-    const int result = CMailCommonFunction::Decode(enc, src, out, length, static_cast<int>(from),
-                                                   static_cast<int>(uu ? to - 1 : to));
-    if (length < capacity) out[length] = 0;
+    const int result = CMailCommonFunction::Decode(m_strTransferEncoding, src, out, length,
+                                                   static_cast<int>(r.from),
+                                                   static_cast<int>(r.uu ? r.to - 1 : r.to));
+    if (length < r.capacity) out[length] = 0;
     return result;
+}
+
+int CMIMEPart::WriteContent(const CMailCommonFunction::ByteSink& sink, std::uint32_t& length,
+                            int decode) const {
+    length = 0;
+    if (m_pContent) {
+        if (m_nContentLength && !sink(m_pContent.get(), m_nContentLength)) return -1;
+        length = m_nContentLength;
+        return 1;
+    }
+    if (!HasSource()) return 0;
+    const std::string& src = *m_pSourceText;
+    const ContentRange r = Range(decode);
+    if (!r.decoded) {
+        const auto* data = reinterpret_cast<const unsigned char*>(src.data()) + r.from;
+        if (r.size && !sink(data, r.size)) return -1;
+        length = r.size;
+        return 1;
+    }
+    return CMailCommonFunction::DecodeToSink(m_strTransferEncoding, src, static_cast<int>(r.from),
+                                             static_cast<int>(r.uu ? r.to - 1 : r.to),
+                                             r.capacity, sink, length);
 }
 
 std::string CMIMEPart::GetMIMEType() const {

@@ -47,6 +47,12 @@ public:
     // encodings (7bit, 8bit, binary) are copied whole, NUL bytes included.
     // 0 for a part without content (containers).
     int GetContent(unsigned char*& out, std::uint32_t& length, int decode);
+    // The same bytes handed to `sink` block by block (see
+    // CMailCommonFunction::DecodeToSink) instead of in a new buffer, so a
+    // large part is never held whole; `length` becomes the bytes handed over.
+    // GetContent's result, or -1 when the sink refused a block.
+    int WriteContent(const CMailCommonFunction::ByteSink& sink, std::uint32_t& length,
+                     int decode) const;
 
     int GetDepth() const { return m_nDepth; }
     void SetDepth(int depth) { m_nDepth = depth; }
@@ -118,6 +124,14 @@ public:
     static std::string NewContentId();
 
 private:
+    // The content's place in the source text and the buffer its decoding needs.
+    struct ContentRange {
+        long long from = 0, to = 0;
+        std::uint32_t size = 0, capacity = 0;
+        bool uu = false, decoded = false;
+    };
+    ContentRange Range(int decode) const;
+    bool HasSource() const;
     void AppendHeaderLines(std::string& out);
     void AppendEncodedContent(std::string& out) const;
 

@@ -208,6 +208,15 @@ int CMailBody::GetMIMEPart(int i, unsigned char*& content, std::uint32_t& length
     return 1;
 }
 
+int CMailBody::WriteMIMEPart(int i, const CMailCommonFunction::ByteSink& sink,
+                             std::uint32_t& length) {
+    length = 0;
+    CMIMEPart* part = GetPart(i);
+    if (!part) return 0;
+    if (part->IsMultipart()) return 1;
+    return part->WriteContent(sink, length, 1) < 0 ? -1 : 1;
+}
+
 int CMailBody::AddMIMEPart(const int& depth, const std::string& contentType,
                            const std::string& transferEncoding, const std::string& contentId,
                            const std::string& description, const std::string& disposition,

@@ -58,6 +58,9 @@ public:
     // delete[]); a multipart part gives length 0 and no buffer. 1, or 0 for
     // an index outside the list.
     int GetMIMEPart(int i, unsigned char*& content, std::uint32_t& length);
+    // The same content handed to `sink` block by block (no buffer holds it
+    // whole); -1 when the sink refused a block.
+    int WriteMIMEPart(int i, const CMailCommonFunction::ByteSink& sink, std::uint32_t& length);
 
     // A leaf part with a copy of the data, appended (index -1) or inserted at
     // the index; its index, or -1 (the list is full or the index is outside

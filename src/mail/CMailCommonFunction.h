@@ -16,7 +16,9 @@
 // `count` unchanged (the buffer then holds what fitted).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,20 @@ public:
                                 int start = -1, int end = -1);
     static int DecodeTextQuotedPrintable(const std::string& src, unsigned char* out,
                                          std::uint32_t& count, int start = -1, int end = -1);
+    // Takes decoded bytes a block at a time; false stops the decoding.
+    using ByteSink = std::function<bool(const unsigned char* data, std::size_t size)>;
+    // Source bytes decoded per block by DecodeToSink.
+    static constexpr std::size_t kDecodeBlock = 256 * 1024;
+    // Decode into a buffer of `capacity` bytes without the buffer: the same
+    // result and the same bytes, handed to `sink` block by block (base64 and
+    // quoted-printable; UU and raw ranges go through one buffer). Where Decode
+    // fails the sink gets what the buffer would hold: the bytes decoded so far,
+    // then zeros up to `capacity`. `count` becomes the bytes handed over; -1
+    // as soon as the sink refuses a block. `block` is the source bytes per
+    // block (tests cut small blocks).
+    static int DecodeToSink(const std::string& encoding, const std::string& src, int start,
+                            int end, std::uint32_t capacity, const ByteSink& sink,
+                            std::uint32_t& count, std::size_t block = kDecodeBlock);
     // "base64", "quoted-printable", or the data itself up to its first zero.
     // A line length of 0 inserts no line breaks.
     static std::string Encode(const std::string& encoding, const unsigned char* data,

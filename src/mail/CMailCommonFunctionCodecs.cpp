@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -107,6 +108,95 @@ std::string_view InclusiveRange(const std::string& src, int start, int end) {
                                         static_cast<std::size_t>(end - start + 1));
 }
 
+enum class BlockEnd { kDone, kStopped, kFailed };
+
+// Base64 bits not yet making a whole byte, carried from block to block.
+struct Base64Carry {
+    std::uint32_t acc = 0;
+    int bits = 0;
+};
+
+// Decodes s[i, stop) into out from o on (room up to `capacity`): kStopped at
+// a '=', kFailed at a byte outside the alphabet or when the output does not
+// fit. `i` and `o` move on.
+BlockEnd DecodeBase64Block(const unsigned char* s, std::size_t& i, std::size_t stop,
+                           unsigned char* out, std::uint32_t capacity, std::uint32_t& o,
+                           Base64Carry& carry) {
+    std::uint32_t acc = carry.acc;
+    int bits = carry.bits;
+    BlockEnd end = BlockEnd::kDone;
+    while (i < stop) {
+        // Whole groups of four digits while nothing is pending.
+        if (bits == 0) {
+            while (i + 4 <= stop && o + 3 <= capacity) {
+                const std::uint8_t a = kDecode[s[i]], b = kDecode[s[i + 1]], c = kDecode[s[i + 2]],
+                                   d = kDecode[s[i + 3]];
+                if ((a | b | c | d) >= 64) break;
+                const std::uint32_t v = (a << 18) | (b << 12) | (c << 6) | d;
+                out[o] = static_cast<unsigned char>(v >> 16);
+                out[o + 1] = static_cast<unsigned char>(v >> 8);
+                out[o + 2] = static_cast<unsigned char>(v);
+                o += 3;
+                i += 4;
+            }
+            if (i >= stop) break;
+        }
+        const std::uint8_t v = kDecode[s[i++]];
+        if (v == kStop) {
+            end = BlockEnd::kStopped;
+            break;
+        }
+        if (v == kSkip) continue;
+        if (v == kBad) return BlockEnd::kFailed;
+        acc = (acc << 6) | v;
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            if (o >= capacity) return BlockEnd::kFailed;
+            out[o++] = static_cast<unsigned char>(acc >> bits);
+        }
+    }
+    carry = {acc, bits};
+    return end;
+}
+
+// Decodes the quoted-printable bytes from i while i < limit into out from o
+// on; an escape or soft break at the limit reads on to `stop`, the end of
+// the whole range, so a block ends where the whole decode would be. kFailed
+// when the output does not fit `capacity`.
+BlockEnd DecodeQpBlock(const unsigned char* s, std::size_t& i, std::size_t limit,
+                       std::size_t stop, unsigned char* out, std::uint32_t capacity,
+                       std::uint32_t& o) {
+    // Every input byte gives at most one output byte: with room for all
+    // that this call can read no write needs a check of its own.
+    const bool roomy = capacity - o >= std::min(limit + 2, stop) - i;
+    while (i < limit) {
+        const unsigned char c = s[i];
+        if (!roomy && o >= capacity && !(c == '=' && i + 2 < stop && s[i + 1] == '\r' &&
+                                         s[i + 2] == '\n'))
+            return BlockEnd::kFailed;
+        if (c != '=') {
+            out[o++] = c;
+            ++i;
+            continue;
+        }
+        if (i + 2 < stop && s[i + 1] == '\r' && s[i + 2] == '\n') {
+            i += 3;  // soft line break
+            continue;
+        }
+        const int hi = i + 1 < stop ? kHexValue[s[i + 1]] : -1;
+        const int lo = i + 2 < stop ? kHexValue[s[i + 2]] : -1;
+        if ((hi | lo) >= 0) {
+            out[o++] = static_cast<unsigned char>(hi << 4 | lo);
+            i += 3;
+        } else {
+            out[o++] = '=';
+            ++i;
+        }
+    }
+    return BlockEnd::kDone;
+}
+
 unsigned char UUEnc(unsigned v) { return static_cast<unsigned char>((v & 077) ? (v & 077) + 32 : 96); }
 unsigned UUDec(unsigned char c) { return (static_cast<unsigned>(c) - 32) & 63; }
 
@@ -134,38 +224,9 @@ int CMailCommonFunction::Decode(const std::string& encoding, const std::string& 
 int CMailCommonFunction::DecodeTextBase64(const std::string& src, unsigned char* out,
                                           std::uint32_t& count, int start, int end) {
     auto [s, i, stop] = PrepareDecode(src, out, count, start, end);
-    const std::uint32_t capacity = count;
+    Base64Carry carry;
     std::uint32_t o = 0;
-    std::uint32_t acc = 0;
-    int bits = 0;
-    while (i < stop) {
-        // Whole groups of four digits while nothing is pending.
-        if (bits == 0) {
-            while (i + 4 <= stop && o + 3 <= capacity) {
-                const std::uint8_t a = kDecode[s[i]], b = kDecode[s[i + 1]], c = kDecode[s[i + 2]],
-                                   d = kDecode[s[i + 3]];
-                if ((a | b | c | d) >= 64) break;
-                const std::uint32_t v = (a << 18) | (b << 12) | (c << 6) | d;
-                out[o] = static_cast<unsigned char>(v >> 16);
-                out[o + 1] = static_cast<unsigned char>(v >> 8);
-                out[o + 2] = static_cast<unsigned char>(v);
-                o += 3;
-                i += 4;
-            }
-            if (i >= stop) break;
-        }
-        const std::uint8_t v = kDecode[s[i++]];
-        if (v == kStop) break;
-        if (v == kSkip) continue;
-        if (v == kBad) return 0;
-        acc = (acc << 6) | v;
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            if (o >= capacity) return 0;
-            out[o++] = static_cast<unsigned char>(acc >> bits);
-        }
-    }
+    if (DecodeBase64Block(s, i, stop, out, count, o, carry) == BlockEnd::kFailed) return 0;
     count = o;
     return 1;
 }
@@ -173,37 +234,57 @@ int CMailCommonFunction::DecodeTextBase64(const std::string& src, unsigned char*
 int CMailCommonFunction::DecodeTextQuotedPrintable(const std::string& src, unsigned char* out,
                                                    std::uint32_t& count, int start, int end) {
     auto [s, i, stop] = PrepareDecode(src, out, count, start, end);
-    const std::uint32_t capacity = count;
-    // Every input byte gives at most one output byte: with room for the
-    // whole range no write needs a check of its own.
-    const bool roomy = capacity >= stop - i;
     std::uint32_t o = 0;
-    while (i < stop) {
-        const unsigned char c = s[i];
-        if (!roomy && o >= capacity && !(c == '=' && i + 2 < stop && s[i + 1] == '\r' &&
-                                         s[i + 2] == '\n'))
-            return 0;
-        if (c != '=') {
-            out[o++] = c;
-            ++i;
-            continue;
-        }
-        if (i + 2 < stop && s[i + 1] == '\r' && s[i + 2] == '\n') {
-            i += 3;  // soft line break
-            continue;
-        }
-        const int hi = i + 1 < stop ? kHexValue[s[i + 1]] : -1;
-        const int lo = i + 2 < stop ? kHexValue[s[i + 2]] : -1;
-        if ((hi | lo) >= 0) {
-            out[o++] = static_cast<unsigned char>(hi << 4 | lo);
-            i += 3;
-        } else {
-            out[o++] = '=';
-            ++i;
-        }
-    }
+    if (DecodeQpBlock(s, i, stop, stop, out, count, o) == BlockEnd::kFailed) return 0;
     count = o;
     return 1;
+}
+
+int CMailCommonFunction::DecodeToSink(const std::string& encoding, const std::string& src,
+                                      int start, int end, std::uint32_t capacity,
+                                      const ByteSink& sink, std::uint32_t& count,
+                                      std::size_t block) {
+    const bool base64 = MbcsEqualNoCase(encoding, "base64");
+    if (!base64 && !MbcsEqualNoCase(encoding, "quoted-printable")) {
+        std::unique_ptr<unsigned char[]> buffer(new unsigned char[std::max<std::uint32_t>(capacity, 1)]);
+        std::uint32_t n = capacity;
+        const int result = Decode(encoding, src, buffer.get(), n, start, end);
+        count = 0;
+        if (n && !sink(buffer.get(), n)) return -1;
+        count = n;
+        return result;
+    }
+    auto [s, i, stop] = PrepareDecode(src, nullptr, 0, start, end);
+    block = std::max<std::size_t>(block, 1);
+    // A block of n source bytes gives at most n bytes (QP reads up to two
+    // past its end) or 3 per 4 (base64, plus what the carry held).
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[block + 3]);
+    Base64Carry carry;
+    std::uint32_t total = 0;
+    count = 0;
+    BlockEnd state = BlockEnd::kDone;
+    while (i < stop && state == BlockEnd::kDone) {
+        const std::size_t limit = std::min(stop, i + block);
+        const std::uint32_t room = static_cast<std::uint32_t>(
+            std::min<std::size_t>(block + 3, capacity - total));
+        std::uint32_t o = 0;
+        state = base64 ? DecodeBase64Block(s, i, limit, buffer.get(), room, o, carry)
+                       : DecodeQpBlock(s, i, limit, stop, buffer.get(), room, o);
+        if (o && !sink(buffer.get(), o)) return -1;
+        total += o;
+        count = total;
+    }
+    if (state != BlockEnd::kFailed) return 1;
+    // The zeros a failed decode leaves in the rest of the buffer.
+    std::memset(buffer.get(), 0, block + 3);
+    while (total < capacity) {
+        const std::uint32_t n = std::min<std::uint32_t>(capacity - total,
+                                                        static_cast<std::uint32_t>(block + 3));
+        if (!sink(buffer.get(), n)) return -1;
+        total += n;
+        count = total;
+    }
+    return 0;
 }
 
 std::string CMailCommonFunction::Encode(const std::string& encoding, const unsigned char* data,

@@ -190,10 +190,11 @@ int CMailMessage::GetAttachment(const int& n, std::string& fileName, std::string
 
 int CMailMessage::GetAttachment(const int& n, std::string& fileName, std::string& charset,
                                 std::uint32_t& length) {
-    unsigned char* content = nullptr;
-    const int result = GetAttachment(n, fileName, charset, content, length);
-    delete[] content;
-    return result;
+    const CMIMEPart* part = PartAt(m_attachments, n);
+    if (!part) return 0;
+    part->GetFilename(fileName, charset);
+    part->WriteContent([](const unsigned char*, std::size_t) { return true; }, length, 1);
+    return 1;
 }
 
 int CMailMessage::GetRelate(const int& n, std::string& fileName, std::string& charset,

@@ -85,9 +85,13 @@ public:
     // The same without keeping a buffer.
     int GetAttachment(const int& n, std::string& fileName, std::string& charset,
                       std::uint32_t& length);
+    // Attachment n's part, nullptr when n is not below the count: its
+    // WriteContent saves a large attachment without holding it whole.
+    const CMIMEPart* GetAttachmentPart(int n) const { return PartAt(m_attachments, n); }
     int GetRelateNum() const { return static_cast<int>(m_related.size()); }
     int GetRelate(const int& n, std::string& fileName, std::string& charset,
                   std::string& contentId, unsigned char*& content, std::uint32_t& length);
+    const CMIMEPart* GetRelatePart(int n) const { return PartAt(m_related, n); }
     // Size of the To, Cc or Bcc list; -1 for another kind.
     int GetRecipientNum(int kind) const;
     int GetRecipient(int kind, int n, std::string& address, std::string& name) const;

@@ -64,7 +64,29 @@ std::string DecodeInto(const Words& a, Seen& seen,
     const int r = decode(buf.data(), count, Int(a, 3, -1), Int(a, 4, -1));
     seen["count"] = Str(count);
     seen["bytes"] = r ? std::string(reinterpret_cast<char*>(buf.data()), count) : "";
+    seen["buffer"] = std::string(reinterpret_cast<char*>(buf.data()), count);
     return Str(r);
+}
+
+// Decoding the same range in blocks of 1 to 5 source bytes hands over what
+// the whole decode left in its buffer, with the same result; else names the
+// first block size that differs.
+std::string SameInBlocks(const Words& a, const std::string& whole, const Seen& seen) {
+    const std::string& src = a.at(1);
+    const auto capacity = static_cast<std::uint32_t>(Int(a, 2, static_cast<int>(src.size() + 3)));
+    for (std::size_t block = 1; block <= 5; ++block) {
+        std::string got;
+        std::uint32_t count = 0;
+        const int r = Mail::DecodeToSink(a.at(0), src, Int(a, 3, -1), Int(a, 4, -1), capacity,
+                                         [&](const unsigned char* d, std::size_t n) {
+                                             got.append(reinterpret_cast<const char*>(d), n);
+                                             return true;
+                                         }, count, block);
+        if (Str(r) != whole || got != seen.at("buffer") || count != got.size())
+            return "blocks of " + Str(static_cast<unsigned long long>(block)) + " give " + Str(r) +
+                   " and " + got;
+    }
+    return whole;
 }
 
 std::string Units(const std::vector<char16_t>& units, std::uint32_t count) {
@@ -95,9 +117,10 @@ const std::map<std::string, Handler>& Calls() {
              return Mail::Encode(a.at(0), Bytes(a.at(1)), Size(a.at(1)), Int(a, 2, 0));
          }},
         {"Decode", [](const Words& a, Seen& s) {
-             return DecodeInto(a, s, [&](unsigned char* out, std::uint32_t& n, int from, int to) {
+             const std::string r = DecodeInto(a, s, [&](unsigned char* out, std::uint32_t& n, int from, int to) {
                  return Mail::Decode(a.at(0), a.at(1), out, n, from, to);
              });
+             return SameInBlocks(a, r, s);
          }},
         {"DecodeUU", [](const Words& a, Seen& s) {
              Words w{"uu", a.at(0)};

@@ -133,10 +133,8 @@ int RunShow(const std::string& path) {
         if (part->IsMultipart()) {
             cut = cut || part->GetDepth() >= CMailBody::kMaxPartDepth;
         } else {
-            unsigned char* content = nullptr;
             std::uint32_t length = 0;
-            part->GetContent(content, length, 1);
-            delete[] content;
+            part->WriteContent([](const unsigned char*, std::size_t) { return true; }, length, 1);
             const std::string charset = part->GetCharacterSet();
             const std::string enc = part->GetTransferEncoding();
             std::printf(" %u bytes", length);
@@ -183,8 +181,9 @@ int RunExtract(const std::string& path, const std::string& dir, bool force) {
     }
     std::set<std::string> used;
     int written = 0, number = 0;
+    // Each part is decoded block by block straight into its file.
     const auto save = [&](const std::string& rawName, const std::string& charset,
-                          const unsigned char* data, std::uint32_t length) {
+                          const CMIMEPart& part) {
         ++number;
         const std::string base = SafeFileName(ForTerminal(rawName, charset), number);
         std::string name = base;
@@ -198,7 +197,11 @@ int RunExtract(const std::string& path, const std::string& dir, bool force) {
                          std::strerror(errno), errno == EEXIST ? " (use --force to replace it)" : "");
             return false;
         }
-        if (!file.WriteAll(reinterpret_cast<const char*>(data), length) || !file.Close()) {
+        std::uint32_t length = 0;
+        const auto sink = [&file](const unsigned char* data, std::size_t n) {
+            return file.WriteAll(reinterpret_cast<const char*>(data), n);
+        };
+        if (part.WriteContent(sink, length, 1) < 0 || !file.Close()) {
             std::fprintf(stderr, "velkor mail extract: cannot write %s\n", target.c_str());
             return false;
         }
@@ -207,20 +210,16 @@ int RunExtract(const std::string& path, const std::string& dir, bool force) {
         return true;
     };
     for (int n = 0; n < msg.GetAttachmentNum(); ++n) {
+        const CMIMEPart* part = msg.GetAttachmentPart(n);
         std::string name, charset;
-        unsigned char* content = nullptr;
-        std::uint32_t length = 0;
-        msg.GetAttachment(n, name, charset, content, length);
-        std::unique_ptr<unsigned char[]> own(content);
-        if (!save(name, charset, content, length)) return errno == EEXIST ? kExitExists : kExitWrite;
+        part->GetFilename(name, charset);
+        if (!save(name, charset, *part)) return errno == EEXIST ? kExitExists : kExitWrite;
     }
     for (int n = 0; n < msg.GetRelateNum(); ++n) {
-        std::string name, charset, cid;
-        unsigned char* content = nullptr;
-        std::uint32_t length = 0;
-        msg.GetRelate(n, name, charset, cid, content, length);
-        std::unique_ptr<unsigned char[]> own(content);
-        if (!save(name.empty() ? cid : name, charset, content, length))
+        const CMIMEPart* part = msg.GetRelatePart(n);
+        std::string name, charset;
+        part->GetFilename(name, charset);
+        if (!save(name.empty() ? part->GetCID() : name, charset, *part))
             return errno == EEXIST ? kExitExists : kExitWrite;
     }
     if (written == 0) std::printf("no attachments\n");
