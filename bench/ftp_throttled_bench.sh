@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # FTP on slower links: a pyftpdlib server held to 50 MB/s and to 8 MB/s
 # (bench/throttled_ftpd.py), a file downloaded and uploaded with `velkor ftp`
-# and with curl in the same run; prints wall time and CPU (user+sys), best of
+# and with curl in the same run; prints wall time and CPU (perf task clock, else user+sys), best of
 # REPEAT runs, and the ratios velkor/curl. The cost per byte shows in the CPU
 # column: the wall time is the link's.
 #   bench/ftp_throttled_bench.sh [REPEAT]

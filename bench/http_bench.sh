@@ -3,7 +3,7 @@
 # memory (then to /dev/null), with `velkor http get` and in the same run with
 # curl (the same engine) for the file and a small libcurl program that
 # appends into memory and writes once (bench/curl_memory_get.cpp) for the
-# body; prints wall time and CPU (user+sys), best of REPEAT runs, and the
+# body; prints wall time and CPU (perf task clock, else user+sys), best of REPEAT runs, and the
 # ratios velkor/peer.
 #   bench/http_bench.sh [REPEAT]
 set -euo pipefail

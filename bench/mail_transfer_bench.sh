@@ -3,7 +3,7 @@
 # local SMTP sink that discards it, and fetches the same messages from a
 # private Dovecot, with the library (one process, one connection) and with
 # curl (one process, its connection reused), in the same run; prints wall
-# time and CPU (user+sys), best of REPEAT runs, and the ratios velkor/curl;
+# time and CPU (perf task clock, else user+sys), best of REPEAT runs, and the ratios velkor/curl;
 # the 1000 small messages also through STARTTLS.
 #   bench/mail_transfer_bench.sh [REPEAT]     (Dovecot needs root)
 set -euo pipefail
