@@ -5,8 +5,8 @@
 #include <string>
 
 #include "ftp/CFtpSite.h"
-#include "ftp/views/CFDListCtrl.h"
-#include "ftp/views/CFDTreeCtrl.h"
+#include "widgets/ftp/CFDListCtrl.h"
+#include "widgets/ftp/CFDTreeCtrl.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Velkor widgets: the Qt 6 views and dialogs (library Velkor10Widgets,
 // CMake target Velkor10::Widgets). Each is also reachable alone, e.g.
-// <velkor/ftp/views/CFDListCtrl.h>.
+// <velkor/widgets/ftp/CFDListCtrl.h>.
 #pragma once
 
 #include "velkor.h"
@@ -12,7 +12,7 @@
 #include "widgets/CXDialog.h"
 #include "widgets/CVFDLTreeCtrl.h"
 #include "widgets/CVFDLListCtrl.h"
-#include "ftp/views/CFDListCtrl.h"
-#include "ftp/views/CFDTreeCtrl.h"
-#include "ftp/views/CBrowseFolderDlg.h"
-#include "proxy/dialog/CProxySetupDlg.h"
+#include "widgets/ftp/CFDListCtrl.h"
+#include "widgets/ftp/CFDTreeCtrl.h"
+#include "widgets/ftp/CBrowseFolderDlg.h"
+#include "widgets/proxy/CProxySetupDlg.h"

@@ -73,6 +73,17 @@ bool CFtpSite::IsNodeExpanded(CVFDLNode* node) const {
     return node->m_folder.m_fileData.m_nExpandStatus != 0;
 }
 
+namespace {
+
+// An entry's time: MLSD's UTC fact, else the LIST date (read as local time);
+// -1 when the listing gave none.
+std::int64_t ListedTime(const CFtpFile& file) {
+    if (file.m_tModifiedUtc >= 0) return file.m_tModifiedUtc;
+    return file.m_tModified > 0 ? file.m_tModified : -1;
+}
+
+}  // namespace
+
 bool CFtpSite::ExpandDir(CVFDLNode* node) {
     if (!m_pFDFSDoc || !node || IsNodeExpanded(node)) return true;
     if (!SetCurrentDir(ServerPath(node))) {
@@ -90,12 +101,13 @@ bool CFtpSite::ExpandDir(CVFDLNode* node) {
         const std::string name = file.m_pszName ? file.m_pszName : "";
         const bool directory = file.m_bDirectory != 0;
         const std::uint32_t size = file.m_nSize;
-        const std::uint64_t size64 = file.m_nSize64;
-        file.FreeStrings();
-        if (!parsed || !AddableName(name)) continue;
         CFDFSFileData data;
         data.m_nSize = size;
-        data.m_nSize64 = size64;
+        data.m_nSize64 = file.m_nSize64;
+        data.m_tModified = ListedTime(file);
+        if (file.m_pszPermission) data.m_strPermissions = file.m_pszPermission;
+        file.FreeStrings();
+        if (!parsed || !AddableName(name)) continue;
         if (directory) {
             data.m_bFolder = 1;
             m_pFDFSDoc->AddFolder(node->m_strID, CFDFSFolder{name, parentPos + "\\" + name, data});

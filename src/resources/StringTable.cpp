@@ -17,6 +17,8 @@ const char* LoadLibraryStringUtf8(int id) {
         case IDS_COLUMN_SIZE: return "大小";
         case IDS_COLUMN_TYPE: return "类型";
         case IDS_COLUMN_STATE: return "修改状态";
+        case IDS_COLUMN_MODIFIED: return "修改时间";
+        case IDS_COLUMN_PERMISSIONS: return "权限";
         default: return nullptr;
     }
 }

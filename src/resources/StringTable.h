@@ -27,5 +27,7 @@ inline constexpr int IDS_COLUMN_NAME = 901;
 inline constexpr int IDS_COLUMN_SIZE = 902;
 inline constexpr int IDS_COLUMN_TYPE = 903;
 inline constexpr int IDS_COLUMN_STATE = 904;
+inline constexpr int IDS_COLUMN_MODIFIED = 905;     // beyond the older four
+inline constexpr int IDS_COLUMN_PERMISSIONS = 906;
 
 }  // namespace velkor

@@ -25,6 +25,7 @@ public:
         auto* self = const_cast<ListRow*>(this);
         if (list && role == Qt::DisplayRole) return list->RowText(self, column);
         if (list && role == Qt::DecorationRole && column == 0) return list->RowIcon(self);
+        if (list && role == Qt::ToolTipRole) return list->RowToolTip(self, column);
         if (list && role == Qt::TextAlignmentRole) {
             if (QTreeWidgetItem* header = list->headerItem())
                 return header->data(column, Qt::TextAlignmentRole);
@@ -124,6 +125,13 @@ QString CVFDLListCtrl::RowText(QTreeWidgetItem* item, int column) {
     OnGetDispInfo(info);
     return ToQString(info.text);
 }
+
+QString CVFDLListCtrl::RowToolTip(QTreeWidgetItem* item, int column) {
+    CVFDLNode* node = GetItemNode(item);
+    return node ? OnGetToolTip(node, column) : QString();
+}
+
+QString CVFDLListCtrl::OnGetToolTip(CVFDLNode*, int) { return {}; }
 
 QIcon CVFDLListCtrl::RowIcon(QTreeWidgetItem* item) {
     CVFDLNode* node = m_bImages ? GetItemNode(item) : nullptr;

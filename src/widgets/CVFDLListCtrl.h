@@ -60,6 +60,8 @@ public:
     // The text a row shows in a column (what OnGetDispInfo answers).
     QString RowText(QTreeWidgetItem* item, int column);
     QIcon RowIcon(QTreeWidgetItem* item);
+    // A row's tool tip in a column (what OnGetToolTip answers).
+    QString RowToolTip(QTreeWidgetItem* item, int column);
 
 protected:
     virtual void InsertColumns();
@@ -68,6 +70,8 @@ protected:
     // The default shows the node's name in column 0.
     virtual void OnGetDispInfo(DispInfo& info);
     virtual void OnColumnClick(int column);
+    // The default has none.
+    virtual QString OnGetToolTip(CVFDLNode* node, int column);
     // Removes the row after the current event (never while it is painted),
     // with every other row whose node has gone.
     void DeleteRowLater(QTreeWidgetItem* item);

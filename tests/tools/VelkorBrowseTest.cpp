@@ -21,9 +21,9 @@
 #include "Progress.h"
 #include "RealServers.h"
 #include "TestFiles.h"
-#include "ftp/views/CBrowseFolderDlg.h"
-#include "ftp/views/CFDListCtrl.h"
-#include "ftp/views/CFDTreeCtrl.h"
+#include "widgets/ftp/CBrowseFolderDlg.h"
+#include "widgets/ftp/CFDListCtrl.h"
+#include "widgets/ftp/CFDTreeCtrl.h"
 #include "platform/CodePage.h"
 
 namespace velkor {

@@ -22,6 +22,8 @@ struct CFDFSFileData {
     std::uint64_t m_nSize64 = 0;      // the same, never cut
     int m_nExpandStatus = 0;  // 1 once the folder's children are loaded
     int m_bFolder = 0;        // folder mark
+    std::int64_t m_tModified = -1;  // seconds since 1970 UTC as listed; -1 unknown
+    std::string m_strPermissions;   // the listing's mode string ("rwxr-xr-x"), or empty
 };
 
 class CFDFSFolder {

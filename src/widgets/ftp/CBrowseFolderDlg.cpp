@@ -1,4 +1,4 @@
-#include "ftp/views/CBrowseFolderDlg.h"
+#include "widgets/ftp/CBrowseFolderDlg.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -25,9 +25,9 @@
 
 #include <string>
 
-#include "../CFtpSite.h"
+#include "../../ftp/CFtpSite.h"
 #include "CFDTreeCtrl.h"
-#include "../../widgets/CXDialog.h"
+#include "../CXDialog.h"
 
 namespace velkor {
 

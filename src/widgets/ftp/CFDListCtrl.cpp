@@ -1,6 +1,8 @@
-#include "ftp/views/CFDListCtrl.h"
+#include "widgets/ftp/CFDListCtrl.h"
 
+#include <QDateTime>
 #include <QHeaderView>
+#include <QLocale>
 #include <algorithm>
 #include <cctype>
 #include <string_view>
@@ -28,7 +30,16 @@ constexpr Column kColumns[] = {
     {IDS_COLUMN_SIZE, Qt::AlignRight, 50},
     {IDS_COLUMN_TYPE, Qt::AlignLeft, 75},
     {IDS_COLUMN_STATE, Qt::AlignLeft, 75},
+    {IDS_COLUMN_MODIFIED, Qt::AlignLeft, 120},
+    {IDS_COLUMN_PERMISSIONS, Qt::AlignLeft, 80},
 };
+
+// A time from the listing as local date and minute; empty when unknown.
+std::string ModifiedText(const CVFDLNode* node) {
+    const std::int64_t t = const_cast<CVFDLNode*>(node)->FileData().m_tModified;
+    if (t < 0) return {};
+    return FromQString(QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+}
 
 bool IsFolder(const CVFDLNode* node) { return node->m_nType == CVFDLNode::kFolder; }
 
@@ -155,6 +166,12 @@ int CFDListCtrl::CompareFunc(CVFDLNode* a, CVFDLNode* b, CFDListCtrl* control) {
             break;
         }
         case 2: result = CompareNoCase(TypeText(a->Name()), TypeText(b->Name())); break;
+        case 4: {
+            const std::int64_t ta = a->FileData().m_tModified, tb = b->FileData().m_tModified;
+            result = ta < tb ? -1 : ta > tb ? 1 : 0;
+            break;
+        }
+        case 5: result = a->FileData().m_strPermissions.compare(b->FileData().m_strPermissions); break;
         default: break;
     }
     return ascending ? result : -result;
@@ -206,10 +223,19 @@ void CFDListCtrl::OnGetDispInfo(DispInfo& info) {
             if (IsFolder(node) || node->m_nType == CVFDLNode::kRecord)
                 info.text = FromQString(ShellIcons::TypeName(node->Name(), IsFolder(node)));
             break;
+        case 4: info.text = ModifiedText(node); break;
+        case 5: info.text = node->FileData().m_strPermissions; break;
         default: break;
     }
 }
 
 void CFDListCtrl::OnColumnClick(int column) { SortByColumn(column); }
+
+QString CFDListCtrl::OnGetToolTip(CVFDLNode* node, int column) {
+    if (column != 1 || node->m_nType != CVFDLNode::kRecord) return {};
+    const std::uint64_t size = NodeSize(node);
+    return QLocale().formattedDataSize(static_cast<qint64>(size)) + QStringLiteral(" (") +
+           QLocale().toString(static_cast<qulonglong>(size)) + QStringLiteral(" bytes)");
+}
 
 }  // namespace velkor

@@ -1,5 +1,8 @@
-// CFDListCtrl: the files and folders of one folder of an FTP site, in four
-// columns: name, size, type and change state.
+// CFDListCtrl: the files and folders of one folder of an FTP site, in the
+// four columns name, size, type and change state, and beyond the older list
+// two more: the time the listing gives (MLSD's UTC fact, else the LIST date;
+// shown in local time) and the permissions it gives. The size's tool tip
+// shows it in KiB/MiB/GiB too.
 //
 // Folders are loaded from the server the first time they are shown. Rows
 // are ordered by one column; folders come before files in ascending order
@@ -27,7 +30,7 @@
 #include <string_view>
 #include <vector>
 
-#include "../../widgets/CVFDLListCtrl.h"
+#include "../CVFDLListCtrl.h"
 
 namespace velkor {
 
@@ -72,6 +75,7 @@ protected:
     int GetImageIndex(CVFDLNode* node) override;
     void OnGetDispInfo(DispInfo& info) override;
     void OnColumnClick(int column) override;
+    QString OnGetToolTip(CVFDLNode* node, int column) override;
 };
 
 }  // namespace velkor

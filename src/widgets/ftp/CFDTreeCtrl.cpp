@@ -1,4 +1,4 @@
-#include "ftp/views/CFDTreeCtrl.h"
+#include "widgets/ftp/CFDTreeCtrl.h"
 
 #include "ftp/CFtpSite.h"
 #include "widgets/GuiCall.h"

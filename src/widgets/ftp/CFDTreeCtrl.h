@@ -6,7 +6,7 @@
 // the folder is loaded the next time it is opened.
 #pragma once
 
-#include "../../widgets/CVFDLTreeCtrl.h"
+#include "../CVFDLTreeCtrl.h"
 
 namespace velkor {
 

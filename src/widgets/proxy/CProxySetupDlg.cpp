@@ -1,4 +1,4 @@
-#include "proxy/dialog/CProxySetupDlg.h"
+#include "widgets/proxy/CProxySetupDlg.h"
 
 #include <QApplication>
 

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "../../widgets/CXDialog.h"
+#include "../CXDialog.h"
 
 namespace velkor {
 

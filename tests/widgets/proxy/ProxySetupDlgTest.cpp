@@ -20,7 +20,7 @@
 #include "GuiWait.h"
 #include "platform/SettingsStore.h"
 #include "proxy/CPRDLDoc.h"
-#include "proxy/dialog/CProxySetupDlg.h"
+#include "widgets/proxy/CProxySetupDlg.h"
 
 namespace velkor {
 namespace {
