@@ -19,8 +19,8 @@ else
   bench_cpu_clock=rusage
 fi
 
-# Runs a command REPEAT times; prints "wall cpu" of the fastest run (cpu =
-# the task clock, else user + sys). A failing run stops the benchmark with
+# Runs a command REPEAT times; prints the lowest wall time and the lowest
+# CPU time of the runs, "wall cpu" (cpu = the task clock, else user + sys). A failing run stops the benchmark with
 # its error output.
 measure() {
   local best_wall="" best_cpu=""
@@ -43,10 +43,8 @@ measure() {
       read -r wall usr sys <<<"$out"
       cpu=$(echo "$usr + $sys" | bc -l)
     fi
-    if [ -z "$best_wall" ] || [ "$(echo "$wall < $best_wall" | bc -l)" = 1 ]; then
-      best_wall=$wall
-      best_cpu=$cpu
-    fi
+    if [ -z "$best_wall" ] || [ "$(echo "$wall < $best_wall" | bc -l)" = 1 ]; then best_wall=$wall; fi
+    if [ -z "$best_cpu" ] || [ "$(echo "$cpu < $best_cpu" | bc -l)" = 1 ]; then best_cpu=$cpu; fi
   done
   echo "$best_wall $best_cpu"
 }

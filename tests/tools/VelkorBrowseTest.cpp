@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QAction>
+#include <QDateTime>
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -243,6 +244,76 @@ TEST(VelkorBrowse, FoldersMoveAsTreesStopAndResume) {
     EXPECT_TRUE(fs::is_directory(root / "上传" / "void"));
     EXPECT_TRUE(test::TopLevelItem(list, "上传"));
     SetActiveCodePage(kDefaultCodePage);
+}
+
+// Up and down as in a file manager: from a start folder below the root
+// Backspace goes above it (a new logon there), the path bar goes to a deep
+// folder and refuses a missing one, Alt+Up and Backspace climb back; the
+// listing's time and permissions show in their columns.
+TEST(VelkorBrowse, ClimbsAboveTheStartFolderAndFollowsThePathBar) {
+    if (const std::string why = test::FtpServerUnavailable("pyftpdlib"); !why.empty())
+        GTEST_SKIP() << why;
+    test::FtpServer server("pyftpdlib");
+    ASSERT_TRUE(server.Start());
+    const fs::path root = server.Root();
+    test::WriteWholeFile(root / "a" / "b" / "c" / "deep.txt", "d");
+    test::WriteWholeFile(root / "a" / "f10.txt", "x");
+    test::WriteWholeFile(root / "a" / "f2.txt", "x");
+    test::WriteWholeFile(root / "top.txt", "t");
+    const auto stamp = QDateTime::fromString("2024-03-05T06:07:00Z", Qt::ISODate);
+    fs::last_write_time(root / "top.txt", fs::file_time_type::clock::now() -
+                                              std::chrono::seconds(QDateTime::currentSecsSinceEpoch() -
+                                                                   stamp.toSecsSinceEpoch()));
+    browse::BrowseWindow window;
+    std::string error;
+    std::string url = LoginUrl(server);
+    ASSERT_TRUE(window.Open(url + "a", error)) << error;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    CFDListCtrl& list = *window.List();
+    EXPECT_EQ(window.PathBar()->text(), "/a");
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"b", "f10.txt", "f2.txt"}));
+
+    const auto go = [&](const QString& path) {
+        window.PathBar()->setFocus();
+        window.PathBar()->selectAll();
+        QTest::keyClicks(window.PathBar(), path);
+        QTest::keyClick(window.PathBar(), Qt::Key_Return);
+    };
+    go("/a/b/c");
+    EXPECT_EQ(window.PathBar()->text(), "/a/b/c");
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"deep.txt"}));
+    ASSERT_NE(window.Tree()->currentItem(), nullptr);
+    EXPECT_EQ(window.Tree()->currentItem()->text(0), "c");
+    go("/a/nope");
+    EXPECT_TRUE(window.Status()->text().contains("/a/nope is no folder on the server: 550"))
+        << window.Status()->text().toStdString();
+    EXPECT_EQ(window.PathBar()->text(), "/a/b/c");
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"deep.txt"}));
+
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Backspace);
+    EXPECT_EQ(window.PathBar()->text(), "/a/b");
+    QTest::keyClick(&window, Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(window.PathBar()->text(), "/a");
+    // Names sort as people count, folders first.
+    list.SortByColumn(0);
+    std::vector<QString> order;
+    for (int row = 0; row < list.topLevelItemCount(); ++row) order.push_back(list.topLevelItem(row)->text(0));
+    EXPECT_EQ(order, (std::vector<QString>{"b", "f2.txt", "f10.txt"}));
+
+    // Above the start folder: a new logon at the server's root.
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Backspace);
+    EXPECT_EQ(window.PathBar()->text(), "/");
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"a", "top.txt"}));
+    EXPECT_FALSE(window.GoUp());
+    QTreeWidgetItem* top = test::TopLevelItem(list, "top.txt");
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->text(4), stamp.toLocalTime().toString("yyyy-MM-dd HH:mm"));
+    EXPECT_FALSE(top->text(5).isEmpty());
+    EXPECT_TRUE(top->data(1, Qt::ToolTipRole).toString().endsWith("(1 bytes)"));
+    EXPECT_FALSE(test::SaveScreenshot(&window, "velkor-browse-path-bar").empty());
 }
 
 TEST(VelkorBrowse, ConnectDialogShowsWhyAndGivesTheFixedAddress) {

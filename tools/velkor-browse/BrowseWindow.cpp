@@ -10,8 +10,11 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QToolBar>
 #include <QMenuBar>
 #include <QProgressDialog>
+#include <QStyle>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -59,8 +62,19 @@ BrowseWindow::BrowseWindow(QWidget* parent)
     : QMainWindow(parent),
       m_tree(new CFDTreeCtrl),
       m_list(new CFDListCtrl),
-      m_status(new QLabel) {
+      m_status(new QLabel),
+      m_path(new QLineEdit) {
     setWindowTitle(kTitle);
+    QToolBar* bar = addToolBar(tr("Path"));
+    bar->setMovable(false);
+    QAction* up = bar->addAction(style()->standardIcon(QStyle::SP_FileDialogToParent), tr("Up"),
+                                 this, [this] { GoUp(); });
+    up->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Up));
+    up->setToolTip(tr("The folder above (Backspace, Alt+Up)"));
+    m_path->setObjectName(QStringLiteral("path"));
+    m_path->setPlaceholderText(tr("Server path, e.g. /pub"));
+    bar->addWidget(m_path);
+    connect(m_path, &QLineEdit::returnPressed, this, [this] { GoTo(m_path->text()); });
     auto* splitter = new QSplitter(this);
     splitter->addWidget(m_tree);
     splitter->addWidget(m_list);
@@ -108,6 +122,14 @@ BrowseWindow::BrowseWindow(QWidget* parent)
         m_bStopped = true;
     });
     addAction(stop);
+    // Backspace goes up from the views only: in the path bar it edits.
+    for (QWidget* view : {static_cast<QWidget*>(m_tree), static_cast<QWidget*>(m_list)}) {
+        auto* back = new QAction(view);
+        back->setShortcut(Qt::Key_Backspace);
+        back->setShortcutContext(Qt::WidgetShortcut);
+        connect(back, &QAction::triggered, this, [this] { GoUp(); });
+        view->addAction(back);
+    }
     site->addSeparator();
     site->addAction(tr("&Quit"), QKeySequence(QKeySequence::Quit), this, &QWidget::close);
 
@@ -165,6 +187,11 @@ bool BrowseWindow::Open(const tool::FtpUrl& address, std::string& error) {
     m_site.m_bUseMlsd = true;
     m_site.m_bUseUtf8 = true;
     bool logged = false;
+    // The logon replaces the tree: the views let go of it first (they are
+    // painted while the logon waits).
+    m_tree->InitVFDLTreeCtrl(nullptr, nullptr);
+    m_list->CVFDLListCtrl::InitFileListCtrl(nullptr);
+    m_strShown.clear();
     {
         GuiCall call(&m_site);
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -184,10 +211,11 @@ bool BrowseWindow::Open(const tool::FtpUrl& address, std::string& error) {
                               : "cannot log on to " + address.host + ": " + reply;
         return false;
     }
+    m_address = address;
     setWindowTitle(kTitle + " - " + ToQString(address.host));
     m_tree->InitFDTreeCtrl(&m_site, nullptr);
     m_list->InitFileListCtrl(&m_site, nullptr);
-    m_list->setColumnWidth(1, 90);
+    m_list->setColumnWidth(0, 220);
     ShowFolder(m_site.m_pFDFSDoc->GetAbsolutePos(m_site.m_pFDFSDoc->GetRootNode()));
     return true;
 }
@@ -196,7 +224,116 @@ void BrowseWindow::ShowFolder(const std::string& position) {
     if (Busy() || !m_site.m_pFDFSDoc) return;
     m_strShown = position;
     m_list->BrowseFolder(position, CVFDLListCtrl::kAllEntries);
+    // Size, type, time and permissions as wide as their texts; the name
+    // column keeps the width the user gave it.
+    for (int column = 1; column < m_list->columnCount(); ++column) m_list->resizeColumnToContents(column);
+    m_path->setText(ShownServerPath());
     ShowReply();
+}
+
+std::string BrowseWindow::DisplayPath(const std::string& position) const {
+    std::string path;
+    for (const char c : m_site.ServerPath(position)) {
+        const char d = c == '\\' ? '/' : c;
+        if (d == '/' && !path.empty() && path.back() == '/') continue;
+        path += d;
+    }
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+QString BrowseWindow::ShownServerPath() const {
+    return m_site.m_pFDFSDoc ? ToQString(DisplayPath(m_strShown)) : QString();
+}
+
+bool BrowseWindow::GoUp() {
+    if (Busy() || !m_site.m_pFDFSDoc) return false;
+    const std::string shown = FromQString(ShownServerPath());
+    const std::size_t cut = shown.find_last_of('/');
+    if (shown == "/" || cut == std::string::npos) return false;
+    return GoTo(ToQString(cut == 0 ? std::string("/") : shown.substr(0, cut)));
+}
+
+bool BrowseWindow::GoTo(const QString& serverPath) {
+    if (Busy() || !m_site.m_pFDFSDoc) return false;
+    std::string path = FromQString(serverPath.trimmed());
+    if (path.empty()) return false;
+    if (path[0] != '/') path = FromQString(ShownServerPath()) + "/" + path;
+    // The same form as DisplayPath gives: single "/", none at the end, and
+    // "." and ".." taken out.
+    std::vector<std::string> parts;
+    for (std::size_t at = 1; at <= path.size();) {
+        const std::size_t cut = std::min(path.find('/', at), path.size());
+        const std::string part = path.substr(at, cut - at);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        at = cut + 1;
+    }
+    std::string clean;
+    for (const std::string& part : parts) clean += "/" + part;
+    if (clean.empty()) clean = "/";
+    CFDFSDoc& doc = *m_site.m_pFDFSDoc;
+    CVFDLNode* node = doc.GetRootNode();
+    const std::string root = DisplayPath(doc.GetAbsolutePos(node));
+    const bool below = clean == root || clean.compare(0, root.size() + 1, root == "/" ? "/" : root + "/") == 0;
+    if (below) {
+        // Down the tree, each folder listed as it is reached.
+        const std::size_t skip = root == "/" ? 1 : root.size() + 1;
+        for (std::size_t at = skip; node && at < clean.size();) {
+            const std::size_t cut = std::min(clean.find('/', at), clean.size());
+            const std::string name = clean.substr(at, cut - at);
+            at = cut + 1;
+            {
+                GuiCall call(&m_site);
+                if (!call.Entered()) return false;
+                m_site.ExpandDir(node);
+                if (call.Cancelled() || !m_site.m_pFDFSDoc) return false;
+            }
+            CVFDLNode* next = nullptr;
+            for (const auto& child : node->m_children)
+                if (child->m_nType == CVFDLNode::kFolder && child->Name() == name) next = child.get();
+            // Not in the tree (a name the tree does not take): the server
+            // is asked below instead.
+            node = next;
+        }
+        if (node) {
+            const std::string position = doc.GetAbsolutePos(node);
+            ShowFolder(position);
+            if (node == doc.GetRootNode()) {
+                const QSignalBlocker quiet(m_tree);
+                m_tree->setCurrentItem(nullptr);
+            } else if (QTreeWidgetItem* item = RevealInTree(position)) {
+                const QSignalBlocker quiet(m_tree);
+                m_tree->setCurrentItem(item);
+                m_tree->FillTreeView(item, node);
+            }
+            return true;
+        }
+    }
+    // Elsewhere on the server: a folder that exists becomes the new start
+    // folder, by a new logon (the tree holds one start folder's folders).
+    bool exists = false;
+    {
+        GuiCall call(&m_site);
+        exists = call.Entered() && m_site.SetCurrentDir(clean);
+    }
+    if (!exists) {
+        m_status->setText(tr("%1 is no folder on the server: %2")
+                              .arg(ToQString(clean), ToQString(m_site.GetLastMessage())));
+        m_path->setText(ShownServerPath());
+        return false;
+    }
+    tool::FtpUrl address = m_address;
+    address.path = clean;
+    std::string error;
+    if (!Open(address, error)) {
+        m_status->setText(ToQString(error));
+        return false;
+    }
+    return true;
 }
 
 QTreeWidgetItem* BrowseWindow::RevealInTree(const std::string& position) {

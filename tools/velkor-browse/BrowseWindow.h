@@ -2,7 +2,10 @@
 // left (CFDTreeCtrl), the chosen folder's entries on the right (CFDListCtrl),
 // and a status line with the server's last reply.
 //
-// Double-click (or Enter) on a folder row opens it; Delete removes the
+// Double-click (or Enter) on a folder row opens it; Backspace or Alt+Up
+// (and the Up button) shows the folder above, above the start folder too
+// (a new logon there); the path bar shows the shown folder's server path
+// and goes to a path typed into it. Delete removes the
 // selected entries after a question, F2 renames the selected entry, F5
 // lists the shown folder again. Ctrl+D downloads the selected files into a
 // local folder and Ctrl+U uploads local files into the shown folder, with
@@ -29,6 +32,7 @@
 #include "proxy/CPRDLDoc.h"
 
 class QLabel;
+class QLineEdit;
 class QTreeWidgetItem;
 
 namespace velkor {
@@ -59,6 +63,15 @@ public:
 
     // Shows a folder by its tree position.
     void ShowFolder(const std::string& position);
+    // Shows the folder at a server path ("/pub/docs"; a relative one is
+    // taken from the shown folder): below the start folder through the tree,
+    // else by a new logon there. False (the reason in the status line) when
+    // the server has no such folder; the window is then unchanged.
+    bool GoTo(const QString& serverPath);
+    // Shows the folder above the shown one; false at the server's root.
+    bool GoUp();
+    // The shown folder's server path, with "/" separators.
+    QString ShownServerPath() const;
     void DeleteSelected();
     void RenameSelected();
     void RefreshShown();
@@ -81,6 +94,7 @@ public:
     CFDTreeCtrl* Tree() const { return m_tree; }
     CFDListCtrl* List() const { return m_list; }
     QLabel* Status() const { return m_status; }
+    QLineEdit* PathBar() const { return m_path; }
     CFtpSite& Site() { return m_site; }
     const std::string& ShownPosition() const { return m_strShown; }
 
@@ -91,6 +105,9 @@ protected:
 
 private:
     bool Busy() const;
+    // A tree position's server path with "/" separators and no doubled or
+    // trailing "/".
+    std::string DisplayPath(const std::string& position) const;
     void ShowReply();
     // The tree item of a position, expanding its parents; null when none.
     QTreeWidgetItem* RevealInTree(const std::string& position);
@@ -119,7 +136,9 @@ private:
     CFDTreeCtrl* m_tree;
     CFDListCtrl* m_list;
     QLabel* m_status;
+    QLineEdit* m_path;
     std::string m_strShown;
+    tool::FtpUrl m_address;  // of the last logon that succeeded
     std::string m_strHost, m_strUser, m_strPassword;
     bool m_bExplicitTls = false;
     TlsSettings m_tls;

@@ -121,7 +121,8 @@ int CFDListCtrl::InitFileListCtrl(CFtpSite* site, QWidget* window) {
 
 void CFDListCtrl::BrowseFolder(const std::string& path, int flag) {
     std::string folder = path;
-    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    // A root folder ("\\", the server's "/") keeps its one separator.
+    while (folder.size() > 1 && folder.back() == '\\') folder.pop_back();
     CFDFSDoc* doc = GetDoc();
     CVFDLNode* node = doc ? doc->GetNodeByFtpPos(folder) : nullptr;
     int status = 0;
