@@ -10,9 +10,8 @@ wait_port() {
   return 1
 }
 
-# CPU time is perf's task clock where perf runs: the kernel's rusage figures
-# come from timer ticks, and a client woken in step with the tick (Pure-FTPd
-# sends in bursts about 1 ms apart) is charged 3-5x its real time.
+# CPU time is perf's task clock where perf runs (the scheduler's own count),
+# else user + sys from rusage (sampled at timer ticks).
 if command -v perf >/dev/null 2>&1 && perf stat -e task-clock -x, -o /dev/null true 2>/dev/null; then
   bench_cpu_clock=perf
 else
