@@ -125,6 +125,13 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     test::WriteWholeFile(here / "new.txt", "keep me");
     fs::remove(root / "docs" / "new.txt");
     window.m_askFolder = [&] { return QString::fromStdString(here.string()); };
+    // Each file that is there is replaced only when the user says so.
+    std::vector<QString> asked;
+    auto answer = browse::BrowseWindow::Existing::kReplace;
+    window.m_askExisting = [&](const QString& name, std::uint64_t have, std::uint64_t size) {
+        asked.push_back(QString("%1 %2/%3").arg(name).arg(have).arg(size));
+        return answer;
+    };
     boxes.m_seen.clear();
     list.clearSelection();
     test::TopLevelItem(list, "final-plan.txt")->setSelected(true);
@@ -132,11 +139,10 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     QTest::keyClick(&list, Qt::Key_D, Qt::ControlModifier);
     EXPECT_EQ(test::ReadWholeFile(here / "final-plan.txt"), "plan");
     EXPECT_EQ(test::ReadWholeFile(here / "new.txt"), "keep me");
-    // Each file that is there is replaced only when the user says so.
-    ASSERT_EQ(boxes.m_seen.size(), 3u);
-    EXPECT_EQ(boxes.m_seen[0].text, "Replace final-plan.txt in " + QString::fromStdString(here.string()) + "?");
-    EXPECT_TRUE(boxes.m_seen[2].text.startsWith("Not downloaded:\nnew.txt: 550"))
-        << boxes.m_seen[2].text.toStdString();
+    EXPECT_EQ(asked, (std::vector<QString>{"final-plan.txt 3/4", "new.txt 7/1"}));
+    ASSERT_EQ(boxes.m_seen.size(), 1u);
+    EXPECT_TRUE(boxes.m_seen[0].text.startsWith("Not downloaded:\nnew.txt: 550"))
+        << boxes.m_seen[0].text.toStdString();
     EXPECT_EQ(std::distance(fs::directory_iterator(here), fs::directory_iterator()), 2);
 
     // Ctrl+U uploads into the shown folder.
@@ -146,6 +152,14 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     QTest::keyClick(&list, Qt::Key_U, Qt::ControlModifier);
     EXPECT_EQ(test::ReadWholeFile(root / "docs" / "up.bin"), payload);
     EXPECT_TRUE(test::TopLevelItem(list, "up.bin"));
+    // Resume: only the rest comes, after the bytes that are there.
+    test::WriteWholeFile(here / "up.bin", payload.substr(0, 100000));
+    answer = browse::BrowseWindow::Existing::kResume;
+    list.clearSelection();
+    test::TopLevelItem(list, "up.bin")->setSelected(true);
+    QTest::keyClick(&list, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(test::ReadWholeFile(here / "up.bin"), payload);
+    EXPECT_EQ(window.Status()->text(), "Downloaded up.bin (resumed at 100000) into " + QString::fromStdString(here.string()));
 
     // Esc during a download: the reason says so (not the ABOR reply), and
     // no local file is left.

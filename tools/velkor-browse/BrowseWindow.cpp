@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QToolBar>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QProgressDialog>
 #include <QStyle>
 #include <QSplitter>
@@ -94,6 +96,20 @@ BrowseWindow::BrowseWindow(QWidget* parent)
     m_askFolder = [this] { return QFileDialog::getExistingDirectory(this, tr("Download into")); };
     m_askFiles = [this] { return QFileDialog::getOpenFileNames(this, tr("Upload")); };
     m_askUploadFolder = [this] { return QFileDialog::getExistingDirectory(this, tr("Upload folder")); };
+    m_askExisting = [this](const QString& name, std::uint64_t have, std::uint64_t size) {
+        QMessageBox box(QMessageBox::Question, kTitle,
+                        tr("%1 is there already (%2 of %3 bytes).").arg(name).arg(have).arg(size),
+                        QMessageBox::NoButton, this);
+        QPushButton* replace = box.addButton(tr("&Replace"), QMessageBox::DestructiveRole);
+        QPushButton* resume =
+            have < size ? box.addButton(tr("Re&sume"), QMessageBox::AcceptRole) : nullptr;
+        QPushButton* skip = box.addButton(tr("S&kip"), QMessageBox::RejectRole);
+        box.setDefaultButton(resume ? resume : skip);
+        box.exec();
+        if (box.clickedButton() == replace) return Existing::kReplace;
+        if (resume && box.clickedButton() == resume) return Existing::kResume;
+        return Existing::kSkip;
+    };
 
     QMenu* site = menuBar()->addMenu(tr("&Site"));
     site->addAction(tr("&Browse folder..."), this, &BrowseWindow::BrowseFolderDialog);
@@ -510,20 +526,35 @@ void BrowseWindow::DownloadSelected() {
             continue;
         }
         const std::uint64_t size = CFDListCtrl::NodeSize(node);
-        if (LocalFileSize(local) &&
-            XMessageBox(this, tr("Replace %1 in %2?").arg(name, folder), kTitle, MB_YESNO) != IDYES)
-            continue;
-        const std::string fresh = CreateFileBeside(local);
+        std::uint64_t offset = 0;
+        if (const auto have = LocalFileSize(local)) {
+            const Existing answer = m_askExisting(name, *have, size);
+            if (answer == Existing::kSkip) continue;
+            if (answer == Existing::kResume) {
+                if (*have >= size) {
+                    done << tr("%1 (complete already)").arg(name);
+                    continue;
+                }
+                offset = *have;
+            }
+        }
+        // A resumed file takes the rest in place; any other download goes
+        // into a new file beside it first.
+        const std::string fresh = offset ? local : CreateFileBeside(local);
         if (fresh.empty()) {
             failed << name + ": " + tr("cannot write into %1").arg(folder);
             continue;
         }
         std::uint64_t transferred = 0;
         const std::uint32_t result = Transfer(name, size, [&] {
-            return m_site.Download64(remote, fresh, transferred, 0, 0, size, true);
+            return m_site.Download64(remote, fresh, transferred, 0, offset, size, true);
         });
         const bool whole = result == 0 && m_site.LastTransferWhole(size);
-        if (whole && std::rename(fresh.c_str(), local.c_str()) == 0) {
+        if (offset) {
+            if (whole) done << tr("%1 (resumed at %2)").arg(name).arg(offset);
+            else failed << name + ": " + FailureReason(offset + transferred, size) +
+                               tr("; what came is kept for the next resume");
+        } else if (whole && std::rename(fresh.c_str(), local.c_str()) == 0) {
             done << name;
         } else {
             std::remove(fresh.c_str());

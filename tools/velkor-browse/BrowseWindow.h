@@ -9,9 +9,11 @@
 // selected entries after a question, F2 renames the selected entry, F5
 // lists the shown folder again. Ctrl+D downloads the selected files into a
 // local folder and Ctrl+U uploads local files into the shown folder, with
-// the progress in the status line; Escape stops a transfer. A download
-// goes into a new file beside the local one, which it replaces only when
-// the whole file came: a failed or stopped download loses nothing.
+// the progress in the status line; Escape stops a transfer. Where the local
+// file is there already the user replaces it, resumes it (when it is
+// shorter: only the rest comes, appended) or skips it. A download that
+// replaces goes into a new file beside the local one, which it replaces
+// only when the whole file came: a failed or stopped download loses nothing.
 // Selected folders download, and Ctrl+Shift+U uploads a local folder, as
 // whole trees through the mirror engine `velkor ftp mirror` uses: unchanged
 // files are skipped, a file stopped half-way is resumed by the next run, and
@@ -90,6 +92,11 @@ public:
     std::function<QStringList()> m_askFiles;
     // Asks for the local folder to upload as a whole (empty: cancelled).
     std::function<QString()> m_askUploadFolder;
+    // What to do with a local file a download would replace: `have` bytes
+    // are there of the remote `size` (0: unknown); resume is offered only
+    // when fewer are there. Replaceable too.
+    enum class Existing { kReplace, kResume, kSkip };
+    std::function<Existing(const QString& name, std::uint64_t have, std::uint64_t size)> m_askExisting;
 
     CFDTreeCtrl* Tree() const { return m_tree; }
     CFDListCtrl* List() const { return m_list; }
