@@ -14,7 +14,7 @@ constexpr DialogControl kBrowseControls[] = {
     {IDC_BROWSE_PATH, K::Edit, "", 10, 15, 165, 12, false},
     {IDC_BROWSE_TREE, K::Tree, "Tree1", 10, 35, 165, 220, false},
     {IDC_BROWSE_CREATE, K::Button, "创建文件夹", 185, 65, 47, 14, true},
-    {IDC_STATIC, K::Text, "登录Ftp服务器，需要花费一些时间，请等待...", 185, 95, 45, 94, false},
+    {IDC_BROWSE_WAIT, K::Text, "登录Ftp服务器，需要花费一些时间，请等待...", 185, 95, 45, 94, false},
     {IDC_STATIC, K::Text, "选择目录:", 10, 5, 37, 8, false},
 };
 

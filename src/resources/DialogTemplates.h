@@ -16,6 +16,9 @@ inline constexpr int IDD_BROWSE_FOLDER = 2014;
 inline constexpr int IDC_BROWSE_TREE = 2015;
 inline constexpr int IDC_BROWSE_PATH = 2016;
 inline constexpr int IDC_BROWSE_CREATE = 2013;
+// The "logging on" text (an unnamed static in the older template), hidden
+// once the logon is over.
+inline constexpr int IDC_BROWSE_WAIT = 2017;
 
 // The proxy setup dialog.
 inline constexpr int IDD_PROXY_SETUP = 5001;

@@ -110,8 +110,14 @@ void CBrowseFolderDlg::OnTimer(int id) {
     }
     QApplication::restoreOverrideCursor();
     if (EndIfClosed()) return;
-    if (logged) m_treeCtrl.InitFDTreeCtrl(&m_site, this);
-    else XMessageBox(this, LibraryQString(IDS_CANNOT_LOGON));
+    // The logon is over: its notice goes, and folders can be made.
+    if (QWidget* wait = GetDlgItem(IDC_BROWSE_WAIT)) wait->hide();
+    if (logged) {
+        m_treeCtrl.InitFDTreeCtrl(&m_site, this);
+        if (QWidget* create = GetDlgItem(IDC_BROWSE_CREATE)) create->setEnabled(true);
+    } else {
+        XMessageBox(this, LibraryQString(IDS_CANNOT_LOGON));
+    }
 }
 
 void CBrowseFolderDlg::OnTreeSelChanged(QTreeWidgetItem* item) {

@@ -20,7 +20,10 @@
 // - while a server call waits, the dialog stays alive; actions that would
 //   start another call on the connection are ignored; closing the dialog
 //   then cancels the call, logs out and ends the dialog with IDCANCEL;
-// - Cancel logs out as closing does.
+// - Cancel logs out as closing does;
+// - once the logon is over its "logging on" notice goes, and the
+//   create-folder button (created disabled, and never enabled before) works
+//   from then on.
 #pragma once
 
 #include <string>

@@ -192,7 +192,9 @@ TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
     CFDTreeCtrl& tree = dialog.m_treeCtrl;
     ASSERT_TRUE(test::WaitUntil([&] { return tree.topLevelItemCount() > 0; }));
     EXPECT_EQ(test::TopLevelTexts(tree), (std::set<QString>{"alpha", "Beta", "empty"}));
-    EXPECT_FALSE(dialog.GetDlgItem(IDC_BROWSE_CREATE)->isEnabled());
+    // The logon is over: its notice has gone and folders can be made.
+    EXPECT_TRUE(dialog.GetDlgItem(IDC_BROWSE_CREATE)->isEnabled());
+    EXPECT_TRUE(dialog.GetDlgItem(IDC_BROWSE_WAIT)->isHidden());
     auto* edit = dialog.findChild<QLineEdit*>(QString::number(IDC_BROWSE_PATH));
     ASSERT_NE(edit, nullptr);
 
@@ -238,10 +240,10 @@ TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
     EXPECT_FALSE(fs::exists(root / "empty"));
     boxes.m_seen.clear();
 
-    // The create-folder handler (its button stays disabled) makes the folder
-    // and its item under an opened folder.
+    // The create-folder button makes the folder and its item under an
+    // opened folder.
     edit->setText("alpha\\byHandler");
-    dialog.OnCreateFolder();
+    QTest::mouseClick(static_cast<QPushButton*>(dialog.GetDlgItem(IDC_BROWSE_CREATE)), Qt::LeftButton);
     EXPECT_TRUE(fs::is_directory(root / "alpha" / "byHandler"));
     EXPECT_EQ(alpha->childCount(), 2);
 
@@ -264,14 +266,15 @@ TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
     EXPECT_EQ(boxes.m_seen[2].text, LibraryQString(IDS_CANNOT_CREATE_FOLDER));
     EXPECT_TRUE(dialog.isVisible());
     boxes.m_seen.resize(1);
-    edit->setText("alpha\\made");
+    // A full server path typed in is taken as it is.
+    edit->setText("/alpha/made/");
     QTest::mouseClick(ok, Qt::LeftButton);
     ASSERT_EQ(boxes.m_seen.size(), 2u);
     EXPECT_EQ(boxes.m_seen[1].text, LibraryQString(IDS_ASK_CREATE_FOLDER));
     EXPECT_TRUE(fs::is_directory(root / "alpha" / "made"));
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), IDOK);
-    EXPECT_EQ(dialog.m_strPath, "/alpha/made");  // pyftpdlib serves its root as "/"
+    EXPECT_EQ(dialog.m_strPath, "/alpha/made");
     EXPECT_NE(dialog.m_site.m_nLoginState, kFtpLoggedOn);
 }
 
