@@ -339,6 +339,7 @@ bool CFtpLink::Login(const std::string& host, int port, const std::string& user,
     m_nLoginState = kFtpLoggingOn;
     m_features.clear();
     m_bFeaturesRead = false;
+    m_bMlstFactsChosen = false;
     m_strHost = host;
     m_nPort = port;
     m_strUser = user;

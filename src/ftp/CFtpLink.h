@@ -277,7 +277,10 @@ protected:
     // kMaxListingLineBytes or a listing over kMaxListingBytes fails with
     // status 7 and drops the connection. List changes into a directory whose
     // path holds a blank and lists it without an argument (servers that
-    // split the argument at blanks would list something else).
+    // split the argument at blanks would list something else). Before its
+    // first MLSD of a logon, where the server offers the "unix.mode" fact but
+    // does not send it (pyftpdlib), List asks for it with OPTS MLST, so that
+    // MLSD entries carry their permissions.
     bool List(const std::string& path);
     bool Nlst(const std::string& path);
     // The listing of `verb path` (path may also carry options, as "-a").
@@ -362,6 +365,8 @@ private:
     CLineReader m_controlReader;
     // Feat was asked in this logon (its answer, good or not, stands).
     bool m_bFeaturesRead = false;
+    // The MLSD facts were chosen in this logon (asked once, whatever the answer).
+    bool m_bMlstFactsChosen = false;
     // ReadStringDirectly waits for a reply that may never come.
     bool m_bDirectRead = false;
 };

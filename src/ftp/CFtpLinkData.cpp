@@ -9,6 +9,7 @@
 
 #include "ftp/FtpLabels.h"
 #include "platform/LastError.h"
+#include "platform/Text.h"
 
 namespace velkor {
 
@@ -230,6 +231,25 @@ bool CFtpLink::List(const std::string& path) {
     // MLSD when asked for and offered; its replies are judged as LIST's.
     const bool mlsd = m_bUseMlsd && Feat() && m_features.count("MLST") != 0;
     const char* verb = mlsd ? "MLSD" : "LIST";
+    if (mlsd && !m_bMlstFactsChosen) {
+        m_bMlstFactsChosen = true;
+        // "type*;size*;modify*;unix.mode;": the starred facts are sent.
+        const std::string offered = m_features["MLST"];
+        std::string chosen;
+        bool modeOff = false;
+        for (std::size_t at = 0; at < offered.size();) {
+            const std::size_t end = std::min(offered.find(';', at), offered.size());
+            std::string fact = offered.substr(at, end - at);
+            at = end + 1;
+            const bool on = !fact.empty() && fact.back() == '*';
+            if (on) fact.pop_back();
+            const bool mode = text::AsciiUppered(fact) == "UNIX.MODE";
+            if (mode && !on) modeOff = true;
+            if ((on || mode) && !fact.empty() && fact.find_first_of(" \r\n") == std::string::npos)
+                chosen += fact + ";";
+        }
+        if (modeOff) UnlistedCommand("OPTS MLST " + chosen);
+    }
     // Some servers split the LIST argument at blanks (Pure-FTPd): a
     // directory whose path holds one is listed from inside it, as curl
     // does; a file's path (CWD fails) is listed as it is.

@@ -110,6 +110,8 @@ namespace {
 
 // "rwxr-x---" from an octal mode such as "0755"; empty when it is not one.
 std::string ModeText(std::string_view mode) {
+    // Octal digits, also with Python's "0o" in front (pyftpdlib).
+    if (mode.size() > 2 && mode[0] == '0' && (mode[1] == 'o' || mode[1] == 'O')) mode.remove_prefix(2);
     if (mode.empty() || mode.size() > 6) return {};
     unsigned v = 0;
     for (char c : mode) {
