@@ -8,6 +8,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    velkor::InstallLanguage(app, QStringLiteral("zh_CN"));  // the template's own texts
     velkor::CProxySetupDlg dialog;
     dialog.m_strHttpHost = "proxy.example.org";
     dialog.show();

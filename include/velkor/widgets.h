@@ -6,6 +6,7 @@
 #include "velkor.h"
 #include "resources/DialogTemplates.h"
 #include "widgets/QtText.h"
+#include "widgets/Language.h"
 #include "widgets/XMessageBox.h"
 #include "widgets/GuiCall.h"
 #include "widgets/ShellIcons.h"

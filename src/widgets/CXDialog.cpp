@@ -11,6 +11,7 @@
 #include <QTimerEvent>
 #include <QTreeWidget>
 
+#include "widgets/Language.h"
 #include "widgets/QtText.h"
 #include "widgets/XMessageBox.h"
 
@@ -29,7 +30,7 @@ QFont TemplateFont(const DialogTemplate& t) {
 }
 
 QWidget* MakeControl(const DialogControl& c, QWidget* parent) {
-    const QString text = ResourceQString(c.text);
+    const QString text = UiText(c.text);
     switch (c.kind) {
         case ControlKind::DefaultButton:
         case ControlKind::Button: {
@@ -67,7 +68,7 @@ CXDialog::CXDialog(int templateId, QWidget* parent)
     : QDialog(parent), m_pTemplate(FindDialogTemplate(templateId)) {
     setObjectName(QString::number(templateId));
     if (!m_pTemplate) return;
-    setWindowTitle(ResourceQString(m_pTemplate->title));
+    setWindowTitle(UiText(m_pTemplate->title));
     setFont(TemplateFont(*m_pTemplate));
     const QRect size = MapDialogRect(0, 0, m_pTemplate->cx, m_pTemplate->cy);
     resize(size.size());

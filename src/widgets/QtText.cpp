@@ -5,6 +5,7 @@
 
 #include "platform/CodePage.h"
 #include "resources/StringTable.h"
+#include "widgets/Language.h"
 
 namespace velkor {
 
@@ -29,6 +30,6 @@ QString ResourceQString(const char* utf8) {
     return QString::fromUtf16(wide.data(), static_cast<qsizetype>(written));
 }
 
-QString LibraryQString(int id) { return ResourceQString(LoadLibraryStringUtf8(id)); }
+QString LibraryQString(int id) { return UiText(LoadLibraryStringUtf8(id)); }
 
 }  // namespace velkor

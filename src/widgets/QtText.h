@@ -14,7 +14,8 @@ QString ToQString(const std::string& text);
 std::string FromQString(const QString& text);
 // A UTF-8 resource text to Qt.
 QString ResourceQString(const char* utf8);
-// String-table entry `id` for the user interface.
+// String-table entry `id` for the user interface, in the language in use
+// (see Language.h).
 QString LibraryQString(int id);
 
 }  // namespace velkor

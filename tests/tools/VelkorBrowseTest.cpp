@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QProgressDialog>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include <set>
 
 #include "BrowseWindow.h"
+#include "ChineseTexts.h"
 #include "ConnectDialog.h"
 #include "GuiTestSupport.h"
 #include "GuiWait.h"
@@ -26,6 +28,9 @@
 #include "widgets/ftp/CFDListCtrl.h"
 #include "widgets/ftp/CFDTreeCtrl.h"
 #include "platform/CodePage.h"
+#include "resources/StringTable.h"
+#include "widgets/Language.h"
+#include "widgets/QtText.h"
 
 namespace velkor {
 namespace {
@@ -329,6 +334,36 @@ TEST(VelkorBrowse, ClimbsAboveTheStartFolderAndFollowsThePathBar) {
     EXPECT_TRUE(top->text(5).startsWith("-rw")) << top->text(5).toStdString();
     EXPECT_TRUE(top->data(1, Qt::ToolTipRole).toString().endsWith("(1 bytes)"));
     EXPECT_FALSE(test::SaveScreenshot(&window, "velkor-browse-path-bar").empty());
+}
+
+// One language per window: English by default, Chinese for zh_CN, menus,
+// columns and dialogs alike.
+TEST(VelkorBrowse, SpeaksOneLanguage) {
+    if (const std::string why = test::FtpServerUnavailable("pyftpdlib"); !why.empty())
+        GTEST_SKIP() << why;
+    test::FtpServer server("pyftpdlib");
+    ASSERT_TRUE(server.Start());
+    test::WriteWholeFile(server.Root() / "docs" / "报告.txt", "r");
+    browse::AddChineseTexts();
+    const auto texts = [&](const QString& language) {
+        EXPECT_EQ(InstallLanguage(*QCoreApplication::instance(), language), language);
+        browse::BrowseWindow window;
+        std::string error;
+        EXPECT_TRUE(window.Open(LoginUrl(server), error)) << error;
+        window.show();
+        QStringList seen{window.menuBar()->actions().value(0)->text()};
+        for (int column = 0; column < window.List()->columnCount(); ++column)
+            seen << window.List()->headerItem()->text(column);
+        CBrowseFolderDlg dialog;
+        seen << dialog.windowTitle() << LibraryQString(IDS_CANNOT_LOGON);
+        if (language == "zh_CN") {
+            EXPECT_FALSE(test::SaveScreenshot(&window, "velkor-browse-zh_CN").empty());
+        }
+        return seen.join('|');
+    };
+    EXPECT_EQ(texts("en"), "&Site|Name|Size|Type|State|Modified|Permissions|Browse folder|Cannot log on to the FTP site");
+    EXPECT_EQ(texts("zh_CN"), "站点(&S)|名称|大小|类型|修改状态|修改时间|权限|浏览目录|无法登录指定的FTP站点");
+    InstallLanguage(*QCoreApplication::instance(), "en");
 }
 
 TEST(VelkorBrowse, ConnectDialogShowsWhyAndGivesTheFixedAddress) {

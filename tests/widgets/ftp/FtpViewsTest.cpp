@@ -26,6 +26,7 @@
 #include "platform/CodePage.h"
 #include "resources/StringTable.h"
 #include "widgets/GuiCall.h"
+#include "widgets/Language.h"
 #include "widgets/QtText.h"
 #include "widgets/ShellIcons.h"
 
@@ -90,6 +91,12 @@ TEST(FtpViewsNames, SortAsPeopleCount) {
 }
 
 TEST_F(FtpViews, ListSortsByColumnAndShowsSizesTypesAndIcons) {
+    // The Chinese titles, whose sort marks must survive a code page that
+    // cannot show them.
+    struct Chinese {
+        Chinese() { InstallLanguage(*QCoreApplication::instance(), "zh_CN"); }
+        ~Chinese() { InstallLanguage(*QCoreApplication::instance(), "en"); }
+    } chinese;
     CFtpSite site;
     ASSERT_TRUE(site.InitFDController("127.0.0.1", "", static_cast<int>(m_server.Port()),
                                       test::FtpServer::TestUser(), test::FtpServer::TestPassword()));
