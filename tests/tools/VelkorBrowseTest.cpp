@@ -165,6 +165,12 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     QTest::keyClick(&list, Qt::Key_D, Qt::ControlModifier);
     EXPECT_EQ(test::ReadWholeFile(here / "up.bin"), payload);
     EXPECT_EQ(window.Status()->text(), "Downloaded up.bin (resumed at 100000) into " + QString::fromStdString(here.string()));
+    // The queue shows the file's row: direction, progress and result.
+    QTreeWidget& queue = *window.Queue();
+    ASSERT_EQ(queue.topLevelItemCount(), 1);
+    EXPECT_EQ(queue.topLevelItem(0)->text(0) + "|" + queue.topLevelItem(0)->text(1) + "|" +
+                  queue.topLevelItem(0)->text(2) + "|" + queue.topLevelItem(0)->text(4),
+              "up.bin|down|100 %|done (resumed at 100000)");
 
     // Esc during a download: the reason says so (not the ABOR reply), and
     // no local file is left.
@@ -184,6 +190,12 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
         << boxes.m_seen[0].text.toStdString();
     EXPECT_TRUE(boxes.m_seen[0].text.endsWith("; the local file is as it was"));
     EXPECT_FALSE(fs::exists(here / "big.bin"));
+    ASSERT_EQ(queue.topLevelItemCount(), 1);
+    EXPECT_TRUE(queue.topLevelItem(0)->text(4).startsWith("stopped (Esc) after "));
+    EXPECT_TRUE(window.Status()->text().startsWith("Not downloaded: big.bin: stopped (Esc) after "))
+        << window.Status()->text().toStdString();
+    queue.resizeColumnToContents(4);
+    EXPECT_FALSE(test::SaveScreenshot(&window, "velkor-browse-queue").empty());
 }
 
 // Folders move as whole trees: a download stopped in the progress dialog

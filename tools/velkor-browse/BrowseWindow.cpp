@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -20,6 +21,8 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -65,7 +68,8 @@ BrowseWindow::BrowseWindow(QWidget* parent)
       m_tree(new CFDTreeCtrl),
       m_list(new CFDListCtrl),
       m_status(new QLabel),
-      m_path(new QLineEdit) {
+      m_path(new QLineEdit),
+      m_queue(new QTreeWidget) {
     setWindowTitle(kTitle);
     QToolBar* bar = addToolBar(tr("Path"));
     bar->setMovable(false);
@@ -83,7 +87,26 @@ BrowseWindow::BrowseWindow(QWidget* parent)
     splitter->setStretchFactor(1, 2);
     setCentralWidget(splitter);
     statusBar()->addWidget(m_status, 1);
-    resize(760, 420);
+    // The transfer queue, under the views.
+    m_queue->setObjectName(QStringLiteral("queue"));
+    m_queue->setRootIsDecorated(false);
+    m_queue->setHeaderLabels({tr("File"), tr("Direction"), tr("Progress"), tr("Rate"), tr("Left / result")});
+    auto* queueBox = new QWidget;
+    auto* queueLayout = new QVBoxLayout(queueBox);
+    queueLayout->setContentsMargins(0, 0, 0, 0);
+    queueLayout->addWidget(m_queue);
+    auto* stopButton = new QPushButton(tr("Stop"));
+    stopButton->setToolTip(tr("Stops the running file and the rest (Esc)"));
+    queueLayout->addWidget(stopButton, 0, Qt::AlignRight);
+    auto* queueDock = new QDockWidget(tr("Transfers"), this);
+    queueDock->setObjectName(QStringLiteral("transfers"));
+    queueDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    queueDock->setWidget(queueBox);
+    addDockWidget(Qt::BottomDockWidgetArea, queueDock);
+    resizeDocks({queueDock}, {120}, Qt::Vertical);
+    for (const auto& [column, width] : {std::pair{0, 220}, {1, 70}, {2, 70}, {3, 90}})
+        m_queue->setColumnWidth(column, width);
+    resize(760, 560);
 
     m_askName = [this](const QString& current) -> std::optional<QString> {
         bool ok = false;
@@ -136,7 +159,9 @@ BrowseWindow::BrowseWindow(QWidget* parent)
         if (!Busy()) return;
         m_site.m_bAbort = 1;
         m_bStopped = true;
+        m_bBatchStopped = true;
     });
+    connect(stopButton, &QPushButton::clicked, stop, &QAction::trigger);
     addAction(stop);
     // Backspace goes up from the views only: in the path bar it edits.
     for (QWidget* view : {static_cast<QWidget*>(m_tree), static_cast<QWidget*>(m_list)}) {
@@ -473,21 +498,54 @@ void BrowseWindow::RefreshShown() {
     ShowFolder(position);
 }
 
-std::uint32_t BrowseWindow::Transfer(const QString& label, std::uint64_t size,
-                                     const std::function<std::uint32_t()>& run) {
+void BrowseWindow::StartBatch() {
+    m_queue->clear();
+    m_bBatchStopped = false;
+}
+
+QTreeWidgetItem* BrowseWindow::QueueRow(const QString& name, bool upwards) {
+    auto* row = new QTreeWidgetItem(m_queue, {name, upwards ? tr("up") : tr("down"), QString(),
+                                              QString(), tr("waiting")});
+    row->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    row->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+    return row;
+}
+
+void BrowseWindow::FinishRow(QTreeWidgetItem* row, const QString& result) {
+    if (row) row->setText(4, result);
+}
+
+std::uint32_t BrowseWindow::Transfer(const QString& label, std::uint64_t size, QTreeWidgetItem* row,
+                                     std::uint64_t offset, const std::function<std::uint32_t()>& run) {
     QTimer progress;
-    connect(&progress, &QTimer::timeout, this, [&] {
-        m_status->setText(tr("%1: %2 of %3 bytes (Esc stops)")
-                              .arg(label)
-                              .arg(m_site.m_nTransferred64)
-                              .arg(size));
-    });
+    QElapsedTimer clock;
+    clock.start();
+    const auto draw = [&] {
+        const std::uint64_t now = m_site.m_nTransferred64;
+        m_status->setText(tr("%1: %2 of %3 bytes (Esc stops)").arg(label).arg(now).arg(size));
+        if (!row) return;
+        const double seconds = std::max<qint64>(clock.elapsed(), 1) / 1000.0;
+        const double rate = static_cast<double>(now > offset ? now - offset : 0) / seconds;
+        row->setText(2, size ? QString::number(std::min<std::uint64_t>(now, size) * 100 / size) + " %"
+                             : QString());
+        row->setText(3, ToQString(tool::HumanBytes(rate)) + "/s");
+        if (size > now && rate > 0) {
+            const auto left = static_cast<qint64>(static_cast<double>(size - now) / rate);
+            row->setText(4, QStringLiteral("%1:%2").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0')));
+        }
+    };
+    connect(&progress, &QTimer::timeout, this, draw);
     progress.start(kProgressPeriodMs);
     m_site.m_bAbort = 0;
     m_bStopped = false;
+    if (row) {
+        row->setText(4, tr("running"));
+        m_queue->scrollToItem(row);
+    }
     GuiCall call(&m_site);
     const std::uint32_t result = run();
     m_site.m_bAbort = 0;
+    draw();
     return result;
 }
 
@@ -510,7 +568,16 @@ void BrowseWindow::DownloadSelected() {
     if (folder.isEmpty()) return;
     QStringList done, failed;
     QString folderLine;
-    for (const CVFDLNode* node : nodes) {
+    StartBatch();
+    std::vector<QTreeWidgetItem*> rows;
+    for (const CVFDLNode* node : nodes) rows.push_back(QueueRow(ToQString(node->Name()), false));
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        const CVFDLNode* node = nodes[i];
+        QTreeWidgetItem* row = rows[i];
+        if (m_bBatchStopped) {
+            FinishRow(row, tr("not started (stopped)"));
+            continue;
+        }
         // Listing names hold no separator and never start with ".".
         const QString name = ToQString(node->Name());
         const std::string local = QFile::encodeName(QDir(folder).filePath(name)).toStdString();
@@ -519,20 +586,28 @@ void BrowseWindow::DownloadSelected() {
             if (std::filesystem::exists(local) &&
                 XMessageBox(this, tr("Merge %1 into the folder of that name in %2? Unchanged files are skipped.")
                                       .arg(name, folder),
-                            kTitle, MB_YESNO) != IDYES)
+                            kTitle, MB_YESNO) != IDYES) {
+                FinishRow(row, tr("skipped"));
                 continue;
+            }
+            const int before = static_cast<int>(failed.size());
             folderLine = MirrorFolder(false, remote, local, failed);
-            if (m_bStopped) break;
+            FinishRow(row, failed.size() > before ? tr("failed") : folderLine);
+            if (m_bStopped) m_bBatchStopped = true;
             continue;
         }
         const std::uint64_t size = CFDListCtrl::NodeSize(node);
         std::uint64_t offset = 0;
         if (const auto have = LocalFileSize(local)) {
             const Existing answer = m_askExisting(name, *have, size);
-            if (answer == Existing::kSkip) continue;
+            if (answer == Existing::kSkip) {
+                FinishRow(row, tr("skipped"));
+                continue;
+            }
             if (answer == Existing::kResume) {
                 if (*have >= size) {
                     done << tr("%1 (complete already)").arg(name);
+                    FinishRow(row, tr("complete already"));
                     continue;
                 }
                 offset = *have;
@@ -543,29 +618,42 @@ void BrowseWindow::DownloadSelected() {
         const std::string fresh = offset ? local : CreateFileBeside(local);
         if (fresh.empty()) {
             failed << name + ": " + tr("cannot write into %1").arg(folder);
+            FinishRow(row, failed.back().mid(name.size() + 2));
             continue;
         }
         std::uint64_t transferred = 0;
-        const std::uint32_t result = Transfer(name, size, [&] {
+        const std::uint32_t result = Transfer(name, size, row, offset, [&] {
             return m_site.Download64(remote, fresh, transferred, 0, offset, size, true);
         });
         const bool whole = result == 0 && m_site.LastTransferWhole(size);
+        QString outcome = tr("done");
         if (offset) {
-            if (whole) done << tr("%1 (resumed at %2)").arg(name).arg(offset);
-            else failed << name + ": " + FailureReason(offset + transferred, size) +
-                               tr("; what came is kept for the next resume");
+            if (whole) {
+                done << tr("%1 (resumed at %2)").arg(name).arg(offset);
+                outcome = tr("done (resumed at %1)").arg(offset);
+            } else {
+                outcome = FailureReason(offset + transferred, size) +
+                          tr("; what came is kept for the next resume");
+                failed << name + ": " + outcome;
+            }
         } else if (whole && std::rename(fresh.c_str(), local.c_str()) == 0) {
             done << name;
         } else {
             std::remove(fresh.c_str());
-            failed << name + ": " + FailureReason(transferred, size) +
-                          (m_bStopped ? tr("; the local file is as it was") : QString());
+            outcome = FailureReason(transferred, size) +
+                      (m_bStopped ? tr("; the local file is as it was") : QString());
+            failed << name + ": " + outcome;
         }
+        FinishRow(row, outcome);
     }
     ShowReply();
     if (!done.isEmpty()) m_status->setText(tr("Downloaded %1 into %2").arg(done.join(", "), folder));
     if (!folderLine.isEmpty()) m_status->setText(folderLine);
-    if (!failed.isEmpty()) XMessageBox(this, tr("Not downloaded:\n%1").arg(failed.join('\n')), kTitle);
+    if (!failed.isEmpty()) {
+        // The cause in words, not the reply to the ABOR a stop sent.
+        m_status->setText(tr("Not downloaded: %1").arg(failed.join("; ")));
+        XMessageBox(this, tr("Not downloaded:\n%1").arg(failed.join('\n')), kTitle);
+    }
 }
 
 QString BrowseWindow::MirrorFolder(bool upwards, const std::string& remoteRoot, const std::string& localRoot,
@@ -664,30 +752,45 @@ void BrowseWindow::UploadFiles() {
     if (paths.isEmpty()) return;
     const std::string folder = m_strShown;
     QStringList failed;
-    for (const QString& path : paths) {
-        const QString name = QFileInfo(path).fileName();
+    StartBatch();
+    std::vector<QTreeWidgetItem*> rows;
+    for (const QString& path : paths) rows.push_back(QueueRow(QFileInfo(path).fileName(), true));
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        QTreeWidgetItem* row = rows[static_cast<std::size_t>(i)];
+        if (m_bBatchStopped) {
+            FinishRow(row, tr("not started (stopped)"));
+            continue;
+        }
+        const QString name = QFileInfo(paths[i]).fileName();
         const std::string remoteName = FromQString(name);
         // A name the code page cannot hold would land under another name.
         if (!UsableName(remoteName) || ToQString(remoteName) != name) {
             failed << name + ": " + tr("cannot be named on the server in this code page");
+            FinishRow(row, tr("cannot be named on the server in this code page"));
             continue;
         }
         const std::string position = folder + "\\" + remoteName;
         const CVFDLNode* existing = m_site.m_pFDFSDoc->GetNodeByFtpPos(position);
         if (existing && XMessageBox(this, tr("Replace %1 on the server?").arg(name), kTitle,
-                                    MB_YESNO) != IDYES)
+                                    MB_YESNO) != IDYES) {
+            FinishRow(row, tr("skipped"));
             continue;
-        const std::string local = QFile::encodeName(path).toStdString();
+        }
+        const std::string local = QFile::encodeName(paths[i]).toStdString();
         const std::uint64_t size = LocalFileSize(local).value_or(0);
         std::uint64_t transferred = 0;
-        const std::uint32_t result = Transfer(name, size, [&] {
+        const std::uint32_t result = Transfer(name, size, row, 0, [&] {
             return m_site.Upload64(local, m_site.ServerPath(position), transferred, 0, 0, size,
                                    true) != 0
                        ? 0u
                        : 1u;
         });
-        if (result != 0 || !m_site.LastTransferWhole(size))
+        if (result != 0 || !m_site.LastTransferWhole(size)) {
             failed << name + ": " + FailureReason(transferred, size);
+            FinishRow(row, FailureReason(transferred, size));
+        } else {
+            FinishRow(row, tr("done"));
+        }
     }
     RefreshShown();
     if (!failed.isEmpty()) XMessageBox(this, tr("Not uploaded:\n%1").arg(failed.join('\n')), kTitle);
@@ -710,7 +813,11 @@ void BrowseWindow::UploadFolder() {
                                   .arg(name),
                         kTitle, MB_YESNO) != IDYES)
             return;
+        StartBatch();
+        QTreeWidgetItem* row = QueueRow(name, true);
+        const int before = static_cast<int>(failed.size());
         line = MirrorFolder(true, m_site.ServerPath(position), QFile::encodeName(path).toStdString(), failed);
+        FinishRow(row, failed.size() > before ? tr("failed") : line);
     }
     RefreshShown();
     if (!line.isEmpty()) m_status->setText(line);

@@ -9,7 +9,10 @@
 // selected entries after a question, F2 renames the selected entry, F5
 // lists the shown folder again. Ctrl+D downloads the selected files into a
 // local folder and Ctrl+U uploads local files into the shown folder, with
-// the progress in the status line; Escape stops a transfer. Where the local
+// the progress in the status line and in the transfer queue below (a row
+// per file: percentage, rate, time left, then the result); Escape or the
+// queue's Stop button stops the running file and the rest of the batch.
+// Where the local
 // file is there already the user replaces it, resumes it (when it is
 // shorter: only the rest comes, appended) or skips it. A download that
 // replaces goes into a new file beside the local one, which it replaces
@@ -35,6 +38,7 @@
 
 class QLabel;
 class QLineEdit;
+class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace velkor {
@@ -102,6 +106,9 @@ public:
     CFDListCtrl* List() const { return m_list; }
     QLabel* Status() const { return m_status; }
     QLineEdit* PathBar() const { return m_path; }
+    // The transfer queue: a row per file of the last batch: name, direction,
+    // progress, rate, and the time left or the result.
+    QTreeWidget* Queue() const { return m_queue; }
     CFtpSite& Site() { return m_site; }
     const std::string& ShownPosition() const { return m_strShown; }
 
@@ -125,13 +132,21 @@ private:
     // Renames a node's entry on the server (and so in the tree); false when
     // the name is unusable or unchanged, or the server refused.
     bool RenameNode(const CVFDLNode* node, const QString& label);
-    // Runs one transfer with its progress in the status line.
+    // A waiting row of the transfer queue for a file (or a folder tree).
+    QTreeWidgetItem* QueueRow(const QString& name, bool upwards);
+    // The row's last column: its result.
+    void FinishRow(QTreeWidgetItem* row, const QString& result);
+    // Starts a batch: the queue is emptied and a stop is forgotten.
+    void StartBatch();
+    // Runs one transfer with its progress in the status line and in its
+    // queue row (percentage, rate, time left); `offset` bytes were there.
     // Why the last transfer failed, in words: stopped by Esc, cut short, or
     // the server's reply (never the reply to the ABOR that Esc sent).
     QString FailureReason(std::uint64_t transferred, std::uint64_t size) const;
     bool m_bStopped = false;  // Esc stopped the last transfer
-    std::uint32_t Transfer(const QString& label, std::uint64_t size,
-                           const std::function<std::uint32_t()>& run);
+    std::uint32_t Transfer(const QString& label, std::uint64_t size, QTreeWidgetItem* row,
+                           std::uint64_t offset, const std::function<std::uint32_t()>& run);
+    bool m_bBatchStopped = false;  // Esc or Stop: no further file of the batch starts
     // Copies a folder tree (upwards: the local one to the server) with the
     // progress dialog; adds the entries that failed to `failed` and returns
     // the line for the status bar.
@@ -144,6 +159,7 @@ private:
     CFDListCtrl* m_list;
     QLabel* m_status;
     QLineEdit* m_path;
+    QTreeWidget* m_queue;
     std::string m_strShown;
     tool::FtpUrl m_address;  // of the last logon that succeeded
     std::string m_strHost, m_strUser, m_strPassword;
