@@ -49,6 +49,11 @@ CSocket::WaitResult CSocket::WaitForEvent(long event) {
 }
 
 int CSocket::Receive(void* buf, int len, int flags) {
+    // Data that never has to wait still lets the thread's hook run.
+    if (!detail::RunWaitHookIfDue()) {
+        SetLastSocketError(WSAEINTR);
+        return SOCKET_ERROR;
+    }
     for (;;) {
         const int n = ReceiveNow(buf, len, flags);
         if (n != SOCKET_ERROR || GetLastSocketError() != WSAEWOULDBLOCK) return n;
@@ -59,6 +64,10 @@ int CSocket::Receive(void* buf, int len, int flags) {
 int CSocket::Send(const void* buf, int len, int flags) {
     if (len < 0) {
         SetLastSocketError(WSAEINVAL);
+        return SOCKET_ERROR;
+    }
+    if (!detail::RunWaitHookIfDue()) {
+        SetLastSocketError(WSAEINTR);
         return SOCKET_ERROR;
     }
     const char* p = static_cast<const char*>(buf);

@@ -1,11 +1,15 @@
 #include "platform/WaitHook.h"
 
+#include <chrono>
+
 namespace velkor {
 
 namespace {
 thread_local WaitHook t_hook;
 thread_local bool t_inHook = false;
 thread_local bool t_cancelRequested = false;
+// When the hook last ran on this thread.
+thread_local std::chrono::steady_clock::time_point t_lastRun;
 }  // namespace
 
 WaitHook SetWaitHook(WaitHook hook) {
@@ -35,9 +39,17 @@ bool RunWaitHookAndCheckCancel() {
         // Copy so that a hook that replaces itself does not destroy the
         // function object it is running in.
         WaitHook hook = t_hook;
+        t_lastRun = std::chrono::steady_clock::now();
         hook();
     }
     return !TakeCancelRequest();
+}
+
+bool RunWaitHookIfDue() {
+    if (!t_hook || t_inHook) return true;
+    if (std::chrono::steady_clock::now() - t_lastRun < std::chrono::milliseconds(kHookPeriodMs))
+        return !TakeCancelRequest();
+    return RunWaitHookAndCheckCancel();
 }
 
 }  // namespace detail

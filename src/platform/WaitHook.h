@@ -54,6 +54,12 @@ namespace detail {
 // cancellation is pending (and consumes it).
 bool RunWaitHookAndCheckCancel();
 
+// For a call that did not have to wait: runs the hook when kHookPeriodMs
+// have passed since it last ran (a transfer whose data never waits would
+// otherwise starve the GUI); false when a cancellation is pending (and
+// consumes it).
+bool RunWaitHookIfDue();
+
 // Consumes a pending cancellation; true when there was one.
 bool TakeCancelRequest();
 

@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "platform/LastError.h"
+#include "platform/WaitHook.h"
 
 namespace velkor {
 
@@ -131,6 +132,11 @@ int CVLKSocket::TimedAttempt(void* buf, int len, int flags, long event, bool wri
     if (!write && IsBlocking()) {
         SetLastSocketError(WSAEINPROGRESS);
         return 0;
+    }
+    // Data that never has to wait still lets the thread's hook run.
+    if (!detail::RunWaitHookIfDue()) {
+        SetLastSocketError(WSAEINTR);
+        return SOCKET_ERROR;
     }
     for (;;) {
         // Through TLS a read may need the socket writable and a write

@@ -3,6 +3,9 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "ScriptedPeer.h"
 #include "platform/LastError.h"
 #include "platform/WaitHook.h"
@@ -68,6 +71,31 @@ TEST(CSocket, BlockingReceiveRunsHookAndCanBeCancelled) {
     EXPECT_EQ(calls, 5);
     EXPECT_TRUE(blockingSeen);
     EXPECT_FALSE(sock.IsBlocking());
+    sock.Send("x", 1);
+}
+
+// Data that is always there never waits: the hook still runs once a
+// period has passed (a fast transfer would otherwise freeze the GUI).
+TEST(CSocket, ReceiveThatDoesNotWaitStillRunsADueHook) {
+    ScriptedPeer peer([](PeerConnection& c) {
+        c.Write(std::string(1000, 'x'));
+        c.Read(1);
+    });
+    CSocket sock;
+    ASSERT_TRUE(sock.Create());
+    ASSERT_TRUE(sock.Connect("127.0.0.1", peer.Port()));
+    int calls = 0;
+    ScopedWaitHook hook([&] { ++calls; });
+    char buf[1];
+    ASSERT_EQ(sock.Receive(buf, 1), 1);  // the rest is there now
+    std::this_thread::sleep_for(std::chrono::milliseconds(kHookPeriodMs + 5));
+    const int before = calls;
+    ASSERT_EQ(sock.Receive(buf, 1), 1);
+    EXPECT_EQ(calls, before + 1);
+    // A cancellation asked for meanwhile ends the next call.
+    CancelBlockingCall();
+    EXPECT_EQ(sock.Receive(buf, 1), SOCKET_ERROR);
+    EXPECT_EQ(GetLastSocketError(), WSAEINTR);
     sock.Send("x", 1);
 }
 
