@@ -171,6 +171,12 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     EXPECT_EQ(queue.topLevelItem(0)->text(0) + "|" + queue.topLevelItem(0)->text(1) + "|" +
                   queue.topLevelItem(0)->text(2) + "|" + queue.topLevelItem(0)->text(4),
               "up.bin|down|100 %|done (resumed at 100000)");
+    // ... and uploading: the server's shorter file gets the rest.
+    fs::resize_file(root / "docs" / "up.bin", 120000);
+    QTest::keyClick(&list, Qt::Key_F5);
+    QTest::keyClick(&list, Qt::Key_U, Qt::ControlModifier);
+    EXPECT_EQ(test::ReadWholeFile(root / "docs" / "up.bin"), payload);
+    EXPECT_EQ(queue.topLevelItem(0)->text(4), "done (resumed at 120000)");
 
     // Esc during a download: the reason says so (not the ABOR reply), and
     // no local file is left.

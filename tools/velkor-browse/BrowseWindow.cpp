@@ -771,25 +771,37 @@ void BrowseWindow::UploadFiles() {
         }
         const std::string position = folder + "\\" + remoteName;
         const CVFDLNode* existing = m_site.m_pFDFSDoc->GetNodeByFtpPos(position);
-        if (existing && XMessageBox(this, tr("Replace %1 on the server?").arg(name), kTitle,
-                                    MB_YESNO) != IDYES) {
-            FinishRow(row, tr("skipped"));
-            continue;
-        }
         const std::string local = QFile::encodeName(paths[i]).toStdString();
         const std::uint64_t size = LocalFileSize(local).value_or(0);
+        std::uint64_t offset = 0;
+        if (existing) {
+            // The same question as for a download, of the server's file.
+            const std::uint64_t have = CFDListCtrl::NodeSize(existing);
+            const Existing answer = m_askExisting(name, have, size);
+            if (answer == Existing::kSkip) {
+                FinishRow(row, tr("skipped"));
+                continue;
+            }
+            if (answer == Existing::kResume) {
+                if (have >= size) {
+                    FinishRow(row, tr("complete already"));
+                    continue;
+                }
+                offset = have;  // REST, then STOR of the rest
+            }
+        }
         std::uint64_t transferred = 0;
-        const std::uint32_t result = Transfer(name, size, row, 0, [&] {
-            return m_site.Upload64(local, m_site.ServerPath(position), transferred, 0, 0, size,
+        const std::uint32_t result = Transfer(name, size, row, offset, [&] {
+            return m_site.Upload64(local, m_site.ServerPath(position), transferred, 0, offset, size,
                                    true) != 0
                        ? 0u
                        : 1u;
         });
         if (result != 0 || !m_site.LastTransferWhole(size)) {
-            failed << name + ": " + FailureReason(transferred, size);
-            FinishRow(row, FailureReason(transferred, size));
+            failed << name + ": " + FailureReason(offset + transferred, size);
+            FinishRow(row, FailureReason(offset + transferred, size));
         } else {
-            FinishRow(row, tr("done"));
+            FinishRow(row, offset ? tr("done (resumed at %1)").arg(offset) : tr("done"));
         }
     }
     RefreshShown();

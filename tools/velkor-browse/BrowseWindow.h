@@ -13,8 +13,9 @@
 // per file: percentage, rate, time left, then the result); Escape or the
 // queue's Stop button stops the running file and the rest of the batch.
 // Where the local
-// file is there already the user replaces it, resumes it (when it is
-// shorter: only the rest comes, appended) or skips it. A download that
+// file (or, uploading, the server's) is there already the user replaces
+// it, resumes it (when it is shorter: only the rest moves, appended) or
+// skips it. A download that
 // replaces goes into a new file beside the local one, which it replaces
 // only when the whole file came: a failed or stopped download loses nothing.
 // Selected folders download, and Ctrl+Shift+U uploads a local folder, as
@@ -96,9 +97,10 @@ public:
     std::function<QStringList()> m_askFiles;
     // Asks for the local folder to upload as a whole (empty: cancelled).
     std::function<QString()> m_askUploadFolder;
-    // What to do with a local file a download would replace: `have` bytes
-    // are there of the remote `size` (0: unknown); resume is offered only
-    // when fewer are there. Replaceable too.
+    // What to do with a file a transfer would replace (the local one of a
+    // download, the server's of an upload): `have` bytes are there of the
+    // source's `size` (0: unknown); resume is offered only when fewer are
+    // there. Replaceable too.
     enum class Existing { kReplace, kResume, kSkip };
     std::function<Existing(const QString& name, std::uint64_t have, std::uint64_t size)> m_askExisting;
 

@@ -32,7 +32,6 @@ void AddChineseTexts() {
         {"&Replace", "替换(&R)"},
         {"Re&sume", "续传(&S)"},
         {"S&kip", "跳过(&K)"},
-        {"Replace %1 on the server?", "替换服务器上的 %1?"},
         {"Merge %1 into the folder of that name in %2? Unchanged files are skipped.",
          "把 %1 合并到 %2 中的同名文件夹? 没有改变的文件将被跳过。"},
         {"Merge %1 into the folder of that name on the server? Unchanged files are skipped.",
