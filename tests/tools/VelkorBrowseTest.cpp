@@ -345,6 +345,15 @@ TEST(VelkorBrowse, ClimbsAboveTheStartFolderAndFollowsThePathBar) {
     EXPECT_EQ(window.PathBar()->text(), "/");
     EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"a", "top.txt"}));
     EXPECT_FALSE(window.GoUp());
+    // The tree holds the start folder's item, which shows it again.
+    CFDTreeCtrl& tree = *window.Tree();
+    ASSERT_EQ(tree.topLevelItemCount(), 1);
+    EXPECT_EQ(tree.topLevelItem(0)->text(0), "/");
+    ASSERT_EQ(tree.topLevelItem(0)->childCount(), 1);
+    tree.setCurrentItem(tree.topLevelItem(0)->child(0));
+    EXPECT_EQ(window.PathBar()->text(), "/a");
+    tree.setCurrentItem(tree.topLevelItem(0));
+    EXPECT_EQ(window.PathBar()->text(), "/");
     QTreeWidgetItem* top = test::TopLevelItem(list, "top.txt");
     ASSERT_NE(top, nullptr);
     EXPECT_EQ(top->text(4), stamp.toLocalTime().toString("yyyy-MM-dd HH:mm"));

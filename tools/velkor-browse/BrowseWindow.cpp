@@ -254,7 +254,7 @@ bool BrowseWindow::Open(const tool::FtpUrl& address, std::string& error) {
     }
     m_address = address;
     setWindowTitle(kTitle + " - " + ToQString(address.host));
-    m_tree->InitFDTreeCtrl(&m_site, nullptr);
+    FillTree();
     m_list->InitFileListCtrl(&m_site, nullptr);
     m_list->setColumnWidth(0, 220);
     ShowFolder(m_site.m_pFDFSDoc->GetAbsolutePos(m_site.m_pFDFSDoc->GetRootNode()));
@@ -345,7 +345,7 @@ bool BrowseWindow::GoTo(const QString& serverPath) {
             ShowFolder(position);
             if (node == doc.GetRootNode()) {
                 const QSignalBlocker quiet(m_tree);
-                m_tree->setCurrentItem(nullptr);
+                m_tree->setCurrentItem(RevealInTree(position));
             } else if (QTreeWidgetItem* item = RevealInTree(position)) {
                 const QSignalBlocker quiet(m_tree);
                 m_tree->setCurrentItem(item);
@@ -377,9 +377,28 @@ bool BrowseWindow::GoTo(const QString& serverPath) {
     return true;
 }
 
+void BrowseWindow::FillTree() {
+    const QSignalBlocker quiet(m_tree);
+    m_tree->InitFDTreeCtrl(&m_site, nullptr);
+    CVFDLNode* root = m_site.m_pFDFSDoc ? m_site.m_pFDFSDoc->GetRootNode() : nullptr;
+    if (!root) return;
+    // The start folder's folders go under an item of its own, so that the
+    // start folder can be chosen again.
+    QList<QTreeWidgetItem*> folders;
+    while (m_tree->topLevelItemCount() > 0) folders << m_tree->takeTopLevelItem(0);
+    QTreeWidgetItem* top = m_tree->AddTreeItem(nullptr, root);
+    top->setText(0, ToQString(DisplayPath(m_site.m_pFDFSDoc->GetAbsolutePos(root))));
+    top->addChildren(folders);
+    m_tree->expandItem(top);
+}
+
 QTreeWidgetItem* BrowseWindow::RevealInTree(const std::string& position) {
     CVFDLNode* target = m_site.m_pFDFSDoc ? m_site.m_pFDFSDoc->GetNodeByFtpPos(position) : nullptr;
     if (!target) return nullptr;
+    if (QTreeWidgetItem* top = m_tree->FindItem(m_site.m_pFDFSDoc->GetRootNode())) {
+        if (target == m_site.m_pFDFSDoc->GetRootNode()) return top;
+        m_tree->expandItem(top);
+    }
     std::vector<CVFDLNode*> chain;
     for (CVFDLNode* n = target; n && n != m_site.m_pFDFSDoc->GetRootNode(); n = n->m_pParent)
         chain.insert(chain.begin(), n);
@@ -473,7 +492,10 @@ void BrowseWindow::RenameSelected() {
 }
 
 bool BrowseWindow::RenameTreeItem(QTreeWidgetItem* item, const QString& label) {
-    return RenameNode(m_tree->GetItemNode(item), label);
+    // The start folder's item shows its path, not a name to change.
+    const CVFDLNode* node = m_tree->GetItemNode(item);
+    if (m_site.m_pFDFSDoc && node == m_site.m_pFDFSDoc->GetRootNode()) return false;
+    return RenameNode(node, label);
 }
 
 void BrowseWindow::RefreshShown() {
@@ -488,8 +510,7 @@ void BrowseWindow::RefreshShown() {
     CVFDLNode* node = m_site.m_pFDFSDoc->GetNodeByFtpPos(position);
     if (!node) return;
     if (node == m_site.m_pFDFSDoc->GetRootNode()) {
-        const QSignalBlocker quiet(m_tree);
-        m_tree->InitFDTreeCtrl(&m_site, nullptr);
+        FillTree();
     } else if (QTreeWidgetItem* item = m_tree->FindItem(node)) {
         const QSignalBlocker quiet(m_tree);
         qDeleteAll(item->takeChildren());

@@ -1,6 +1,7 @@
 // BrowseWindow: the velkor-browse main window. An FTP site's folders on the
-// left (CFDTreeCtrl), the chosen folder's entries on the right (CFDListCtrl),
-// and a status line with the server's last reply.
+// left (CFDTreeCtrl, under an item for the start folder), the chosen
+// folder's entries on the right (CFDListCtrl), and a status line with the
+// server's last reply.
 //
 // Double-click (or Enter) on a folder row opens it; Backspace or Alt+Up
 // (and the Up button) shows the folder above, above the start folder too
@@ -125,6 +126,9 @@ private:
     // trailing "/".
     std::string DisplayPath(const std::string& position) const;
     void ShowReply();
+    // The tree: an item for the start folder (labelled with its server
+    // path) holding its folders.
+    void FillTree();
     // The tree item of a position, expanding its parents; null when none.
     QTreeWidgetItem* RevealInTree(const std::string& position);
     void OpenRow(QTreeWidgetItem* row);
