@@ -40,43 +40,42 @@ std::vector<std::string> LoadSet() {
     return texts;
 }
 
-// Analyses one mail and decodes every part; the decoded byte count.
-std::uint64_t AnalyseAndDecode(std::string& text) {
+// Analyses one mail and hands every part to `decode` (its decoded length
+// back); the decoded byte count.
+template <typename Decode>
+std::uint64_t AnalyseEachPart(std::string& text, Decode decode) {
     CMailMessage msg;
     msg.m_strMailText.swap(text);
     msg.AnalyseMailMessage();
     std::uint64_t bytes = 0;
     CMailBody& body = msg.Body();
-    for (int i = 0; i < body.GetPartCount(); ++i) {
-        unsigned char* content = nullptr;
-        std::uint32_t length = 0;
-        body.GetMIMEPart(i, content, length);
-        bytes += length;
-        delete[] content;
-    }
+    for (int i = 0; i < body.GetPartCount(); ++i) bytes += decode(body, i);
     msg.m_strMailText.swap(text);
     return bytes;
 }
 
-// Analyses one mail and decodes every part into its own file in `folder`,
-// block by block; the decoded byte count.
+// Every part decoded into memory.
+std::uint64_t AnalyseAndDecode(std::string& text) {
+    return AnalyseEachPart(text, [](CMailBody& body, int i) {
+        unsigned char* content = nullptr;
+        std::uint32_t length = 0;
+        body.GetMIMEPart(i, content, length);
+        delete[] content;
+        return length;
+    });
+}
+
+// Every part decoded block by block into its own file in `folder`.
 std::uint64_t ExtractTo(std::string& text, const std::string& folder) {
-    CMailMessage msg;
-    msg.m_strMailText.swap(text);
-    msg.AnalyseMailMessage();
-    std::uint64_t bytes = 0;
-    CMailBody& body = msg.Body();
-    for (int i = 0; i < body.GetPartCount(); ++i) {
+    return AnalyseEachPart(text, [&folder](CMailBody& body, int i) {
         LocalFile file(::open((folder + "/part-" + std::to_string(i)).c_str(),
                               O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         std::uint32_t length = 0;
         body.WriteMIMEPart(i, [&file](const unsigned char* d, std::size_t n) {
             return file.WriteAll(reinterpret_cast<const char*>(d), n);
         }, length);
-        bytes += length;
-    }
-    msg.m_strMailText.swap(text);
-    return bytes;
+        return length;
+    });
 }
 
 std::string ComposeBig(const std::string& attachment) {
