@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -53,6 +54,26 @@ constexpr int kProgressSteps = 1000;
 std::string ParentPosition(const std::string& position) {
     const std::size_t cut = position.find_last_of('\\');
     return cut == std::string::npos ? std::string() : position.substr(0, cut);
+}
+
+// A server path with single "/", none at the end, and "." and ".." taken
+// out ("/" for the root); a relative one stays relative.
+std::string CleanServerPath(const std::string& path) {
+    std::vector<std::string> parts;
+    for (std::size_t at = 0; at <= path.size();) {
+        const std::size_t cut = std::min(path.find('/', at), path.size());
+        std::string part = path.substr(at, cut - at);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(std::move(part));
+        }
+        at = cut + 1;
+    }
+    const bool absolute = !path.empty() && path[0] == '/';
+    std::string clean;
+    for (const std::string& part : parts) clean += (clean.empty() && !absolute ? "" : "/") + part;
+    return clean.empty() && absolute ? "/" : clean;
 }
 
 // A name that stays one entry of the folder it is given in.
@@ -273,14 +294,9 @@ void BrowseWindow::ShowFolder(const std::string& position) {
 }
 
 std::string BrowseWindow::DisplayPath(const std::string& position) const {
-    std::string path;
-    for (const char c : m_site.ServerPath(position)) {
-        const char d = c == '\\' ? '/' : c;
-        if (d == '/' && !path.empty() && path.back() == '/') continue;
-        path += d;
-    }
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
+    std::string path = m_site.ServerPath(position);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return CleanServerPath(path);
 }
 
 QString BrowseWindow::ShownServerPath() const {
@@ -300,22 +316,7 @@ bool BrowseWindow::GoTo(const QString& serverPath) {
     std::string path = FromQString(serverPath.trimmed());
     if (path.empty()) return false;
     if (path[0] != '/') path = FromQString(ShownServerPath()) + "/" + path;
-    // The same form as DisplayPath gives: single "/", none at the end, and
-    // "." and ".." taken out.
-    std::vector<std::string> parts;
-    for (std::size_t at = 1; at <= path.size();) {
-        const std::size_t cut = std::min(path.find('/', at), path.size());
-        const std::string part = path.substr(at, cut - at);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        at = cut + 1;
-    }
-    std::string clean;
-    for (const std::string& part : parts) clean += "/" + part;
-    if (clean.empty()) clean = "/";
+    const std::string clean = CleanServerPath(path);
     CFDFSDoc& doc = *m_site.m_pFDFSDoc;
     CVFDLNode* node = doc.GetRootNode();
     const std::string root = DisplayPath(doc.GetAbsolutePos(node));
@@ -343,10 +344,7 @@ bool BrowseWindow::GoTo(const QString& serverPath) {
         if (node) {
             const std::string position = doc.GetAbsolutePos(node);
             ShowFolder(position);
-            if (node == doc.GetRootNode()) {
-                const QSignalBlocker quiet(m_tree);
-                m_tree->setCurrentItem(RevealInTree(position));
-            } else if (QTreeWidgetItem* item = RevealInTree(position)) {
+            if (QTreeWidgetItem* item = RevealInTree(position)) {
                 const QSignalBlocker quiet(m_tree);
                 m_tree->setCurrentItem(item);
                 m_tree->FillTreeView(item, node);

@@ -123,7 +123,7 @@ protected:
 private:
     bool Busy() const;
     // A tree position's server path with "/" separators and no doubled or
-    // trailing "/".
+    // trailing "/" (CleanServerPath).
     std::string DisplayPath(const std::string& position) const;
     void ShowReply();
     // The tree: an item for the start folder (labelled with its server
