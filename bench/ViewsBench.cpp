@@ -83,7 +83,7 @@ void BM_TreeFill(benchmark::State& state) {
     CFDTreeCtrl tree;
     for (auto _ : state) {
         tree.InitFDTreeCtrl(&site, nullptr);
-        benchmark::DoNotOptimize(tree.topLevelItemCount());
+        benchmark::DoNotOptimize(tree.model()->rowCount(tree.rootIndex()));
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }

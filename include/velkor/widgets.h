@@ -11,6 +11,7 @@
 #include "widgets/GuiCall.h"
 #include "widgets/ShellIcons.h"
 #include "widgets/CXDialog.h"
+#include "widgets/CVFDLModel.h"
 #include "widgets/CVFDLTreeCtrl.h"
 #include "widgets/CVFDLListCtrl.h"
 #include "widgets/ftp/CFDListCtrl.h"

@@ -95,6 +95,9 @@ bool CFtpSite::ExpandDir(CVFDLNode* node) {
         return false;
     }
     const std::string parentPos = m_pFDFSDoc->GetAbsolutePos(node);
+    // The entries go into the tree as one change, so views update once.
+    std::vector<CVFDLNode> entries;
+    entries.reserve(m_arrListing.size());
     for (const std::string& line : m_arrListing) {
         CFtpFile file;
         const bool parsed = ParseEntry(line.c_str(), &file);
@@ -108,14 +111,18 @@ bool CFtpSite::ExpandDir(CVFDLNode* node) {
         if (file.m_pszPermission) data.m_strPermissions = file.m_pszPermission;
         file.FreeStrings();
         if (!parsed || !AddableName(name)) continue;
+        CVFDLNode& entry = entries.emplace_back();
         if (directory) {
             data.m_bFolder = 1;
-            m_pFDFSDoc->AddFolder(node->m_strID, CFDFSFolder{name, parentPos + "\\" + name, data});
+            entry.m_nType = CVFDLNode::kFolder;
+            entry.m_folder = CFDFSFolder{name, parentPos + "\\" + name, data};
         } else {
             data.m_nExpandStatus = 1;
-            m_pFDFSDoc->AddRec(node->m_strID, CFDFSRec{name, parentPos + "\\" + name, data});
+            entry.m_nType = CVFDLNode::kRecord;
+            entry.m_rec = CFDFSRec{name, parentPos + "\\" + name, data};
         }
     }
+    m_pFDFSDoc->AddNodes(node->m_strID, std::move(entries));
     m_pFDFSDoc->SetExpandStatus(node, 1);
     return true;
 }
@@ -125,11 +132,7 @@ bool CFtpSite::RefreshDir(const std::string& path) {
     CVFDLNode* node = m_pFDFSDoc->GetNodeByFtpPos(path);
     if (!node) return false;
     if (node->m_nType != CVFDLNode::kFolder) return true;
-    while (CVFDLNode* child = m_pFDFSDoc->GetLastChild(node)) {
-        const std::string id = child->m_strID;
-        if (child->m_nType == CVFDLNode::kFolder) m_pFDFSDoc->DelFolder(id);
-        else m_pFDFSDoc->DelRec(id);
-    }
+    m_pFDFSDoc->DelChildren(node->m_strID);
     m_pFDFSDoc->SetExpandStatus(node, 0);
     return ExpandDir(node);
 }

@@ -1,11 +1,9 @@
 #include "widgets/CVFDLTreeCtrl.h"
 
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QSet>
-#include <QStyledItemDelegate>
-#include <QTreeWidgetItemIterator>
+#include <QSortFilterProxyModel>
 
+#include "widgets/CVFDLModel.h"
 #include "widgets/QtText.h"
 #include "widgets/ShellIcons.h"
 
@@ -13,112 +11,150 @@ namespace velkor {
 
 namespace {
 
-constexpr int kNodeIdRole = Qt::UserRole;  // the node's ID, as bytes
-constexpr int kExpandedRole = Qt::UserRole + 1;
-
 QByteArray IdBytes(const std::string& id) {
     return QByteArray(id.data(), static_cast<qsizetype>(id.size()));
 }
 
-// Hands the edited text to the control, which may refuse it.
-class LabelEditDelegate : public QStyledItemDelegate {
+}  // namespace
+
+namespace detail {
+
+// The tree's window on the model: folders only, with the tree's labels and
+// icons; an edit goes to the tree, which may refuse it.
+class TreeProxy : public QSortFilterProxyModel {
 public:
-    explicit LabelEditDelegate(CVFDLTreeCtrl* tree) : QStyledItemDelegate(tree), m_tree(tree) {}
-    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
-        auto* edit = qobject_cast<QLineEdit*>(editor);
-        QTreeWidgetItem* item = m_tree->itemFromIndex(index);
-        if (edit && item) m_tree->EndLabelEdit(item, edit->text());
+    explicit TreeProxy(CVFDLTreeCtrl* tree) : QSortFilterProxyModel(tree), m_tree(tree) {
+        setDynamicSortFilter(true);
+    }
+    CVFDLModel* Source() const { return static_cast<CVFDLModel*>(sourceModel()); }
+
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const CVFDLNode* node = Source()->Node(Source()->index(row, 0, parent));
+        return node && node->m_nType == CVFDLNode::kFolder;
+    }
+    bool filterAcceptsColumn(int column, const QModelIndex&) const override { return column == 0; }
+    bool hasChildren(const QModelIndex& parent) const override {
+        CVFDLNode* node = Source() ? Source()->Node(mapToSource(parent)) : nullptr;
+        if (node && node->m_folder.m_fileData.m_nExpandStatus == 0) return m_tree->IsHasChild(node);
+        return QSortFilterProxyModel::hasChildren(parent);
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        CVFDLNode* node = Source() ? Source()->Node(mapToSource(index)) : nullptr;
+        if (!node) return {};
+        switch (role) {
+            case Qt::DisplayRole:
+            case Qt::EditRole:
+                if (!m_tree->m_startLabel.isEmpty() && node->m_strID == m_tree->m_strStartId)
+                    return m_tree->m_startLabel;
+                return ToQString(node->Name());
+            case Qt::DecorationRole:
+                return m_tree->m_bImages ? QVariant(ShellIcons::Icon(m_tree->GetImageIndex(node)))
+                                         : QVariant();
+            default: return QSortFilterProxyModel::data(index, role);
+        }
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        return QSortFilterProxyModel::flags(index) | Qt::ItemIsEditable;
+    }
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        return role == Qt::EditRole && m_tree->EndLabelEdit(index, value.toString());
     }
 
 private:
     CVFDLTreeCtrl* m_tree;
 };
 
-}  // namespace
+}  // namespace detail
 
-CVFDLTreeCtrl::CVFDLTreeCtrl(QWidget* parent) : QTreeWidget(parent) {
+CVFDLTreeCtrl::CVFDLTreeCtrl(QWidget* parent) : QTreeView(parent), m_proxy(new detail::TreeProxy(this)) {
     setHeaderHidden(true);
-    setColumnCount(1);
     setRootIsDecorated(true);
+    setUniformRowHeights(true);
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-    setItemDelegate(new LabelEditDelegate(this));
-    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
-        if (!HasBeenExpanded(item)) OnItemExpanding(item);
+    setModel(m_proxy);
+    connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        if (!HasBeenExpanded(index)) OnItemExpanding(index);
     });
-    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        if (item && m_onSelChanged) m_onSelChanged(item);
-    });
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& index) {
+                if (index.isValid() && m_onSelChanged) m_onSelChanged(index);
+            });
 }
 
-CVFDLTreeCtrl::~CVFDLTreeCtrl() = default;
+CVFDLTreeCtrl::~CVFDLTreeCtrl() {
+    // The view lets go of the model before the model may go.
+    setModel(nullptr);
+    m_proxy->setSourceModel(nullptr);
+}
 
 int CVFDLTreeCtrl::InitVFDLTreeCtrl(CFDFSDoc* doc, CVFDLNode* start) {
-    clear();
-    m_pDoc = doc;
+    m_expandedIds.clear();
+    m_startLabel.clear();
+    m_strStartId.clear();
+    std::shared_ptr<CVFDLModel> model = CVFDLModel::Of(doc);
+    m_proxy->setSourceModel(model.get());
+    m_model = std::move(model);
+    setRootIndex({});
     if (!doc) return 0;
     CreateImageLists();
     CVFDLNode* node = start ? start : doc->GetRootNode();
-    if (node) FillTreeView(nullptr, node);
+    if (!node) return 1;
+    m_strStartId = node->m_strID;
+    const QModelIndex top = m_proxy->mapFromSource(m_model->IndexOf(node));
+    setRootIndex(top);
+    // The start folder's folders are shown: it counts as opened.
+    MarkExpanded(top);
     return 1;
 }
 
-CVFDLNode* CVFDLTreeCtrl::GetItemNode(const QTreeWidgetItem* item) const {
-    if (!item || !m_pDoc) return nullptr;
-    const QByteArray id = item->data(0, kNodeIdRole).toByteArray();
-    return m_pDoc->GetNodeById(std::string(id.constData(), static_cast<std::size_t>(id.size())));
+void CVFDLTreeCtrl::ShowStartItem(const QString& label) {
+    CFDFSDoc* doc = GetDoc();
+    CVFDLNode* start = doc ? doc->GetNodeById(m_strStartId) : nullptr;
+    if (!start) return;
+    m_startLabel = label;
+    const QModelIndex top = m_proxy->mapFromSource(m_model->IndexOf(start));
+    setRootIndex(top.parent());
+    expand(top);
 }
 
-QTreeWidgetItem* CVFDLTreeCtrl::FindItem(const CVFDLNode* node) const {
-    if (!node) return nullptr;
-    const QByteArray id = IdBytes(node->m_strID);
-    for (QTreeWidgetItemIterator it(const_cast<CVFDLTreeCtrl*>(this)); *it; ++it)
-        if ((*it)->data(0, kNodeIdRole).toByteArray() == id) return *it;
-    return nullptr;
+CFDFSDoc* CVFDLTreeCtrl::GetDoc() const { return m_model ? m_model->Doc() : nullptr; }
+
+CVFDLNode* CVFDLTreeCtrl::GetItemNode(const QModelIndex& index) const {
+    if (!m_model) return nullptr;
+    if (index.model() == m_proxy) return m_model->Node(m_proxy->mapToSource(index));
+    return m_model->Node(index);
 }
 
-void CVFDLTreeCtrl::FillTreeView(QTreeWidgetItem* parent, CVFDLNode* node) {
-    if (!node) return;
-    // The items already there, by node ID, looked up once each.
-    QSet<QByteArray> present;
-    const int count = parent ? parent->childCount() : topLevelItemCount();
-    for (int i = 0; i < count; ++i)
-        present.insert((parent ? parent->child(i) : topLevelItem(i))->data(0, kNodeIdRole).toByteArray());
-    for (const auto& child : node->m_children)
-        if (child->m_nType == CVFDLNode::kFolder && !present.contains(IdBytes(child->m_strID)))
-            AddTreeItem(parent, child.get());
+QModelIndex CVFDLTreeCtrl::FindItem(const CVFDLNode* node) const {
+    if (!m_model || !node || node->m_nType != CVFDLNode::kFolder) return {};
+    const QModelIndex index = m_proxy->mapFromSource(m_model->IndexOf(node));
+    // Only items below the tree's root index are the tree's.
+    if (rootIndex().isValid()) {
+        QModelIndex up = index.parent();
+        while (up.isValid() && up != rootIndex()) up = up.parent();
+        if (up != rootIndex()) return {};
+    }
+    return index;
 }
 
-QTreeWidgetItem* CVFDLTreeCtrl::AddTreeItem(QTreeWidgetItem* parent, CVFDLNode* node) {
-    if (!node) return nullptr;
-    auto* item = new QTreeWidgetItem(QStringList{ToQString(node->Name())});
-    item->setData(0, kNodeIdRole, IdBytes(node->m_strID));
-    item->setFlags(item->flags() | Qt::ItemIsEditable);
-    item->setChildIndicatorPolicy(IsHasChild(node) ? QTreeWidgetItem::ShowIndicator
-                                                   : QTreeWidgetItem::DontShowIndicatorWhenChildless);
-    if (m_bImages) item->setIcon(0, ShellIcons::Icon(GetImageIndex(node)));
-    if (parent) parent->addChild(item);
-    else addTopLevelItem(item);
-    return item;
+QModelIndex CVFDLTreeCtrl::RevealItem(const CVFDLNode* node) {
+    const QModelIndex index = FindItem(node);
+    for (QModelIndex up = index.parent(); up.isValid() && up != rootIndex(); up = up.parent())
+        expand(up);
+    return index;
 }
 
-bool CVFDLTreeCtrl::DelTreeItem(QTreeWidgetItem* item) {
-    if (!item) return false;
-    delete item;
-    return true;
+bool CVFDLTreeCtrl::HasBeenExpanded(const QModelIndex& index) const {
+    const CVFDLNode* node = GetItemNode(index);
+    return node && m_expandedIds.contains(IdBytes(node->m_strID));
 }
 
-bool CVFDLTreeCtrl::HasBeenExpanded(const QTreeWidgetItem* item) const {
-    return item && item->data(0, kExpandedRole).toBool();
+void CVFDLTreeCtrl::MarkExpanded(const QModelIndex& index) {
+    if (const CVFDLNode* node = GetItemNode(index)) m_expandedIds.insert(IdBytes(node->m_strID));
 }
 
-void CVFDLTreeCtrl::MarkExpanded(QTreeWidgetItem* item) {
-    if (item) item->setData(0, kExpandedRole, true);
-}
-
-bool CVFDLTreeCtrl::EndLabelEdit(QTreeWidgetItem* item, const QString& text) {
-    if (m_onEndLabelEdit && !m_onEndLabelEdit(item, text)) return false;
-    item->setText(0, text);
-    return true;
+bool CVFDLTreeCtrl::EndLabelEdit(const QModelIndex& index, const QString& text) {
+    return !m_onEndLabelEdit || m_onEndLabelEdit(index, text);
 }
 
 void CVFDLTreeCtrl::CreateImageLists() {}
@@ -127,14 +163,11 @@ int CVFDLTreeCtrl::GetImageIndex(CVFDLNode*) { return 0; }
 
 bool CVFDLTreeCtrl::IsHasChild(CVFDLNode* node) { return node && !node->m_children.empty(); }
 
-void CVFDLTreeCtrl::OnItemExpanding(QTreeWidgetItem* item) {
-    MarkExpanded(item);
-    FillTreeView(item, GetItemNode(item));
-}
+void CVFDLTreeCtrl::OnItemExpanding(const QModelIndex& index) { MarkExpanded(index); }
 
 void CVFDLTreeCtrl::keyPressEvent(QKeyEvent* event) {
     if (m_onKeyDown && state() != QAbstractItemView::EditingState) m_onKeyDown(event->key());
-    QTreeWidget::keyPressEvent(event);
+    QTreeView::keyPressEvent(event);
 }
 
 }  // namespace velkor

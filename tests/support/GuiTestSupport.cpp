@@ -1,7 +1,8 @@
 #include "GuiTestSupport.h"
 
 #include <QPixmap>
-#include <QTreeWidget>
+#include <QItemSelectionModel>
+#include <QTreeView>
 #include <QWidget>
 #include <filesystem>
 
@@ -14,16 +15,46 @@ std::string SaveScreenshot(QWidget* widget, const std::string& name) {
     return widget->grab().save(QString::fromStdString(path)) ? path : std::string();
 }
 
-std::set<QString> TopLevelTexts(const QTreeWidget& tree) {
-    std::set<QString> texts;
-    for (int i = 0; i < tree.topLevelItemCount(); ++i) texts.insert(tree.topLevelItem(i)->text(0));
+namespace {
+
+QModelIndex Below(const QTreeView& view, const QModelIndex& parent) {
+    return parent.isValid() ? parent : view.rootIndex();
+}
+
+}  // namespace
+
+QString Text(const QModelIndex& row, int column) {
+    return row.sibling(row.row(), column).data().toString();
+}
+
+std::vector<QString> RowTexts(const QTreeView& view, int column) {
+    std::vector<QString> texts;
+    const QAbstractItemModel* model = view.model();
+    const QModelIndex root = view.rootIndex();
+    for (int row = 0; model && row < model->rowCount(root); ++row)
+        texts.push_back(Text(model->index(row, 0, root), column));
     return texts;
 }
 
-QTreeWidgetItem* TopLevelItem(const QTreeWidget& tree, const QString& text) {
-    for (int i = 0; i < tree.topLevelItemCount(); ++i)
-        if (tree.topLevelItem(i)->text(0) == text) return tree.topLevelItem(i);
-    return nullptr;
+std::set<QString> TopLevelTexts(const QTreeView& view, const QModelIndex& parent) {
+    std::set<QString> texts;
+    const QAbstractItemModel* model = view.model();
+    const QModelIndex under = Below(view, parent);
+    for (int row = 0; model && row < model->rowCount(under); ++row)
+        texts.insert(Text(model->index(row, 0, under)));
+    return texts;
+}
+
+QModelIndex TopLevelItem(const QTreeView& view, const QString& text, const QModelIndex& parent) {
+    const QAbstractItemModel* model = view.model();
+    const QModelIndex under = Below(view, parent);
+    for (int row = 0; model && row < model->rowCount(under); ++row)
+        if (Text(model->index(row, 0, under)) == text) return model->index(row, 0, under);
+    return {};
+}
+
+void SelectRow(QTreeView& view, const QModelIndex& row) {
+    view.selectionModel()->select(row, QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 MessageBoxRecorder::MessageBoxRecorder(int answer) : m_answer(answer) {

@@ -9,19 +9,25 @@
 
 #include "widgets/XMessageBox.h"
 
+#include <QModelIndex>
+
 class QWidget;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 
 namespace velkor::test {
 
 // Saves the widget as build/screenshots/<name>.png; the path, or "" on failure.
 std::string SaveScreenshot(QWidget* widget, const std::string& name);
 
-// The texts of a tree's (or list's) top-level items in column 0, and the
-// item with a given text (null when none).
-std::set<QString> TopLevelTexts(const QTreeWidget& tree);
-QTreeWidgetItem* TopLevelItem(const QTreeWidget& tree, const QString& text);
+// The texts in column 0 of a view's rows below `parent` (its root index when
+// invalid), the row with a given text there (invalid when none), and the
+// text a row shows in a column.
+std::set<QString> TopLevelTexts(const QTreeView& view, const QModelIndex& parent = {});
+std::vector<QString> RowTexts(const QTreeView& view, int column = 0);
+QModelIndex TopLevelItem(const QTreeView& view, const QString& text, const QModelIndex& parent = {});
+QString Text(const QModelIndex& row, int column = 0);
+// Adds a row to the view's selection.
+void SelectRow(QTreeView& view, const QModelIndex& row);
 
 // Records every message box while it lives and answers questions with the
 // given answer (IDYES or IDNO).

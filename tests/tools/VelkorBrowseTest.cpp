@@ -10,6 +10,7 @@
 #include <QProgressDialog>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QAction>
 #include <QDateTime>
 #include <chrono>
@@ -74,31 +75,29 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     window.show();
     CFDListCtrl& list = *window.List();
     EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"docs", "top.bin"}));
-    EXPECT_EQ(test::TopLevelItem(list, "top.bin")->text(1), "70000");
+    EXPECT_EQ(test::Text(test::TopLevelItem(list, "top.bin"), 1), "70000");
 
     // Enter (or a double click) on a folder opens it and selects it in the tree.
     list.setFocus();
-    list.setCurrentItem(test::TopLevelItem(list, "docs"));
+    list.setCurrentIndex(test::TopLevelItem(list, "docs"));
     QTest::keyClick(&list, Qt::Key_Return);
-    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"old", "plan.txt", "draft.txt", "报告.txt"}));
-    ASSERT_NE(window.Tree()->currentItem(), nullptr);
-    EXPECT_EQ(window.Tree()->currentItem()->text(0), "docs");
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"..", "old", "plan.txt", "draft.txt", "报告.txt"}));
+    EXPECT_EQ(test::Text(window.Tree()->currentIndex()), "docs");
     // ... and its node in the tree shows its subfolders.
-    ASSERT_EQ(window.Tree()->currentItem()->childCount(), 1);
-    EXPECT_EQ(window.Tree()->currentItem()->child(0)->text(0), "old");
+    EXPECT_EQ(test::TopLevelTexts(*window.Tree(), window.Tree()->currentIndex()), std::set<QString>{"old"});
 
     // Delete: asked first; a file goes, a folder that is not empty stays.
     test::MessageBoxRecorder boxes(IDYES);
     test::WriteWholeFile(root / "docs" / "old" / "keep", "k");
     list.clearSelection();
-    test::TopLevelItem(list, "draft.txt")->setSelected(true);
-    test::TopLevelItem(list, "old")->setSelected(true);
+    test::SelectRow(list, test::TopLevelItem(list, "draft.txt"));
+    test::SelectRow(list, test::TopLevelItem(list, "old"));
     QTest::keyClick(&list, Qt::Key_Delete);
     ASSERT_EQ(boxes.m_seen.size(), 2u);
     EXPECT_EQ(boxes.m_seen[0].buttons, MB_YESNO);
     EXPECT_TRUE(boxes.m_seen[1].text.startsWith("Not deleted:\nold: 550")) << boxes.m_seen[1].text.toStdString();
     EXPECT_FALSE(fs::exists(root / "docs" / "draft.txt"));
-    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"old", "plan.txt", "报告.txt"}));
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"..", "old", "plan.txt", "报告.txt"}));
 
     // F2 renames the selected entry on the server, Chinese names included.
     window.m_askName = [](const QString& current) -> std::optional<QString> {
@@ -106,18 +105,18 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     };
     for (const QString name : {"报告.txt", "plan.txt"}) {
         list.clearSelection();
-        test::TopLevelItem(list, name)->setSelected(true);
+        test::SelectRow(list, test::TopLevelItem(list, name));
         QTest::keyClick(&list, Qt::Key_F2);
     }
     EXPECT_TRUE(fs::exists(root / "docs" / "final-plan.txt"));
     EXPECT_TRUE(fs::exists(root / "docs" / "总结.txt"));
-    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"old", "final-plan.txt", "总结.txt"}));
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"..", "old", "final-plan.txt", "总结.txt"}));
     EXPECT_TRUE(window.Status()->text().startsWith("250")) << window.Status()->text().toStdString();
 
     // F5 shows what changed outside.
     test::WriteWholeFile(root / "docs" / "new.txt", "n");
     QTest::keyClick(&list, Qt::Key_F5);
-    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"old", "final-plan.txt", "new.txt", "总结.txt"}));
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"..", "old", "final-plan.txt", "new.txt", "总结.txt"}));
     EXPECT_TRUE(window.Status()->text().startsWith("226")) << window.Status()->text().toStdString();
     list.header()->resizeSections(QHeaderView::ResizeToContents);
     EXPECT_FALSE(test::SaveScreenshot(&window, "velkor-browse").empty());
@@ -139,8 +138,8 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     };
     boxes.m_seen.clear();
     list.clearSelection();
-    test::TopLevelItem(list, "final-plan.txt")->setSelected(true);
-    test::TopLevelItem(list, "new.txt")->setSelected(true);
+    test::SelectRow(list, test::TopLevelItem(list, "final-plan.txt"));
+    test::SelectRow(list, test::TopLevelItem(list, "new.txt"));
     QTest::keyClick(&list, Qt::Key_D, Qt::ControlModifier);
     EXPECT_EQ(test::ReadWholeFile(here / "final-plan.txt"), "plan");
     EXPECT_EQ(test::ReadWholeFile(here / "new.txt"), "keep me");
@@ -156,12 +155,12 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     window.m_askFiles = [&] { return QStringList{QString::fromStdString((here / "up.bin").string())}; };
     QTest::keyClick(&list, Qt::Key_U, Qt::ControlModifier);
     EXPECT_EQ(test::ReadWholeFile(root / "docs" / "up.bin"), payload);
-    EXPECT_TRUE(test::TopLevelItem(list, "up.bin"));
+    EXPECT_TRUE(test::TopLevelItem(list, "up.bin").isValid());
     // Resume: only the rest comes, after the bytes that are there.
     test::WriteWholeFile(here / "up.bin", payload.substr(0, 100000));
     answer = browse::BrowseWindow::Existing::kResume;
     list.clearSelection();
-    test::TopLevelItem(list, "up.bin")->setSelected(true);
+    test::SelectRow(list, test::TopLevelItem(list, "up.bin"));
     QTest::keyClick(&list, Qt::Key_D, Qt::ControlModifier);
     EXPECT_EQ(test::ReadWholeFile(here / "up.bin"), payload);
     EXPECT_EQ(window.Status()->text(), "Downloaded up.bin (resumed at 100000) into " + QString::fromStdString(here.string()));
@@ -183,7 +182,7 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     test::WriteWholeFile(root / "docs" / "big.bin", std::string(64 << 20, 'b'));
     QTest::keyClick(&list, Qt::Key_F5);
     list.clearSelection();
-    test::TopLevelItem(list, "big.bin")->setSelected(true);
+    test::SelectRow(list, test::TopLevelItem(list, "big.bin"));
     boxes.m_seen.clear();
     QAction* stop = nullptr;
     for (QAction* action : window.actions())
@@ -244,7 +243,7 @@ TEST(VelkorBrowse, FoldersMoveAsTreesStopAndResume) {
     list.clearSelection();
     // The window shows the first folder once active: back to the root.
     window.ShowFolder(window.Site().m_pFDFSDoc->GetAbsolutePos(window.Site().m_pFDFSDoc->GetRootNode()));
-    test::TopLevelItem(list, "tree")->setSelected(true);
+    test::SelectRow(list, test::TopLevelItem(list, "tree"));
     QTest::keyClick(&list, Qt::Key_D, Qt::ControlModifier);
     EXPECT_TRUE(shot);
     EXPECT_TRUE(window.Status()->text().startsWith("tree: stopped after 1 of 2 files"))
@@ -279,7 +278,7 @@ TEST(VelkorBrowse, FoldersMoveAsTreesStopAndResume) {
     EXPECT_EQ(window.Status()->text().toStdString(), "上传: 1 files moved (3 B), 0 unchanged");
     EXPECT_EQ(test::ReadWholeFile(root / "上传" / "x" / "y.txt"), "why");
     EXPECT_TRUE(fs::is_directory(root / "上传" / "void"));
-    EXPECT_TRUE(test::TopLevelItem(list, "上传"));
+    EXPECT_TRUE(test::TopLevelItem(list, "上传").isValid());
     SetActiveCodePage(kDefaultCodePage);
 }
 
@@ -309,7 +308,7 @@ TEST(VelkorBrowse, ClimbsAboveTheStartFolderAndFollowsThePathBar) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     CFDListCtrl& list = *window.List();
     EXPECT_EQ(window.PathBar()->text(), "/a");
-    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"b", "f10.txt", "f2.txt"}));
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"..", "b", "f10.txt", "f2.txt"}));
 
     const auto go = [&](const QString& path) {
         window.PathBar()->setFocus();
@@ -319,25 +318,29 @@ TEST(VelkorBrowse, ClimbsAboveTheStartFolderAndFollowsThePathBar) {
     };
     go("/a/b/c");
     EXPECT_EQ(window.PathBar()->text(), "/a/b/c");
-    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"deep.txt"}));
-    ASSERT_NE(window.Tree()->currentItem(), nullptr);
-    EXPECT_EQ(window.Tree()->currentItem()->text(0), "c");
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"..", "deep.txt"}));
+    EXPECT_EQ(test::Text(window.Tree()->currentIndex()), "c");
     go("/a/nope");
     EXPECT_TRUE(window.Status()->text().contains("/a/nope is no folder on the server: 550"))
         << window.Status()->text().toStdString();
     EXPECT_EQ(window.PathBar()->text(), "/a/b/c");
-    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"deep.txt"}));
+    EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"..", "deep.txt"}));
 
+    // ".." leads the first row whatever the order, and opens the folder above.
     list.setFocus();
-    QTest::keyClick(&list, Qt::Key_Backspace);
+    list.SortByColumn(1);
+    list.SortByColumn(1);
+    ASSERT_EQ(test::Text(list.RowIndex(0)), "..");
+    list.setCurrentIndex(list.RowIndex(0));
+    QTest::keyClick(&list, Qt::Key_Return);
     EXPECT_EQ(window.PathBar()->text(), "/a/b");
+    EXPECT_EQ(test::Text(window.Tree()->currentIndex()), "b");
     QTest::keyClick(&window, Qt::Key_Up, Qt::AltModifier);
     EXPECT_EQ(window.PathBar()->text(), "/a");
     // Names sort as people count, folders first.
     list.SortByColumn(0);
-    std::vector<QString> order;
-    for (int row = 0; row < list.topLevelItemCount(); ++row) order.push_back(list.topLevelItem(row)->text(0));
-    EXPECT_EQ(order, (std::vector<QString>{"b", "f2.txt", "f10.txt"}));
+    list.SortByColumn(0);
+    EXPECT_EQ(test::RowTexts(list), (std::vector<QString>{"..", "b", "f2.txt", "f10.txt"}));
 
     // Above the start folder: a new logon at the server's root.
     list.setFocus();
@@ -347,19 +350,19 @@ TEST(VelkorBrowse, ClimbsAboveTheStartFolderAndFollowsThePathBar) {
     EXPECT_FALSE(window.GoUp());
     // The tree holds the start folder's item, which shows it again.
     CFDTreeCtrl& tree = *window.Tree();
-    ASSERT_EQ(tree.topLevelItemCount(), 1);
-    EXPECT_EQ(tree.topLevelItem(0)->text(0), "/");
-    ASSERT_EQ(tree.topLevelItem(0)->childCount(), 1);
-    tree.setCurrentItem(tree.topLevelItem(0)->child(0));
+    ASSERT_EQ(test::TopLevelTexts(tree), std::set<QString>{"/"});
+    const QModelIndex start = test::TopLevelItem(tree, "/");
+    ASSERT_EQ(test::TopLevelTexts(tree, start), std::set<QString>{"a"});
+    tree.setCurrentIndex(test::TopLevelItem(tree, "a", start));
     EXPECT_EQ(window.PathBar()->text(), "/a");
-    tree.setCurrentItem(tree.topLevelItem(0));
+    tree.setCurrentIndex(start);
     EXPECT_EQ(window.PathBar()->text(), "/");
-    QTreeWidgetItem* top = test::TopLevelItem(list, "top.txt");
-    ASSERT_NE(top, nullptr);
-    EXPECT_EQ(top->text(4), stamp.toLocalTime().toString("yyyy-MM-dd HH:mm"));
+    const QModelIndex top = test::TopLevelItem(list, "top.txt");
+    ASSERT_TRUE(top.isValid());
+    EXPECT_EQ(test::Text(top, 4), stamp.toLocalTime().toString("yyyy-MM-dd HH:mm"));
     // pyftpdlib sends the mode once asked for it (OPTS MLST).
-    EXPECT_TRUE(top->text(5).startsWith("-rw")) << top->text(5).toStdString();
-    EXPECT_TRUE(top->data(1, Qt::ToolTipRole).toString().endsWith("(1 bytes)"));
+    EXPECT_TRUE(test::Text(top, 5).startsWith("-rw")) << test::Text(top, 5).toStdString();
+    EXPECT_TRUE(top.siblingAtColumn(1).data(Qt::ToolTipRole).toString().endsWith("(1 bytes)"));
     EXPECT_FALSE(test::SaveScreenshot(&window, "velkor-browse-path-bar").empty());
 }
 
@@ -379,8 +382,8 @@ TEST(VelkorBrowse, SpeaksOneLanguage) {
         EXPECT_TRUE(window.Open(LoginUrl(server), error)) << error;
         window.show();
         QStringList seen{window.menuBar()->actions().value(0)->text()};
-        for (int column = 0; column < window.List()->columnCount(); ++column)
-            seen << window.List()->headerItem()->text(column);
+        for (int column = 0; column < window.List()->GetColumnCount(); ++column)
+            seen << window.List()->ColumnTitle(column);
         CBrowseFolderDlg dialog;
         seen << dialog.windowTitle() << LibraryQString(IDS_CANNOT_LOGON);
         if (language == "zh_CN") {
@@ -451,7 +454,7 @@ TEST(VelkorBrowse, OpensThroughTls) {
         EXPECT_EQ(window.Open(c.url, error), c.error.empty()) << c.url;
         EXPECT_EQ(error, c.error) << c.url;
         if (c.error.empty()) {
-            EXPECT_EQ(test::TopLevelTexts(*window.List()), (std::set<QString>{"dir", "secret.txt"}));
+            EXPECT_EQ(test::TopLevelTexts(*window.List()), (std::set<QString>{"..", "dir", "secret.txt"}));
         }
     }
     // The browse-folder dialog logs on with the same TLS (the server refuses a logon in clear).
@@ -462,7 +465,7 @@ TEST(VelkorBrowse, OpensThroughTls) {
     dialog.m_site.m_nTls = kTlsExplicit;
     dialog.m_site.m_tls.caFile = explicitTls.CaFile().string();
     dialog.show();
-    EXPECT_TRUE(test::WaitUntil([&] { return dialog.m_treeCtrl.topLevelItemCount() > 0; }));
+    EXPECT_TRUE(test::WaitUntil([&] { return !test::TopLevelTexts(dialog.m_treeCtrl).empty(); }));
     dialog.reject();
 }
 

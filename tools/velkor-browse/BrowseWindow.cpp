@@ -161,7 +161,7 @@ BrowseWindow::BrowseWindow(QWidget* parent)
     site->addSeparator();
     site->addAction(tr("Re&fresh"), QKeySequence(Qt::Key_F5), this, &BrowseWindow::RefreshShown);
     site->addAction(tr("&Rename"), QKeySequence(Qt::Key_F2), this, [this] {
-        if (m_tree->hasFocus() && m_tree->currentItem()) m_tree->editItem(m_tree->currentItem());
+        if (m_tree->hasFocus() && m_tree->currentIndex().isValid()) m_tree->edit(m_tree->currentIndex());
         else RenameSelected();
     });
     site->addAction(tr("&Delete"), QKeySequence(QKeySequence::Delete), this,
@@ -195,14 +195,18 @@ BrowseWindow::BrowseWindow(QWidget* parent)
     site->addSeparator();
     site->addAction(tr("&Quit"), QKeySequence(QKeySequence::Quit), this, &QWidget::close);
 
-    m_tree->m_onSelChanged = [this](QTreeWidgetItem* item) {
-        if (const CVFDLNode* node = m_tree->GetItemNode(item); node && m_site.m_pFDFSDoc)
-            ShowFolder(m_site.m_pFDFSDoc->GetAbsolutePos(node));
+    // Choosing a folder in the tree shows it (the tree follows the list
+    // too: choosing the shown folder's item shows nothing new).
+    m_tree->m_onSelChanged = [this](const QModelIndex& item) {
+        const CVFDLNode* node = m_tree->GetItemNode(item);
+        if (!node || !m_site.m_pFDFSDoc) return;
+        const std::string position = m_site.m_pFDFSDoc->GetAbsolutePos(node);
+        if (position != m_strShown) ShowFolder(position);
     };
-    m_tree->m_onEndLabelEdit = [this](QTreeWidgetItem* item, const QString& label) {
+    m_tree->m_onEndLabelEdit = [this](const QModelIndex& item, const QString& label) {
         return RenameTreeItem(item, label);
     };
-    connect(m_list, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* row) { OpenRow(row); });
+    connect(m_list, &QTreeView::activated, this, [this](const QModelIndex& row) { OpenRow(row); });
 
     // The proxy configuration of this user, used by the connection.
     const std::filesystem::path dir =
@@ -249,10 +253,8 @@ bool BrowseWindow::Open(const tool::FtpUrl& address, std::string& error) {
     m_site.m_bUseMlsd = true;
     m_site.m_bUseUtf8 = true;
     bool logged = false;
-    // The logon replaces the tree: the views let go of it first (they are
-    // painted while the logon waits).
-    m_tree->InitVFDLTreeCtrl(nullptr, nullptr);
-    m_list->CVFDLListCtrl::InitFileListCtrl(nullptr);
+    // The logon replaces the tree (the views then show nothing until it is
+    // bound again).
     m_strShown.clear();
     {
         GuiCall call(&m_site);
@@ -285,10 +287,14 @@ bool BrowseWindow::Open(const tool::FtpUrl& address, std::string& error) {
 void BrowseWindow::ShowFolder(const std::string& position) {
     if (Busy() || !m_site.m_pFDFSDoc) return;
     m_strShown = position;
+    // ".." leads up from every folder but the server's root.
+    m_list->ShowUpRow(ShownServerPath() != QStringLiteral("/"));
     m_list->BrowseFolder(position, CVFDLListCtrl::kAllEntries);
     // Size, type, time and permissions as wide as their texts; the name
     // column keeps the width the user gave it.
-    for (int column = 1; column < m_list->columnCount(); ++column) m_list->resizeColumnToContents(column);
+    for (int column = 1; column < m_list->GetColumnCount(); ++column)
+        m_list->resizeColumnToContents(column);
+    SelectInTree(position);
     m_path->setText(ShownServerPath());
     ShowReply();
 }
@@ -342,13 +348,7 @@ bool BrowseWindow::GoTo(const QString& serverPath) {
             node = next;
         }
         if (node) {
-            const std::string position = doc.GetAbsolutePos(node);
-            ShowFolder(position);
-            if (QTreeWidgetItem* item = RevealInTree(position)) {
-                const QSignalBlocker quiet(m_tree);
-                m_tree->setCurrentItem(item);
-                m_tree->FillTreeView(item, node);
-            }
+            ShowFolder(doc.GetAbsolutePos(node));
             return true;
         }
     }
@@ -376,52 +376,31 @@ bool BrowseWindow::GoTo(const QString& serverPath) {
 }
 
 void BrowseWindow::FillTree() {
-    const QSignalBlocker quiet(m_tree);
     m_tree->InitFDTreeCtrl(&m_site, nullptr);
-    CVFDLNode* root = m_site.m_pFDFSDoc ? m_site.m_pFDFSDoc->GetRootNode() : nullptr;
-    if (!root) return;
-    // The start folder's folders go under an item of its own, so that the
-    // start folder can be chosen again.
-    QList<QTreeWidgetItem*> folders;
-    while (m_tree->topLevelItemCount() > 0) folders << m_tree->takeTopLevelItem(0);
-    QTreeWidgetItem* top = m_tree->AddTreeItem(nullptr, root);
-    top->setText(0, ToQString(DisplayPath(m_site.m_pFDFSDoc->GetAbsolutePos(root))));
-    top->addChildren(folders);
-    m_tree->expandItem(top);
+    if (CVFDLNode* root = m_site.m_pFDFSDoc ? m_site.m_pFDFSDoc->GetRootNode() : nullptr)
+        m_tree->ShowStartItem(ToQString(DisplayPath(m_site.m_pFDFSDoc->GetAbsolutePos(root))));
 }
 
-QTreeWidgetItem* BrowseWindow::RevealInTree(const std::string& position) {
-    CVFDLNode* target = m_site.m_pFDFSDoc ? m_site.m_pFDFSDoc->GetNodeByFtpPos(position) : nullptr;
-    if (!target) return nullptr;
-    if (QTreeWidgetItem* top = m_tree->FindItem(m_site.m_pFDFSDoc->GetRootNode())) {
-        if (target == m_site.m_pFDFSDoc->GetRootNode()) return top;
-        m_tree->expandItem(top);
-    }
-    std::vector<CVFDLNode*> chain;
-    for (CVFDLNode* n = target; n && n != m_site.m_pFDFSDoc->GetRootNode(); n = n->m_pParent)
-        chain.insert(chain.begin(), n);
-    QTreeWidgetItem* item = nullptr;
-    for (CVFDLNode* n : chain) {
-        if (item) m_tree->expandItem(item);
-        item = m_tree->FindItem(n);
-        if (!item) return nullptr;
-    }
-    return item;
+void BrowseWindow::SelectInTree(const std::string& position) {
+    CVFDLNode* node = m_site.m_pFDFSDoc ? m_site.m_pFDFSDoc->GetNodeByFtpPos(position) : nullptr;
+    const QModelIndex item = m_tree->RevealItem(node);
+    if (!item.isValid()) return;
+    if (m_tree->currentIndex() != item) m_tree->setCurrentIndex(item);
+    m_tree->scrollTo(item);
 }
 
-void BrowseWindow::OpenRow(QTreeWidgetItem* row) {
+void BrowseWindow::OpenRow(const QModelIndex& row) {
+    if (Busy()) return;
+    if (m_list->IsUpRow(row)) {
+        GoUp();
+        return;
+    }
     const CVFDLNode* node = m_list->GetItemNode(row);
-    if (!node || node->m_nType != CVFDLNode::kFolder || Busy()) return;
+    if (!node || node->m_nType != CVFDLNode::kFolder) return;
     const std::string position = m_site.m_pFDFSDoc->GetAbsolutePos(node);
     ShowFolder(position);
-    if (QTreeWidgetItem* item = RevealInTree(position)) {
-        const QSignalBlocker quiet(m_tree);
-        m_tree->setCurrentItem(item);
-        // The list has just listed the folder: its subfolders go into the
-        // tree too (the blocked expand signal would have added them).
-        m_tree->FillTreeView(item, m_site.m_pFDFSDoc->GetNodeByFtpPos(position));
-        m_tree->expandItem(item);
-    }
+    // The folder's own folders (listed by the list) show in the tree.
+    m_tree->expand(m_tree->FindItem(node));
 }
 
 std::vector<const CVFDLNode*> BrowseWindow::SelectedNodes() const {
@@ -468,10 +447,6 @@ bool BrowseWindow::RenameNode(const CVFDLNode* node, const QString& label) {
         renamed = m_site.Rename(from, ParentPosition(from) + "\\" + name);
     }
     ShowReply();
-    if (renamed) {
-        m_list->Resort();
-        m_list->viewport()->update();
-    }
     return renamed;
 }
 
@@ -482,14 +457,11 @@ void BrowseWindow::RenameSelected() {
     if (!node) return;
     const std::optional<QString> answer = m_askName(ToQString(node->Name()));
     if (!answer || FromQString(*answer) == node->Name()) return;
-    if (!RenameNode(node, *answer)) {
+    if (!RenameNode(node, *answer))
         XMessageBox(this, tr("Not renamed: %1").arg(ToQString(m_site.GetLastMessage())), kTitle);
-        return;
-    }
-    if (QTreeWidgetItem* item = m_tree->FindItem(node)) item->setText(0, *answer);
 }
 
-bool BrowseWindow::RenameTreeItem(QTreeWidgetItem* item, const QString& label) {
+bool BrowseWindow::RenameTreeItem(const QModelIndex& item, const QString& label) {
     // The start folder's item shows its path, not a name to change.
     const CVFDLNode* node = m_tree->GetItemNode(item);
     if (m_site.m_pFDFSDoc && node == m_site.m_pFDFSDoc->GetRootNode()) return false;
@@ -504,16 +476,6 @@ void BrowseWindow::RefreshShown() {
         m_site.RefreshDir(position);
     }
     ShowReply();
-    // The folder's nodes are new: its tree items are made again.
-    CVFDLNode* node = m_site.m_pFDFSDoc->GetNodeByFtpPos(position);
-    if (!node) return;
-    if (node == m_site.m_pFDFSDoc->GetRootNode()) {
-        FillTree();
-    } else if (QTreeWidgetItem* item = m_tree->FindItem(node)) {
-        const QSignalBlocker quiet(m_tree);
-        qDeleteAll(item->takeChildren());
-        m_tree->FillTreeView(item, node);
-    }
     ShowFolder(position);
 }
 

@@ -3,8 +3,8 @@
 // folder's entries on the right (CFDListCtrl), and a status line with the
 // server's last reply.
 //
-// Double-click (or Enter) on a folder row opens it; Backspace or Alt+Up
-// (and the Up button) shows the folder above, above the start folder too
+// Double-click (or Enter) on a folder row opens it; "..", Backspace or
+// Alt+Up (and the Up button) shows the folder above, above the start folder too
 // (a new logon there); the path bar shows the shown folder's server path
 // and goes to a path typed into it. Delete removes the
 // selected entries after a question, F2 renames the selected entry, F5
@@ -129,10 +129,11 @@ private:
     // The tree: an item for the start folder (labelled with its server
     // path) holding its folders.
     void FillTree();
-    // The tree item of a position, expanding its parents; null when none.
-    QTreeWidgetItem* RevealInTree(const std::string& position);
-    void OpenRow(QTreeWidgetItem* row);
-    bool RenameTreeItem(QTreeWidgetItem* item, const QString& label);
+    // Opens the tree down to a position's item and makes it the current one.
+    void SelectInTree(const std::string& position);
+    // A list row chosen: a folder opens, ".." goes up.
+    void OpenRow(const QModelIndex& row);
+    bool RenameTreeItem(const QModelIndex& item, const QString& label);
     // The nodes of the selected rows, in row order.
     std::vector<const CVFDLNode*> SelectedNodes() const;
     // Renames a node's entry on the server (and so in the tree); false when

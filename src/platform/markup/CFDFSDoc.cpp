@@ -21,27 +21,43 @@ int Depth(const CVFDLNode* node) {
 }  // namespace
 
 CFDFSDoc::~CFDFSDoc() {
-    // Children are released leaf first, iteratively, so a deep tree needs no
-    // deep recursion.
-    if (!m_tree.m_pRoot) return;
-    std::vector<std::unique_ptr<CVFDLNode>> pending;
-    pending.push_back(std::move(m_tree.m_pRoot));
+    Tell([](CFDFSDocObserver& o) { o.OnBeginReset(true); });
+    std::vector<std::unique_ptr<CVFDLNode>> all;
+    all.push_back(std::move(m_tree.m_pRoot));
+    Release(std::move(all));
+    Tell([](CFDFSDocObserver& o) { o.OnEndReset(); });
+}
+
+void CFDFSDoc::Release(std::vector<std::unique_ptr<CVFDLNode>> pending) {
     while (!pending.empty()) {
         std::unique_ptr<CVFDLNode> node = std::move(pending.back());
         pending.pop_back();
+        if (!node) continue;
         for (auto& child : node->m_children) pending.push_back(std::move(child));
     }
 }
 
+void CFDFSDoc::AddObserver(CFDFSDocObserver* observer) {
+    if (observer && std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end())
+        m_observers.push_back(observer);
+}
+
+void CFDFSDoc::RemoveObserver(CFDFSDocObserver* observer) {
+    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer), m_observers.end());
+}
+
 int CFDFSDoc::NewXMLDoc(const std::string& path) {
+    Tell([](CFDFSDocObserver& o) { o.OnBeginReset(false); });
     m_strPath = path;
-    m_tree = CVFTree();
+    ReplaceTree(CVFTree());
+    Tell([](CFDFSDocObserver& o) { o.OnEndReset(); });
     return SetXml("<?xml version=\"1.0\"?><vfdl></vfdl>");
 }
 
 int CFDFSDoc::InitVFDLDoc(const std::string& rootFolder, const std::string& prefix,
                           const std::string& text, int number1, int number2) {
-    m_tree = CVFTree();
+    Tell([](CFDFSDocObserver& o) { o.OnBeginReset(false); });
+    ReplaceTree(CVFTree());
     m_tree.m_strPrefix = prefix;
     m_strRootPath = ToBackslashes(rootFolder);
     m_strText = text;
@@ -57,7 +73,15 @@ int CFDFSDoc::InitVFDLDoc(const std::string& rootFolder, const std::string& pref
     root->m_folder.m_fileData.m_bFolder = 1;
     m_tree.m_byId[root->m_strID] = root.get();
     m_tree.m_pRoot = std::move(root);
+    Tell([](CFDFSDocObserver& o) { o.OnEndReset(); });
     return 1;
+}
+
+void CFDFSDoc::ReplaceTree(CVFTree tree) {
+    std::vector<std::unique_ptr<CVFDLNode>> old;
+    old.push_back(std::move(m_tree.m_pRoot));
+    m_tree = std::move(tree);
+    Release(std::move(old));
 }
 
 CVFDLNode* CFDFSDoc::GetLastChild(CVFDLNode* node) const {
@@ -109,14 +133,40 @@ CVFDLNode* CFDFSDoc::GetNodeByFtpPos(const std::string& path) const {
     return node;
 }
 
-std::string CFDFSDoc::AddNode(const std::string& parentId, std::unique_ptr<CVFDLNode> node) {
+CVFDLNode* CFDFSDoc::AddableParent(const std::string& parentId) const {
     CVFDLNode* parent = GetNodeById(parentId);
-    if (!parent || parent->m_nType != CVFDLNode::kFolder || Depth(parent) >= kMaxDepth) return {};
+    return parent && parent->m_nType == CVFDLNode::kFolder && Depth(parent) < kMaxDepth ? parent
+                                                                                         : nullptr;
+}
+
+void CFDFSDoc::Append(CVFDLNode* parent, std::unique_ptr<CVFDLNode> node) {
     node->m_strID = m_tree.m_strPrefix + std::to_string(m_tree.m_nNextId++);
     node->m_pParent = parent;
+    node->m_nRow = parent->m_children.size();
     m_tree.m_byId[node->m_strID] = node.get();
     parent->m_children.push_back(std::move(node));
+}
+
+std::string CFDFSDoc::AddNode(const std::string& parentId, std::unique_ptr<CVFDLNode> node) {
+    CVFDLNode* parent = AddableParent(parentId);
+    if (!parent) return {};
+    Tell([&](CFDFSDocObserver& o) { o.OnBeginAdd(parent, parent->m_children.size(), 1); });
+    Append(parent, std::move(node));
+    Tell([](CFDFSDocObserver& o) { o.OnEndAdd(); });
     return parent->m_children.back()->m_strID;
+}
+
+std::size_t CFDFSDoc::AddNodes(const std::string& parentId, std::vector<CVFDLNode> nodes) {
+    CVFDLNode* parent = AddableParent(parentId);
+    if (!parent || nodes.empty()) return 0;
+    Tell([&](CFDFSDocObserver& o) { o.OnBeginAdd(parent, parent->m_children.size(), nodes.size()); });
+    parent->m_children.reserve(parent->m_children.size() + nodes.size());
+    for (CVFDLNode& node : nodes) {
+        node.m_children.clear();
+        Append(parent, std::make_unique<CVFDLNode>(std::move(node)));
+    }
+    Tell([](CFDFSDocObserver& o) { o.OnEndAdd(); });
+    return nodes.size();
 }
 
 std::string CFDFSDoc::AddFolder(const std::string& parentId, const CFDFSFolder& folder) {
@@ -137,6 +187,7 @@ bool CFDFSDoc::UpdateFolder(const std::string& id, const CFDFSFolder& folder) {
     CVFDLNode* node = GetNodeById(id);
     if (!node || node->m_nType != CVFDLNode::kFolder) return false;
     node->m_folder = folder;
+    Tell([node](CFDFSDocObserver& o) { o.OnChanged(node); });
     return true;
 }
 
@@ -144,6 +195,7 @@ bool CFDFSDoc::UpdateRec(const std::string& id, const CFDFSRec& rec) {
     CVFDLNode* node = GetNodeById(id);
     if (!node || node->m_nType != CVFDLNode::kRecord) return false;
     node->m_rec = rec;
+    Tell([node](CFDFSDocObserver& o) { o.OnChanged(node); });
     return true;
 }
 
@@ -161,20 +213,29 @@ void CFDFSDoc::Unlink(CVFTree& tree, CVFDLNode* node) {
 bool CFDFSDoc::DelNode(const std::string& id, int type) {
     CVFDLNode* node = GetNodeById(id);
     if (!node || node->m_nType != type || !node->m_pParent) return false;
+    CVFDLNode* parent = node->m_pParent;
+    const std::size_t row = node->m_nRow;
+    Tell([&](CFDFSDocObserver& o) { o.OnBeginRemove(parent, row, 1); });
     Unlink(m_tree, node);
-    auto& siblings = node->m_pParent->m_children;
-    const auto it = std::find_if(siblings.begin(), siblings.end(),
-                                 [node](const auto& c) { return c.get() == node; });
-    std::unique_ptr<CVFDLNode> removed = std::move(*it);
-    siblings.erase(it);
-    // Release the subtree leaf first, as the destructor does.
-    std::vector<std::unique_ptr<CVFDLNode>> pending;
-    pending.push_back(std::move(removed));
-    while (!pending.empty()) {
-        std::unique_ptr<CVFDLNode> n = std::move(pending.back());
-        pending.pop_back();
-        for (auto& child : n->m_children) pending.push_back(std::move(child));
-    }
+    auto& siblings = parent->m_children;
+    std::vector<std::unique_ptr<CVFDLNode>> removed;
+    removed.push_back(std::move(siblings[row]));
+    siblings.erase(siblings.begin() + static_cast<std::ptrdiff_t>(row));
+    for (std::size_t i = row; i < siblings.size(); ++i) siblings[i]->m_nRow = i;
+    Release(std::move(removed));
+    Tell([](CFDFSDocObserver& o) { o.OnEndRemove(); });
+    return true;
+}
+
+bool CFDFSDoc::DelChildren(const std::string& id) {
+    CVFDLNode* node = GetNodeById(id);
+    if (!node || node->m_nType != CVFDLNode::kFolder) return false;
+    if (node->m_children.empty()) return true;
+    Tell([&](CFDFSDocObserver& o) { o.OnBeginRemove(node, 0, node->m_children.size()); });
+    for (const auto& child : node->m_children) Unlink(m_tree, child.get());
+    Release(std::move(node->m_children));
+    node->m_children.clear();
+    Tell([](CFDFSDocObserver& o) { o.OnEndRemove(); });
     return true;
 }
 
@@ -182,7 +243,9 @@ bool CFDFSDoc::DelFolder(const std::string& id) { return DelNode(id, CVFDLNode::
 bool CFDFSDoc::DelRec(const std::string& id) { return DelNode(id, CVFDLNode::kRecord); }
 
 void CFDFSDoc::SetExpandStatus(CVFDLNode* node, int flag) {
-    if (node) node->FileData().m_nExpandStatus = flag;
+    if (!node) return;
+    node->FileData().m_nExpandStatus = flag;
+    Tell([node](CFDFSDocObserver& o) { o.OnChanged(node); });
 }
 
 bool CFDFSDoc::GetExpandStatus(CVFDLNode* node, int& flag) const {

@@ -5,6 +5,9 @@
 // parent's path, "\" and its name. The tree holds at most kMaxDepth levels
 // below the root, so that no operation (nor the destruction of the tree)
 // goes deeper than that.
+//
+// Views of the tree register a CFDFSDocObserver and are told before and
+// after every change, so that they never read a node that has gone.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +54,7 @@ public:
     CFDFSRec m_rec;        // when a file record
     CVFDLNode* m_pParent = nullptr;
     std::vector<std::unique_ptr<CVFDLNode>> m_children;
+    std::size_t m_nRow = 0;  // its place among its parent's children
 
     const std::string& Name() const { return m_nType == kFolder ? m_folder.m_strName : m_rec.m_strName; }
     CFDFSFileData& FileData() { return m_nType == kFolder ? m_folder.m_fileData : m_rec.m_fileData; }
@@ -63,6 +67,24 @@ public:
     std::map<std::string, CVFDLNode*> m_byId;
     std::string m_strPrefix;
     long m_nNextId = 0;
+};
+
+// What a view of a CFDFSDoc is told. Children are added at the end of a
+// folder and removed as one run; "Begin" comes while the tree is still as it
+// was, "End" once it has changed.
+class CFDFSDocObserver {
+public:
+    virtual ~CFDFSDocObserver() = default;
+    virtual void OnBeginAdd(CVFDLNode* parent, std::size_t first, std::size_t count) = 0;
+    virtual void OnEndAdd() = 0;
+    virtual void OnBeginRemove(CVFDLNode* parent, std::size_t first, std::size_t count) = 0;
+    virtual void OnEndRemove() = 0;
+    // A node's name or data changed.
+    virtual void OnChanged(CVFDLNode* node) = 0;
+    // The whole tree is replaced (a new root) or, with `gone`, the document
+    // ends: it must not be read after OnBeginReset(true).
+    virtual void OnBeginReset(bool gone) = 0;
+    virtual void OnEndReset() = 0;
 };
 
 class CFDFSDoc : public CXMLDoc {
@@ -92,17 +114,39 @@ public:
     // is missing, not a folder, or the tree would grow too deep.
     std::string AddFolder(const std::string& parentId, const CFDFSFolder& folder);
     std::string AddRec(const std::string& parentId, const CFDFSRec& rec);
+    // Adds folders and records (by m_nType, with m_folder or m_rec set) under
+    // the parent in one change; how many were added (0 as AddFolder fails).
+    std::size_t AddNodes(const std::string& parentId, std::vector<CVFDLNode> nodes);
     bool UpdateFolder(const std::string& id, const CFDFSFolder& folder);
     bool UpdateRec(const std::string& id, const CFDFSRec& rec);
     // Remove a node with its subtree (never the root).
     bool DelFolder(const std::string& id);
     bool DelRec(const std::string& id);
+    // Removes every child of a folder in one change.
+    bool DelChildren(const std::string& id);
 
     void SetExpandStatus(CVFDLNode* node, int flag);
     bool GetExpandStatus(CVFDLNode* node, int& flag) const;
 
+    // Observers are not owned; one must be removed before it goes.
+    void AddObserver(CFDFSDocObserver* observer);
+    void RemoveObserver(CFDFSDocObserver* observer);
+
 private:
+    // A copy of the list is walked: an observer may remove itself.
+    template <typename Event>
+    void Tell(Event event) {
+        if (m_observers.empty()) return;
+        const std::vector<CFDFSDocObserver*> observers = m_observers;
+        for (CFDFSDocObserver* observer : observers) event(*observer);
+    }
+    // Releases subtrees leaf first, so a deep tree needs no deep recursion.
+    static void Release(std::vector<std::unique_ptr<CVFDLNode>> pending);
+
     std::string AddNode(const std::string& parentId, std::unique_ptr<CVFDLNode> node);
+    CVFDLNode* AddableParent(const std::string& parentId) const;
+    void Append(CVFDLNode* parent, std::unique_ptr<CVFDLNode> node);
+    void ReplaceTree(CVFTree tree);
     bool DelNode(const std::string& id, int type);
     static void Unlink(CVFTree& tree, CVFDLNode* node);
 
@@ -110,6 +154,7 @@ private:
     std::string m_strRootPath;
     std::string m_strText;
     int m_nNumber1 = -1, m_nNumber2 = -1;
+    std::vector<CFDFSDocObserver*> m_observers;
 };
 
 }  // namespace velkor

@@ -43,10 +43,10 @@ std::string WithoutTrailingBackslashes(std::string text) {
 CBrowseFolderDlg::CBrowseFolderDlg(QWidget* parent) : CXDialog(IDD_BROWSE_FOLDER, parent) {
     BindControl(IDC_BROWSE_TREE, &m_treeCtrl);
     m_treeCtrl.m_onKeyDown = [this](int key) { OnTreeKeyDown(key); };
-    m_treeCtrl.m_onEndLabelEdit = [this](QTreeWidgetItem* item, const QString& text) {
+    m_treeCtrl.m_onEndLabelEdit = [this](const QModelIndex& item, const QString& text) {
         return OnTreeEndLabelEdit(item, text);
     };
-    m_treeCtrl.m_onSelChanged = [this](QTreeWidgetItem* item) { OnTreeSelChanged(item); };
+    m_treeCtrl.m_onSelChanged = [this](const QModelIndex& item) { OnTreeSelChanged(item); };
 }
 
 CBrowseFolderDlg::~CBrowseFolderDlg() = default;
@@ -120,14 +120,14 @@ void CBrowseFolderDlg::OnTimer(int id) {
     }
 }
 
-void CBrowseFolderDlg::OnTreeSelChanged(QTreeWidgetItem* item) {
+void CBrowseFolderDlg::OnTreeSelChanged(const QModelIndex& item) {
     const CVFDLNode* node = m_treeCtrl.GetItemNode(item);
     if (!node || !m_site.m_pFDFSDoc) return;
     m_strPath = FolderTextOf(m_site.m_pFDFSDoc->GetAbsolutePos(node));
     SetDlgItemText(IDC_BROWSE_PATH, ToQString(m_strPath));
 }
 
-bool CBrowseFolderDlg::OnTreeEndLabelEdit(QTreeWidgetItem* item, const QString& text) {
+bool CBrowseFolderDlg::OnTreeEndLabelEdit(const QModelIndex& item, const QString& text) {
     const CVFDLNode* node = m_treeCtrl.GetItemNode(item);
     if (!node || !m_site.m_pFDFSDoc) return true;
     const std::string label = FromQString(text);
@@ -151,8 +151,7 @@ bool CBrowseFolderDlg::OnTreeEndLabelEdit(QTreeWidgetItem* item, const QString& 
 
 void CBrowseFolderDlg::OnTreeKeyDown(int key) {
     if (key != Qt::Key_Delete) return;
-    QTreeWidgetItem* item = m_treeCtrl.currentItem();
-    const CVFDLNode* node = m_treeCtrl.GetItemNode(item);
+    const CVFDLNode* node = m_treeCtrl.GetCurrentNode();
     if (!node || !m_site.m_pFDFSDoc || !Idle()) return;
     if (XMessageBox(this, QStringLiteral("Do u want to delete it?"), QStringLiteral("Warning!"),
                     MB_YESNO) != IDYES)
@@ -166,9 +165,8 @@ void CBrowseFolderDlg::OnTreeKeyDown(int key) {
     if (EndIfClosed()) return;
     if (!deleted) {
         XMessageBox(this, QStringLiteral("Can not delete the path"), QStringLiteral("Error!"));
-        return;
     }
-    m_treeCtrl.DelTreeItem(item);
+    // Deleted: its item went with its node.
 }
 
 void CBrowseFolderDlg::OnCommand(int id) {
@@ -187,12 +185,12 @@ void CBrowseFolderDlg::OnCreateFolder() {
         created = m_site.CreateDir(position);
     }
     if (EndIfClosed() || !created || !m_site.m_pFDFSDoc) return;
-    CVFDLNode* node = m_site.m_pFDFSDoc->GetNodeByFtpPos(position + "\\");
-    if (!node || m_treeCtrl.FindItem(node)) return;
-    CVFDLNode* parent = node->m_pParent;
-    QTreeWidgetItem* parentItem = parent ? m_treeCtrl.FindItem(parent) : nullptr;
-    if (parent && !parentItem && parent != m_site.m_pFDFSDoc->GetRootNode()) return;
-    m_treeCtrl.AddTreeItem(parentItem, node);
+    // The new folder's node (made under a listed folder) shows in the tree
+    // by itself; it is shown and chosen.
+    if (CVFDLNode* node = m_site.m_pFDFSDoc->GetNodeByFtpPos(position + "\\")) {
+        const QModelIndex item = m_treeCtrl.RevealItem(node);
+        if (item.isValid()) m_treeCtrl.scrollTo(item);
+    }
 }
 
 void CBrowseFolderDlg::OnOK() {

@@ -57,8 +57,8 @@ public:
     // The handlers, public so that a holder (or a test) can drive them.
     void OnCreateFolder();
     void OnTreeKeyDown(int key);
-    bool OnTreeEndLabelEdit(QTreeWidgetItem* item, const QString& text);
-    void OnTreeSelChanged(QTreeWidgetItem* item);
+    bool OnTreeEndLabelEdit(const QModelIndex& item, const QString& text);
+    void OnTreeSelChanged(const QModelIndex& item);
 
     // The server position of an edit-box text, and the other way round.
     static std::string PositionOf(const std::string& folderText);

@@ -9,9 +9,11 @@
 
 #include "ftp/CFtpSite.h"
 #include "resources/StringTable.h"
+#include "widgets/CVFDLModel.h"
 #include "widgets/GuiCall.h"
 #include "widgets/QtText.h"
 #include "widgets/ShellIcons.h"
+#include "widgets/ftp/FolderLoader.h"
 
 namespace velkor {
 
@@ -116,6 +118,7 @@ int CFDListCtrl::InitFileListCtrl(CFtpSite* site, QWidget* window) {
     if (!site || !site->m_pFDFSDoc) return 0;
     if (window && window != parentWidget()) setParent(window);
     CVFDLListCtrl::InitFileListCtrl(site->m_pFDFSDoc.get());
+    SetFolderLoader(GetModel(), site);
     return 1;
 }
 
@@ -127,24 +130,20 @@ void CFDListCtrl::BrowseFolder(const std::string& path, int flag) {
     CVFDLNode* node = doc ? doc->GetNodeByFtpPos(folder) : nullptr;
     int status = 0;
     if (!node || !doc->GetExpandStatus(node, status)) return;
-    if (status == 0 && m_pFtpSite) {
-        GuiCall call(m_pFtpSite);
-        if (call.Entered()) m_pFtpSite->ExpandDir(node);
-    }
+    if (status == 0 && GetModel()) GetModel()->LoadFolder(node);
     CVFDLListCtrl::BrowseFolder(folder, flag);
     Resort();
 }
 
 int CFDListCtrl::GetSelectedItems(std::vector<unsigned>* rows) const {
-    if (topLevelItemCount() == 0) return -1;
-    int first = -1;
-    for (int row = 0; row < topLevelItemCount(); ++row) {
-        if (!topLevelItem(row)->isSelected()) continue;
-        if (first < 0) first = row;
-        if (!rows) break;
-        rows->push_back(static_cast<unsigned>(row));
-    }
-    return first;
+    if (GetItemCount() == 0) return -1;
+    std::vector<unsigned> selected;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        if (index.parent() == rootIndex()) selected.push_back(static_cast<unsigned>(index.row()));
+    std::sort(selected.begin(), selected.end());
+    if (selected.empty()) return -1;
+    if (rows) rows->insert(rows->end(), selected.begin(), selected.end());
+    return static_cast<int>(selected.front());
 }
 
 std::uint64_t CFDListCtrl::NodeSize(const CVFDLNode* node) {
@@ -182,13 +181,9 @@ void CFDListCtrl::SortByColumn(int column) {
     const int previous = m_nSortColumn;
     if (column == m_nSortColumn) m_bSortAscending = m_bSortAscending ? 0 : 1;
     else m_nSortColumn = column;
-    QTreeWidgetItem* header = headerItem();
-    const int columns = columnCount();
-    if (m_nSortColumn >= 0 && m_nSortColumn < columns)
-        header->setText(m_nSortColumn, WithoutSortMark(header->text(m_nSortColumn)) +
-                                           QLatin1Char(m_bSortAscending ? '+' : '-'));
-    if (previous != m_nSortColumn && previous >= 0 && previous < columns)
-        header->setText(previous, WithoutSortMark(header->text(previous)));
+    SetColumnTitle(m_nSortColumn, WithoutSortMark(ColumnTitle(m_nSortColumn)) +
+                                      QLatin1Char(m_bSortAscending ? '+' : '-'));
+    if (previous != m_nSortColumn) SetColumnTitle(previous, WithoutSortMark(ColumnTitle(previous)));
     Resort();
 }
 
@@ -197,14 +192,8 @@ void CFDListCtrl::Resort() {
 }
 
 void CFDListCtrl::InsertColumns() {
-    setColumnCount(static_cast<int>(std::size(kColumns)));
-    QTreeWidgetItem* header = headerItem();
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        header->setText(i, LibraryQString(kColumns[i].titleId));
-        header->setData(i, Qt::TextAlignmentRole,
-                        static_cast<int>(kColumns[i].alignment | Qt::AlignVCenter));
-        setColumnWidth(i, kColumns[i].width);
-    }
+    for (const Column& column : kColumns)
+        AddColumn(LibraryQString(column.titleId), column.alignment, column.width);
 }
 
 void CFDListCtrl::CreateImageLists() { m_bImages = true; }
@@ -212,9 +201,9 @@ void CFDListCtrl::CreateImageLists() { m_bImages = true; }
 int CFDListCtrl::GetImageIndex(CVFDLNode* node) { return ShellIcons::NodeIconIndex(node); }
 
 void CFDListCtrl::OnGetDispInfo(DispInfo& info) {
-    CVFDLNode* node = GetItemNode(info.item);
+    CVFDLNode* node = GetItemNode(info.index);
     if (!info.wantText || !node) {
-        DeleteRowLater(info.item);
+        DeleteRowLater(info.index);
         return;
     }
     switch (info.column) {

@@ -1,10 +1,22 @@
 #include "widgets/ftp/CFDTreeCtrl.h"
 
 #include "ftp/CFtpSite.h"
+#include "widgets/CVFDLModel.h"
 #include "widgets/GuiCall.h"
 #include "widgets/ShellIcons.h"
+#include "widgets/ftp/FolderLoader.h"
 
 namespace velkor {
+
+void SetFolderLoader(CVFDLModel* model, CFtpSite* site) {
+    if (!model || !site) return;
+    model->m_loadFolder = [site](CVFDLNode* node) {
+        GuiCall call(site);
+        if (!call.Entered()) return false;
+        site->ExpandDir(node);
+        return !call.Cancelled();
+    };
+}
 
 CFDTreeCtrl::CFDTreeCtrl(QWidget* parent) : CVFDLTreeCtrl(parent) {}
 
@@ -15,6 +27,7 @@ int CFDTreeCtrl::InitFDTreeCtrl(CFtpSite* site, QWidget* window) {
     if (!site) return 0;
     if (window && window != parentWidget()) setParent(window);
     InitVFDLTreeCtrl(site->m_pFDFSDoc.get(), nullptr);
+    SetFolderLoader(GetModel(), site);
     return 1;
 }
 
@@ -26,21 +39,15 @@ bool CFDTreeCtrl::IsHasChild(CVFDLNode* node) {
     return node && node->m_nType == CVFDLNode::kFolder;
 }
 
-void CFDTreeCtrl::OnItemExpanding(QTreeWidgetItem* item) {
-    CVFDLNode* node = GetItemNode(item);
+void CFDTreeCtrl::OnItemExpanding(const QModelIndex& index) {
+    CVFDLNode* node = GetItemNode(index);
     CFDFSDoc* doc = GetDoc();
     int status = 0;
     if (!node || !doc || !doc->GetExpandStatus(node, status)) return;
-    if (status == 0) {
-        if (!m_pFtpSite) return;
-        GuiCall call(m_pFtpSite);
-        if (!call.Entered()) return;
-        m_pFtpSite->ExpandDir(node);
-        // The item (or the whole tree) may have gone while the call waited.
-        if (call.Cancelled() || !FindItem(node)) return;
-    }
-    MarkExpanded(item);
-    FillTreeView(item, node);
+    // The view has usually listed it already (fetchMore); a folder it could
+    // not list then (another call ran) is listed now, or next time.
+    if (status == 0 && !(GetModel() && GetModel()->LoadFolder(node))) return;
+    MarkExpanded(index);
 }
 
 }  // namespace velkor

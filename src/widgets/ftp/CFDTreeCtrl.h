@@ -1,6 +1,7 @@
 // CFDTreeCtrl: the folders of an FTP site as a tree. Every folder shows an
 // expand button before it is loaded; opening it the first time lists it on
-// the server (once) and fills its items.
+// the server (once), and its folders come into the tree from the site's
+// tree, which the list shows too.
 //
 // While another call runs on the site, opening a folder loads nothing and
 // the folder is loaded the next time it is opened.
@@ -29,7 +30,7 @@ protected:
     void CreateImageLists() override;
     int GetImageIndex(CVFDLNode* node) override;
     bool IsHasChild(CVFDLNode* node) override;
-    void OnItemExpanding(QTreeWidgetItem* item) override;
+    void OnItemExpanding(const QModelIndex& index) override;
 };
 
 }  // namespace velkor

@@ -61,11 +61,11 @@ std::string PortHost(const test::FtpServer& server) {
     return "127.0.0.1:" + std::to_string(server.Port());
 }
 
-std::vector<QString> Column(const QTreeWidget& list, int column) {
-    std::vector<QString> out;
-    for (int row = 0; row < list.topLevelItemCount(); ++row)
-        out.push_back(list.topLevelItem(row)->text(column));
-    return out;
+std::vector<QString> Column(const QTreeView& list, int column) { return test::RowTexts(list, column); }
+
+// How many items a tree shows below an item (its top level when invalid).
+int Children(const QTreeView& tree, const QModelIndex& item = {}) {
+    return tree.model()->rowCount(item.isValid() ? item : tree.rootIndex());
 }
 
 class FtpViews : public testing::Test {
@@ -134,8 +134,8 @@ TEST_F(FtpViews, ListSortsByColumnAndShowsSizesTypesAndIcons) {
     SetActiveCodePage(kCodePageLatin1);
     for (const Click& click : clicks) {
         list.header()->sectionClicked(click.column);
-        EXPECT_EQ(list.headerItem()->text(0), click.name);
-        EXPECT_EQ(list.headerItem()->text(1), click.size);
+        EXPECT_EQ(list.ColumnTitle(0), click.name);
+        EXPECT_EQ(list.ColumnTitle(1), click.size);
         names = Column(list, 0);
         const bool ascending = list.m_bSortAscending != 0;
         const auto files = ascending ? names.begin() + 3 : names.begin();
@@ -150,29 +150,30 @@ TEST_F(FtpViews, ListSortsByColumnAndShowsSizesTypesAndIcons) {
     // Sizes past 2 and 4 GiB, "0" for folders; types and icons by name.
     const QMimeDatabase mimes;
     for (int row = 0; row < list.GetItemCount(); ++row) {
-        QTreeWidgetItem* item = list.topLevelItem(row);
-        const QString name = item->text(0);
+        const QModelIndex item = list.RowIndex(row);
+        const QString name = test::Text(item);
+        const QIcon icon = item.data(Qt::DecorationRole).value<QIcon>();
         if (name == "big.iso") {
-            EXPECT_EQ(item->text(1), "3221225472");
+            EXPECT_EQ(test::Text(item, 1), "3221225472");
         }
         if (name == "huge.bin") {
-            EXPECT_EQ(item->text(1), "5368709120");
+            EXPECT_EQ(test::Text(item, 1), "5368709120");
         }
         if (name == "alpha") {
-            EXPECT_EQ(item->text(1), "0");
-            EXPECT_EQ(item->text(2), mimes.mimeTypeForName("inode/directory").comment());
-            EXPECT_EQ(item->icon(0).cacheKey(), ShellIcons::Icon(ShellIcons::kFolderIndex).cacheKey());
+            EXPECT_EQ(test::Text(item, 1), "0");
+            EXPECT_EQ(test::Text(item, 2), mimes.mimeTypeForName("inode/directory").comment());
+            EXPECT_EQ(icon.cacheKey(), ShellIcons::Icon(ShellIcons::kFolderIndex).cacheKey());
         }
         if (name == "a.txt") {
-            EXPECT_EQ(item->text(2),
+            EXPECT_EQ(test::Text(item, 2),
                       mimes.mimeTypeForFile("a.txt", QMimeDatabase::MatchExtension).comment());
         }
-        EXPECT_FALSE(item->icon(0).isNull()) << name.toStdString();
-        EXPECT_TRUE(item->text(3).isEmpty());
+        EXPECT_FALSE(icon.isNull()) << name.toStdString();
+        EXPECT_TRUE(test::Text(item, 3).isEmpty());
     }
 
-    list.topLevelItem(4)->setSelected(true);
-    list.topLevelItem(2)->setSelected(true);
+    test::SelectRow(list, list.RowIndex(4));
+    test::SelectRow(list, list.RowIndex(2));
     std::vector<unsigned> rows;
     EXPECT_EQ(list.GetSelectedItems(&rows), 2);
     EXPECT_EQ(rows, (std::vector<unsigned>{2, 4}));
@@ -182,10 +183,23 @@ TEST_F(FtpViews, ListSortsByColumnAndShowsSizesTypesAndIcons) {
     list.clearSelection();
     EXPECT_EQ(list.GetSelectedItems(nullptr), -1);
 
-    // A refresh makes new nodes: rows of the old ones go once asked for.
+    // The list follows the site's tree: a refresh shows the folder anew, in
+    // the list's order, and a deleted folder's row goes with its node.
+    test::WriteWholeFile(m_server.Root() / "b.txt", "bb");
     ASSERT_TRUE(site.RefreshDir(""));
+    EXPECT_EQ(list.GetItemCount(), 10);
+    EXPECT_EQ(Column(list, 0)[3], "a.txt");
+    EXPECT_EQ(Column(list, 0)[4], "b.txt");
+    ASSERT_TRUE(site.Delete("\\empty"));
+    EXPECT_EQ(list.GetItemCount(), 9);
+    EXPECT_EQ(Column(list, 0)[2], "a.txt");
+    // A new logon ends the tree the list showed: the list is empty, not
+    // reading freed nodes.
+    ASSERT_TRUE(site.InitFDController("127.0.0.1", "", static_cast<int>(m_server.Port()),
+                                      test::FtpServer::TestUser(), test::FtpServer::TestPassword()));
+    EXPECT_EQ(list.GetItemCount(), 0);
+    EXPECT_EQ(list.GetDoc(), nullptr);
     list.viewport()->repaint();
-    EXPECT_TRUE(test::WaitUntil([&] { return list.GetItemCount() == 0; }, 2000));
 }
 
 TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
@@ -197,7 +211,7 @@ TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
     dialog.m_strPassword = test::FtpServer::TestPassword();
     dialog.show();
     CFDTreeCtrl& tree = dialog.m_treeCtrl;
-    ASSERT_TRUE(test::WaitUntil([&] { return tree.topLevelItemCount() > 0; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return tree.GetDoc() && Children(tree) > 0; }));
     EXPECT_EQ(test::TopLevelTexts(tree), (std::set<QString>{"alpha", "Beta", "empty"}));
     // The logon is over: its notice has gone and folders can be made.
     EXPECT_TRUE(dialog.GetDlgItem(IDC_BROWSE_CREATE)->isEnabled());
@@ -207,32 +221,32 @@ TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
 
     // The first opening lists the folder; later ones send nothing, so a
     // folder made meanwhile stays out of sight.
-    QTreeWidgetItem* alpha = test::TopLevelItem(tree, "alpha");
-    tree.expandItem(alpha);
-    ASSERT_EQ(alpha->childCount(), 1);
-    EXPECT_EQ(alpha->child(0)->text(0), "inner");
+    const QPersistentModelIndex alpha = test::TopLevelItem(tree, "alpha");
+    tree.expand(alpha);
+    ASSERT_EQ(Children(tree, alpha), 1);
+    EXPECT_EQ(test::TopLevelTexts(tree, alpha), std::set<QString>{"inner"});
     fs::create_directories(root / "alpha" / "later");
-    tree.collapseItem(alpha);
-    tree.expandItem(alpha);
-    EXPECT_EQ(alpha->childCount(), 1);
+    tree.collapse(alpha);
+    tree.expand(alpha);
+    EXPECT_EQ(Children(tree, alpha), 1);
 
-    tree.setCurrentItem(alpha->child(0));
+    tree.setCurrentIndex(test::TopLevelItem(tree, "inner", alpha));
     EXPECT_EQ(FromQString(edit->text()), "alpha\\inner");
     EXPECT_FALSE(test::SaveScreenshot(&dialog, "browse-dialog").empty());
 
     // Renames in place: refused without a change or with a separator.
-    QTreeWidgetItem* beta = test::TopLevelItem(tree, "Beta");
+    const QPersistentModelIndex beta = test::TopLevelItem(tree, "Beta");
     EXPECT_FALSE(tree.EndLabelEdit(beta, ""));
     EXPECT_FALSE(tree.EndLabelEdit(beta, "Beta"));
     EXPECT_FALSE(tree.EndLabelEdit(beta, "x/y"));
     EXPECT_TRUE(tree.EndLabelEdit(beta, "Gamma"));
     EXPECT_TRUE(fs::is_directory(root / "Gamma"));
     EXPECT_FALSE(fs::exists(root / "Beta"));
-    EXPECT_EQ(beta->text(0), "Gamma");
+    EXPECT_EQ(test::Text(beta), "Gamma");
     EXPECT_EQ(FromQString(edit->text()), "Gamma");
 
     // Delete asks first; a folder that is not empty stays.
-    tree.setCurrentItem(alpha);
+    tree.setCurrentIndex(alpha);
     QTest::keyClick(&tree, Qt::Key_Delete);
     ASSERT_EQ(boxes.m_seen.size(), 2u);
     EXPECT_EQ(boxes.m_seen[0].text, "Do u want to delete it?");
@@ -241,9 +255,9 @@ TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
     EXPECT_EQ(boxes.m_seen[1].caption, "Error!");
     EXPECT_EQ(test::TopLevelItem(tree, "alpha"), alpha);
     EXPECT_TRUE(fs::exists(root / "alpha"));
-    tree.setCurrentItem(test::TopLevelItem(tree, "empty"));
+    tree.setCurrentIndex(test::TopLevelItem(tree, "empty"));
     QTest::keyClick(&tree, Qt::Key_Delete);
-    EXPECT_EQ(test::TopLevelItem(tree, "empty"), nullptr);
+    EXPECT_FALSE(test::TopLevelItem(tree, "empty").isValid());
     EXPECT_FALSE(fs::exists(root / "empty"));
     boxes.m_seen.clear();
 
@@ -252,7 +266,7 @@ TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
     edit->setText("alpha\\byHandler");
     QTest::mouseClick(static_cast<QPushButton*>(dialog.GetDlgItem(IDC_BROWSE_CREATE)), Qt::LeftButton);
     EXPECT_TRUE(fs::is_directory(root / "alpha" / "byHandler"));
-    EXPECT_EQ(alpha->childCount(), 2);
+    EXPECT_EQ(test::TopLevelTexts(tree, alpha), (std::set<QString>{"inner", "byHandler"}));
 
     // OK with nothing chosen stays open; a folder not on the server is
     // created after a question.
@@ -302,13 +316,13 @@ TEST(FtpBrowseDialog, HandsBackAFolderRelativeToTheLoginDirectory) {
         auto* dialog = qobject_cast<CBrowseFolderDlg*>(modal);
         if (!dialog) return;
         CFDTreeCtrl& tree = dialog->m_treeCtrl;
-        if (!test::WaitUntil([&] { return test::TopLevelItem(tree, "dir1") != nullptr; })) {
+        if (!test::WaitUntil([&] { return test::TopLevelItem(tree, "dir1").isValid(); })) {
             dialog->reject();
             return;
         }
-        QTreeWidgetItem* dir1 = test::TopLevelItem(tree, "dir1");
-        tree.expandItem(dir1);
-        if (dir1->childCount() == 1) tree.setCurrentItem(dir1->child(0));
+        const QModelIndex dir1 = test::TopLevelItem(tree, "dir1");
+        tree.expand(dir1);
+        if (Children(tree, dir1) == 1) tree.setCurrentIndex(test::TopLevelItem(tree, "sub", dir1));
         driven = true;
         QTest::mouseClick(dialog->findChild<QPushButton*>("1"), Qt::LeftButton);
     });
@@ -452,7 +466,7 @@ TEST(FtpBrowseDialog, RefusedLogonShowsItsMessage) {
     dialog.show();
     ASSERT_TRUE(test::WaitUntil([&] { return !boxes.m_seen.empty(); }));
     EXPECT_EQ(boxes.m_seen[0].text, LibraryQString(IDS_CANNOT_LOGON));
-    EXPECT_EQ(dialog.m_treeCtrl.topLevelItemCount(), 0);
+    EXPECT_EQ(Children(dialog.m_treeCtrl), 0);
     EXPECT_EQ(peer.Accepted(), 1);  // a refused password is not tried again
     dialog.reject();
 }
