@@ -299,6 +299,72 @@ TEST_F(FtpViews, BrowseDialogFromLogonToOk) {
     EXPECT_NE(dialog.m_site.m_nLoginState, kFtpLoggedOn);
 }
 
+// Both views sit on one model of the site's tree: 10 000 files in 1 000
+// folders are listed folder by folder as the tree opens them, shown and
+// sorted in the list, listed again and removed, with the views in step;
+// a new logon leaves both empty instead of reading freed nodes.
+TEST_F(FtpViews, TenThousandFilesInAThousandFoldersStayInStep) {
+    constexpr int kFolders = 1000, kFiles = 10;
+    const fs::path root = m_server.Root() / "many";
+    for (int d = 0; d < kFolders; ++d)
+        for (int f = 0; f < kFiles; ++f)
+            test::WriteWholeFile(root / ("d" + std::to_string(d)) / ("f" + std::to_string(f)),
+                                 std::string(static_cast<std::size_t>((f * 7 + d) % kFiles), 'x'));
+    m_server.GiveToServer(root);
+    CFtpSite site;
+    ASSERT_TRUE(site.InitFDController("127.0.0.1", "/many", static_cast<int>(m_server.Port()),
+                                      test::FtpServer::TestUser(), test::FtpServer::TestPassword()));
+    CFDTreeCtrl tree;
+    CFDListCtrl list;
+    ASSERT_EQ(tree.InitFDTreeCtrl(&site, nullptr), 1);
+    ASSERT_EQ(list.InitFileListCtrl(&site, nullptr), 1);
+    ASSERT_EQ(tree.GetModel(), list.GetModel());
+    tree.show();
+    list.show();
+    ASSERT_EQ(Children(tree), kFolders);
+    for (int row = 0; row < kFolders; ++row) tree.expand(tree.model()->index(row, 0, tree.rootIndex()));
+    std::size_t files = 0;
+    for (const auto& folder : site.m_pFDFSDoc->GetRootNode()->m_children) {
+        EXPECT_EQ(folder->m_folder.m_fileData.m_nExpandStatus, 1) << folder->Name();
+        files += folder->m_children.size();
+    }
+    EXPECT_EQ(files, static_cast<std::size_t>(kFolders * kFiles));
+    tree.repaint();
+
+    // Sizes ascending, then names descending, as the site's tree changes.
+    const std::string d500 = site.m_pFDFSDoc->GetAbsolutePos(site.m_pFDFSDoc->GetRootNode()) + "\\d500";
+    list.BrowseFolder(d500, CVFDLListCtrl::kAllEntries);
+    list.SortByColumn(1);
+    const auto sizes = [&] {
+        std::vector<std::uint64_t> out;
+        for (int row = 0; row < list.GetItemCount(); ++row) out.push_back(CFDListCtrl::NodeSize(list.GetRowNode(row)));
+        return out;
+    };
+    EXPECT_EQ(sizes(), (std::vector<std::uint64_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    list.SortByColumn(0);
+    list.SortByColumn(0);
+    EXPECT_EQ(Column(list, 0).front(), "f9");
+    test::WriteWholeFile(root / "d500" / "f10", std::string(20, 'y'));
+    fs::create_directory(root / "d500" / "sub");
+    m_server.GiveToServer(root);
+    ASSERT_TRUE(site.RefreshDir(d500));
+    EXPECT_EQ(Column(list, 0), (std::vector<QString>{"f10", "f9", "f8", "f7", "f6", "f5", "f4", "f3",
+                                                     "f2", "f1", "f0", "sub"}));
+    const QModelIndex d500Item = tree.FindItem(site.m_pFDFSDoc->GetNodeByFtpPos(d500));
+    EXPECT_EQ(test::TopLevelTexts(tree, d500Item), std::set<QString>{"sub"});
+    ASSERT_TRUE(site.Delete(d500 + "\\sub"));
+    EXPECT_EQ(list.GetItemCount(), 11);
+    EXPECT_EQ(Children(tree, d500Item), 0);
+    list.repaint();
+
+    ASSERT_TRUE(site.InitFDController("127.0.0.1", "/many", static_cast<int>(m_server.Port()),
+                                      test::FtpServer::TestUser(), test::FtpServer::TestPassword()));
+    EXPECT_EQ(Children(tree), 0);
+    EXPECT_EQ(list.GetItemCount(), 0);
+    tree.repaint();
+    list.repaint();
+}
+
 // vsftpd logs on into a home that is not "/": the folder handed back is the
 // full path below it, not the tree's "\dir1\sub" (the server's /dir1/sub).
 TEST(FtpBrowseDialog, HandsBackAFolderRelativeToTheLoginDirectory) {
