@@ -177,10 +177,32 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     EXPECT_EQ(test::ReadWholeFile(root / "docs" / "up.bin"), payload);
     EXPECT_EQ(queue.topLevelItem(0)->text(4), "done (resumed at 120000)");
 
-    // Esc during a download: the reason says so (not the ABOR reply), and
-    // no local file is left.
+    // A download chosen while the queue runs joins it, into the same folder.
     test::WriteWholeFile(root / "docs" / "big.bin", std::string(64 << 20, 'b'));
     QTest::keyClick(&list, Qt::Key_F5);
+    fs::remove(here / "final-plan.txt");
+    list.clearSelection();
+    test::SelectRow(list, test::TopLevelItem(list, "big.bin"));
+    bool added = false;
+    QTimer::singleShot(0, &window, [&] {
+        window.m_askFolder = [] { return QString(); };  // not asked again
+        list.clearSelection();
+        test::SelectRow(list, test::TopLevelItem(list, "final-plan.txt"));
+        window.DownloadSelected();
+        added = queue.topLevelItemCount() == 2 && queue.topLevelItem(1)->text(4) == "waiting";
+    });
+    QTest::keyClick(&list, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_TRUE(added);
+    ASSERT_EQ(queue.topLevelItemCount(), 2);
+    EXPECT_EQ(queue.topLevelItem(0)->text(4) + "|" + queue.topLevelItem(1)->text(4), "done|done");
+    EXPECT_EQ(test::ReadWholeFile(here / "final-plan.txt"), "plan");
+    EXPECT_EQ(fs::file_size(here / "big.bin"), 64u << 20);
+    EXPECT_EQ(window.Status()->text(), "Downloaded big.bin, final-plan.txt into " + QString::fromStdString(here.string()));
+    fs::remove(here / "big.bin");
+    window.m_askFolder = [&] { return QString::fromStdString(here.string()); };
+
+    // Esc during a download: the reason says so (not the ABOR reply), and
+    // no local file is left.
     list.clearSelection();
     test::SelectRow(list, test::TopLevelItem(list, "big.bin"));
     boxes.m_seen.clear();

@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <vector>
 
@@ -180,7 +181,7 @@ BrowseWindow::BrowseWindow(QWidget* parent)
         if (!Busy()) return;
         m_site.m_bAbort = 1;
         m_bStopped = true;
-        m_bBatchStopped = true;
+        DropPending();
     });
     connect(stopButton, &QPushButton::clicked, stop, &QAction::trigger);
     addAction(stop);
@@ -481,7 +482,12 @@ void BrowseWindow::RefreshShown() {
 
 void BrowseWindow::StartBatch() {
     m_queue->clear();
-    m_bBatchStopped = false;
+    m_done.clear();
+    m_failedDown.clear();
+    m_failedUp.clear();
+    m_folderLine.clear();
+    m_strInto.clear();
+    m_bUploaded = false;
 }
 
 QTreeWidgetItem* BrowseWindow::QueueRow(const QString& name, bool upwards) {
@@ -539,103 +545,140 @@ QString BrowseWindow::FailureReason(std::uint64_t transferred, std::uint64_t siz
 }
 
 void BrowseWindow::DownloadSelected() {
-    if (Busy() || !m_site.m_pFDFSDoc) return;
+    if (!m_site.m_pFDFSDoc || (Busy() && !m_bRunning)) return;
     std::vector<const CVFDLNode*> nodes = SelectedNodes();
     std::erase_if(nodes, [](const CVFDLNode* node) {
         return node->m_nType != CVFDLNode::kRecord && node->m_nType != CVFDLNode::kFolder;
     });
     if (nodes.empty()) return;
-    const QString folder = m_askFolder();
+    // Added to a running queue, files go where its downloads go.
+    const QString folder = m_bRunning && !m_strInto.isEmpty() ? m_strInto : m_askFolder();
     if (folder.isEmpty()) return;
-    QStringList done, failed;
-    QString folderLine;
-    StartBatch();
-    std::vector<QTreeWidgetItem*> rows;
-    for (const CVFDLNode* node : nodes) rows.push_back(QueueRow(ToQString(node->Name()), false));
-    for (std::size_t i = 0; i < nodes.size(); ++i) {
-        const CVFDLNode* node = nodes[i];
-        QTreeWidgetItem* row = rows[i];
-        if (m_bBatchStopped) {
-            FinishRow(row, tr("not started (stopped)"));
-            continue;
-        }
+    std::vector<Job> jobs;
+    for (const CVFDLNode* node : nodes) {
+        Job& job = jobs.emplace_back();
+        job.folder = node->m_nType == CVFDLNode::kFolder;
         // Listing names hold no separator and never start with ".".
-        const QString name = ToQString(node->Name());
-        const std::string local = QFile::encodeName(QDir(folder).filePath(name)).toStdString();
-        const std::string remote = m_site.ServerPath(node);
-        if (node->m_nType == CVFDLNode::kFolder) {
-            if (std::filesystem::exists(local) &&
-                XMessageBox(this, tr("Merge %1 into the folder of that name in %2? Unchanged files are skipped.")
-                                      .arg(name, folder),
-                            kTitle, MB_YESNO) != IDYES) {
-                FinishRow(row, tr("skipped"));
-                continue;
-            }
-            const int before = static_cast<int>(failed.size());
-            folderLine = MirrorFolder(false, remote, local, failed);
-            FinishRow(row, failed.size() > before ? tr("failed") : folderLine);
-            if (m_bStopped) m_bBatchStopped = true;
-            continue;
+        job.name = ToQString(node->Name());
+        job.remote = m_site.ServerPath(node);
+        job.local = QFile::encodeName(QDir(folder).filePath(job.name)).toStdString();
+        job.size = CFDListCtrl::NodeSize(node);
+        job.into = folder;
+    }
+    Enqueue(std::move(jobs));
+}
+
+void BrowseWindow::Enqueue(std::vector<Job> jobs) {
+    if (!m_bRunning) StartBatch();
+    QStringList names;
+    for (Job& job : jobs) {
+        names << job.name;
+        job.row = QueueRow(job.name, job.upwards);
+        if (!job.upwards && m_strInto.isEmpty()) m_strInto = job.into;
+        m_pending.push_back(std::move(job));
+    }
+    if (m_bRunning) {
+        m_status->setText(tr("Queued: %1").arg(names.join(", ")));
+        return;
+    }
+    m_bRunning = true;
+    while (!m_pending.empty()) {
+        const Job job = std::move(m_pending.front());
+        m_pending.pop_front();
+        if (job.upwards) RunUpload(job);
+        else RunDownload(job);
+    }
+    m_bRunning = false;
+    if (m_bUploaded) RefreshShown();
+    else ShowReply();
+    if (!m_done.isEmpty()) m_status->setText(tr("Downloaded %1 into %2").arg(m_done.join(", "), m_strInto));
+    if (!m_folderLine.isEmpty()) m_status->setText(m_folderLine);
+    if (!m_failedDown.isEmpty()) {
+        // The cause in words, not the reply to the ABOR a stop sent.
+        m_status->setText(tr("Not downloaded: %1").arg(m_failedDown.join("; ")));
+        XMessageBox(this, tr("Not downloaded:\n%1").arg(m_failedDown.join('\n')), kTitle);
+    }
+    if (!m_failedUp.isEmpty()) XMessageBox(this, tr("Not uploaded:\n%1").arg(m_failedUp.join('\n')), kTitle);
+}
+
+void BrowseWindow::DropPending() {
+    for (const Job& job : m_pending) FinishRow(job.row, tr("not started (stopped)"));
+    m_pending.clear();
+}
+
+void BrowseWindow::RunDownload(const Job& job) {
+    QTreeWidgetItem* row = job.row;
+    const QString& name = job.name;
+    const QString& folder = job.into;
+    const std::string& local = job.local;
+    const std::string& remote = job.remote;
+    QStringList& failed = m_failedDown;
+    QStringList& done = m_done;
+    if (job.folder) {
+        if (std::filesystem::exists(local) &&
+            XMessageBox(this, tr("Merge %1 into the folder of that name in %2? Unchanged files are skipped.")
+                                  .arg(name, folder),
+                        kTitle, MB_YESNO) != IDYES) {
+            FinishRow(row, tr("skipped"));
+            return;
         }
-        const std::uint64_t size = CFDListCtrl::NodeSize(node);
-        std::uint64_t offset = 0;
-        if (const auto have = LocalFileSize(local)) {
-            const Existing answer = m_askExisting(name, *have, size);
-            if (answer == Existing::kSkip) {
-                FinishRow(row, tr("skipped"));
-                continue;
-            }
-            if (answer == Existing::kResume) {
-                if (*have >= size) {
-                    done << tr("%1 (complete already)").arg(name);
-                    FinishRow(row, tr("complete already"));
-                    continue;
-                }
-                offset = *have;
-            }
+        const int before = static_cast<int>(failed.size());
+        m_folderLine = MirrorFolder(false, remote, local, failed);
+        FinishRow(row, failed.size() > before ? tr("failed") : m_folderLine);
+        if (m_bStopped) DropPending();
+        return;
+    }
+    const std::uint64_t size = job.size;
+    std::uint64_t offset = 0;
+    if (const auto have = LocalFileSize(local)) {
+        const Existing answer = m_askExisting(name, *have, size);
+        if (answer == Existing::kSkip) {
+            FinishRow(row, tr("skipped"));
+            return;
         }
-        // A resumed file takes the rest in place; any other download goes
-        // into a new file beside it first.
-        const std::string fresh = offset ? local : CreateFileBeside(local);
-        if (fresh.empty()) {
-            failed << name + ": " + tr("cannot write into %1").arg(folder);
-            FinishRow(row, failed.back().mid(name.size() + 2));
-            continue;
-        }
-        std::uint64_t transferred = 0;
-        const std::uint32_t result = Transfer(name, size, row, offset, [&] {
-            return m_site.Download64(remote, fresh, transferred, 0, offset, size, true);
-        });
-        const bool whole = result == 0 && m_site.LastTransferWhole(size);
-        QString outcome = tr("done");
-        if (offset) {
-            if (whole) {
-                done << tr("%1 (resumed at %2)").arg(name).arg(offset);
-                outcome = tr("done (resumed at %1)").arg(offset);
-            } else {
-                outcome = FailureReason(offset + transferred, size) +
-                          tr("; what came is kept for the next resume");
-                failed << name + ": " + outcome;
+        if (answer == Existing::kResume) {
+            if (*have >= size) {
+                done << tr("%1 (complete already)").arg(name);
+                FinishRow(row, tr("complete already"));
+                return;
             }
-        } else if (whole && std::rename(fresh.c_str(), local.c_str()) == 0) {
-            done << name;
+            offset = *have;
+        }
+    }
+    // A resumed file takes the rest in place; any other download goes
+    // into a new file beside it first.
+    const std::string fresh = offset ? local : CreateFileBeside(local);
+    if (fresh.empty()) {
+        failed << name + ": " + tr("cannot write into %1").arg(folder);
+        FinishRow(row, failed.back().mid(name.size() + 2));
+        return;
+    }
+    std::uint64_t transferred = 0;
+    const std::uint32_t result = Transfer(name, size, row, offset, [&] {
+        return m_site.Download64(remote, fresh, transferred, 0, offset, size, true);
+    });
+    const bool whole = result == 0 && m_site.LastTransferWhole(size);
+    QString outcome = tr("done");
+    if (offset) {
+        if (whole) {
+            done << tr("%1 (resumed at %2)").arg(name).arg(offset);
+            outcome = tr("done (resumed at %1)").arg(offset);
         } else {
-            std::remove(fresh.c_str());
-            outcome = FailureReason(transferred, size) +
-                      (m_bStopped ? tr("; the local file is as it was") : QString());
+            outcome = FailureReason(offset + transferred, size) +
+                      tr("; what came is kept for the next resume");
             failed << name + ": " + outcome;
         }
-        FinishRow(row, outcome);
+    } else if (whole && std::rename(fresh.c_str(), local.c_str()) == 0) {
+        done << name;
+    } else {
+        std::remove(fresh.c_str());
+        outcome = FailureReason(transferred, size) +
+                  (m_bStopped ? tr("; the local file is as it was") : QString());
+        failed << name + ": " + outcome;
     }
-    ShowReply();
-    if (!done.isEmpty()) m_status->setText(tr("Downloaded %1 into %2").arg(done.join(", "), folder));
-    if (!folderLine.isEmpty()) m_status->setText(folderLine);
-    if (!failed.isEmpty()) {
-        // The cause in words, not the reply to the ABOR a stop sent.
-        m_status->setText(tr("Not downloaded: %1").arg(failed.join("; ")));
-        XMessageBox(this, tr("Not downloaded:\n%1").arg(failed.join('\n')), kTitle);
-    }
+    FinishRow(row, outcome);
 }
+
 
 QString BrowseWindow::MirrorFolder(bool upwards, const std::string& remoteRoot, const std::string& localRoot,
                                    QStringList& failed) {
@@ -728,94 +771,98 @@ QString BrowseWindow::MirrorFolder(bool upwards, const std::string& remoteRoot, 
 }
 
 void BrowseWindow::UploadFiles() {
-    if (Busy() || !m_site.m_pFDFSDoc) return;
+    if (!m_site.m_pFDFSDoc || (Busy() && !m_bRunning)) return;
     const QStringList paths = m_askFiles();
     if (paths.isEmpty()) return;
-    const std::string folder = m_strShown;
-    QStringList failed;
-    StartBatch();
-    std::vector<QTreeWidgetItem*> rows;
-    for (const QString& path : paths) rows.push_back(QueueRow(QFileInfo(path).fileName(), true));
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        QTreeWidgetItem* row = rows[static_cast<std::size_t>(i)];
-        if (m_bBatchStopped) {
-            FinishRow(row, tr("not started (stopped)"));
-            continue;
+    std::vector<Job> jobs;
+    for (const QString& path : paths) {
+        Job& job = jobs.emplace_back();
+        job.upwards = true;
+        job.name = QFileInfo(path).fileName();
+        job.local = QFile::encodeName(path).toStdString();
+        job.position = m_strShown + "\\" + FromQString(job.name);
+    }
+    Enqueue(std::move(jobs));
+}
+
+void BrowseWindow::RunUpload(const Job& job) {
+    QTreeWidgetItem* row = job.row;
+    const QString& name = job.name;
+    QStringList& failed = m_failedUp;
+    m_bUploaded = true;
+    if (job.folder) {
+        const int before = static_cast<int>(failed.size());
+        m_folderLine = MirrorFolder(true, m_site.ServerPath(job.position), job.local, failed);
+        FinishRow(row, failed.size() > before ? tr("failed") : m_folderLine);
+        if (m_bStopped) DropPending();
+        return;
+    }
+    const std::string remoteName = FromQString(name);
+    // A name the code page cannot hold would land under another name.
+    if (!UsableName(remoteName) || ToQString(remoteName) != name) {
+        failed << name + ": " + tr("cannot be named on the server in this code page");
+        FinishRow(row, tr("cannot be named on the server in this code page"));
+        return;
+    }
+    const CVFDLNode* existing = m_site.m_pFDFSDoc ? m_site.m_pFDFSDoc->GetNodeByFtpPos(job.position) : nullptr;
+    const std::string& local = job.local;
+    const std::uint64_t size = LocalFileSize(local).value_or(0);
+    std::uint64_t offset = 0;
+    if (existing) {
+        // The same question as for a download, of the server's file.
+        const std::uint64_t have = CFDListCtrl::NodeSize(existing);
+        const Existing answer = m_askExisting(name, have, size);
+        if (answer == Existing::kSkip) {
+            FinishRow(row, tr("skipped"));
+            return;
         }
-        const QString name = QFileInfo(paths[i]).fileName();
-        const std::string remoteName = FromQString(name);
-        // A name the code page cannot hold would land under another name.
-        if (!UsableName(remoteName) || ToQString(remoteName) != name) {
-            failed << name + ": " + tr("cannot be named on the server in this code page");
-            FinishRow(row, tr("cannot be named on the server in this code page"));
-            continue;
-        }
-        const std::string position = folder + "\\" + remoteName;
-        const CVFDLNode* existing = m_site.m_pFDFSDoc->GetNodeByFtpPos(position);
-        const std::string local = QFile::encodeName(paths[i]).toStdString();
-        const std::uint64_t size = LocalFileSize(local).value_or(0);
-        std::uint64_t offset = 0;
-        if (existing) {
-            // The same question as for a download, of the server's file.
-            const std::uint64_t have = CFDListCtrl::NodeSize(existing);
-            const Existing answer = m_askExisting(name, have, size);
-            if (answer == Existing::kSkip) {
-                FinishRow(row, tr("skipped"));
-                continue;
+        if (answer == Existing::kResume) {
+            if (have >= size) {
+                FinishRow(row, tr("complete already"));
+                return;
             }
-            if (answer == Existing::kResume) {
-                if (have >= size) {
-                    FinishRow(row, tr("complete already"));
-                    continue;
-                }
-                offset = have;  // REST, then STOR of the rest
-            }
-        }
-        std::uint64_t transferred = 0;
-        const std::uint32_t result = Transfer(name, size, row, offset, [&] {
-            return m_site.Upload64(local, m_site.ServerPath(position), transferred, 0, offset, size,
-                                   true) != 0
-                       ? 0u
-                       : 1u;
-        });
-        if (result != 0 || !m_site.LastTransferWhole(size)) {
-            failed << name + ": " + FailureReason(offset + transferred, size);
-            FinishRow(row, FailureReason(offset + transferred, size));
-        } else {
-            FinishRow(row, offset ? tr("done (resumed at %1)").arg(offset) : tr("done"));
+            offset = have;  // REST, then STOR of the rest
         }
     }
-    RefreshShown();
-    if (!failed.isEmpty()) XMessageBox(this, tr("Not uploaded:\n%1").arg(failed.join('\n')), kTitle);
+    std::uint64_t transferred = 0;
+    const std::string remote = m_site.ServerPath(job.position);
+    const std::uint32_t result = Transfer(name, size, row, offset, [&] {
+        return m_site.Upload64(local, remote, transferred, 0, offset, size, true) != 0 ? 0u : 1u;
+    });
+    if (result != 0 || !m_site.LastTransferWhole(size)) {
+        failed << name + ": " + FailureReason(offset + transferred, size);
+        FinishRow(row, FailureReason(offset + transferred, size));
+    } else {
+        FinishRow(row, offset ? tr("done (resumed at %1)").arg(offset) : tr("done"));
+    }
 }
 
 void BrowseWindow::UploadFolder() {
-    if (Busy() || !m_site.m_pFDFSDoc) return;
+    if (!m_site.m_pFDFSDoc || (Busy() && !m_bRunning)) return;
     const QString path = m_askUploadFolder();
     if (path.isEmpty()) return;
     const QString name = QFileInfo(QDir::cleanPath(path)).fileName();
     const std::string remoteName = FromQString(name);
-    QStringList failed;
-    QString line;
     if (!UsableName(remoteName) || ToQString(remoteName) != name) {
-        failed << name + ": " + tr("cannot be named on the server in this code page");
-    } else {
-        const std::string position = m_strShown + "\\" + remoteName;
-        if (m_site.m_pFDFSDoc->GetNodeByFtpPos(position) &&
-            XMessageBox(this, tr("Merge %1 into the folder of that name on the server? Unchanged files are skipped.")
-                                  .arg(name),
-                        kTitle, MB_YESNO) != IDYES)
-            return;
-        StartBatch();
-        QTreeWidgetItem* row = QueueRow(name, true);
-        const int before = static_cast<int>(failed.size());
-        line = MirrorFolder(true, m_site.ServerPath(position), QFile::encodeName(path).toStdString(), failed);
-        FinishRow(row, failed.size() > before ? tr("failed") : line);
+        XMessageBox(this, tr("Not uploaded:\n%1").arg(name + ": " + tr("cannot be named on the server in this code page")),
+                    kTitle);
+        return;
     }
-    RefreshShown();
-    if (!line.isEmpty()) m_status->setText(line);
-    if (!failed.isEmpty()) XMessageBox(this, tr("Not uploaded:\n%1").arg(failed.join('\n')), kTitle);
+    const std::string position = m_strShown + "\\" + remoteName;
+    if (m_site.m_pFDFSDoc->GetNodeByFtpPos(position) &&
+        XMessageBox(this, tr("Merge %1 into the folder of that name on the server? Unchanged files are skipped.")
+                              .arg(name),
+                    kTitle, MB_YESNO) != IDYES)
+        return;
+    std::vector<Job> jobs(1);
+    jobs[0].upwards = true;
+    jobs[0].folder = true;
+    jobs[0].name = name;
+    jobs[0].local = QFile::encodeName(path).toStdString();
+    jobs[0].position = position;
+    Enqueue(std::move(jobs));
 }
+
 
 void BrowseWindow::BrowseFolderDialog() {
     if (m_strHost.empty()) return;

@@ -11,8 +11,9 @@
 // lists the shown folder again. Ctrl+D downloads the selected files into a
 // local folder and Ctrl+U uploads local files into the shown folder, with
 // the progress in the status line and in the transfer queue below (a row
-// per file: percentage, rate, time left, then the result); Escape or the
-// queue's Stop button stops the running file and the rest of the batch.
+// per file: percentage, rate, time left, then the result). Files chosen
+// while the queue runs join it (downloads into the folder it downloads to);
+// Escape or the queue's Stop button stops the running file and the queued ones.
 // Where the local
 // file (or, uploading, the server's) is there already the user replaces
 // it, resumes it (when it is shorter: only the rest moves, appended) or
@@ -28,6 +29,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -143,8 +146,27 @@ private:
     QTreeWidgetItem* QueueRow(const QString& name, bool upwards);
     // The row's last column: its result.
     void FinishRow(QTreeWidgetItem* row, const QString& result);
-    // Starts a batch: the queue is emptied and a stop is forgotten.
+    // One file or folder tree to move, as it was when it was queued.
+    struct Job {
+        bool upwards = false;      // an upload
+        bool folder = false;       // a whole folder tree
+        QString name;
+        std::string remote;        // a download's server path
+        std::string position;      // an upload's tree position on the server
+        std::string local;         // the local file or folder
+        std::uint64_t size = 0;    // a download's listed size
+        QString into;              // a download's local folder
+        QTreeWidgetItem* row = nullptr;  // its row of the queue
+    };
+    // Starts a batch: the queue and the last batch's results are emptied.
     void StartBatch();
+    // Adds jobs to the queue, and runs it unless it runs already (then the
+    // running loop takes them in turn).
+    void Enqueue(std::vector<Job> jobs);
+    void RunDownload(const Job& job);
+    void RunUpload(const Job& job);
+    // Esc, Stop or a stopped folder: the queued jobs do not start.
+    void DropPending();
     // Runs one transfer with its progress in the status line and in its
     // queue row (percentage, rate, time left); `offset` bytes were there.
     // Why the last transfer failed, in words: stopped by Esc, cut short, or
@@ -153,7 +175,12 @@ private:
     bool m_bStopped = false;  // Esc stopped the last transfer
     std::uint32_t Transfer(const QString& label, std::uint64_t size, QTreeWidgetItem* row,
                            std::uint64_t offset, const std::function<std::uint32_t()>& run);
-    bool m_bBatchStopped = false;  // Esc or Stop: no further file of the batch starts
+    std::deque<Job> m_pending;
+    bool m_bRunning = false;  // the queue is being worked through
+    // The running batch's results: for the status line and the message boxes.
+    QStringList m_done, m_failedDown, m_failedUp;
+    QString m_folderLine, m_strInto;
+    bool m_bUploaded = false;
     // Copies a folder tree (upwards: the local one to the server) with the
     // progress dialog; adds the entries that failed to `failed` and returns
     // the line for the status bar.
