@@ -98,6 +98,8 @@ protected:
     virtual void OnColumnClick(int column);
     // The default has none.
     virtual QString OnGetToolTip(CVFDLNode* node, int column);
+    // Sets the comparison the next showing sorts by, without sorting now.
+    void SetComparison(const std::function<int(CVFDLNode*, CVFDLNode*)>& compare) { m_compare = compare; }
     // Takes the row out of the list after the current event (never while it
     // is painted); it comes back when the folder is shown again.
     void DeleteRowLater(const QModelIndex& index);

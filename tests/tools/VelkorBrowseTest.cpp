@@ -73,14 +73,18 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
     ASSERT_TRUE(window.Open(LoginUrl(server), error)) << error;
     window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     CFDListCtrl& list = *window.List();
     EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"docs", "top.bin"}));
     EXPECT_EQ(test::Text(test::TopLevelItem(list, "top.bin"), 1), "70000");
 
-    // Enter (or a double click) on a folder opens it and selects it in the tree.
+    // A double click (or Enter) on a folder opens it and selects it in the tree.
     list.setFocus();
-    list.setCurrentIndex(test::TopLevelItem(list, "docs"));
-    QTest::keyClick(&list, Qt::Key_Return);
+    const QModelIndex docs = test::TopLevelItem(list, "docs");
+    // A double click as a mouse sends it: a click, then the second press.
+    const QPoint at = list.visualRect(docs).center();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
     EXPECT_EQ(test::TopLevelTexts(list), (std::set<QString>{"..", "old", "plan.txt", "draft.txt", "报告.txt"}));
     EXPECT_EQ(test::Text(window.Tree()->currentIndex()), "docs");
     // ... and its node in the tree shows its subfolders.
@@ -198,11 +202,12 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     EXPECT_EQ(test::ReadWholeFile(here / "final-plan.txt"), "plan");
     EXPECT_EQ(fs::file_size(here / "big.bin"), 64u << 20);
     EXPECT_EQ(window.Status()->text(), "Downloaded big.bin, final-plan.txt into " + QString::fromStdString(here.string()));
-    fs::remove(here / "big.bin");
+    test::WriteWholeFile(here / "big.bin", "old");
     window.m_askFolder = [&] { return QString::fromStdString(here.string()); };
+    answer = browse::BrowseWindow::Existing::kReplace;
 
-    // Esc during a download: the reason says so (not the ABOR reply), and
-    // no local file is left.
+    // Esc during a download that would replace a local file: the reason
+    // says so (not the ABOR reply), and the local file is as it was.
     list.clearSelection();
     test::SelectRow(list, test::TopLevelItem(list, "big.bin"));
     boxes.m_seen.clear();
@@ -216,7 +221,8 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     EXPECT_TRUE(boxes.m_seen[0].text.startsWith("Not downloaded:\nbig.bin: stopped (Esc) after "))
         << boxes.m_seen[0].text.toStdString();
     EXPECT_TRUE(boxes.m_seen[0].text.endsWith("; the local file is as it was"));
-    EXPECT_FALSE(fs::exists(here / "big.bin"));
+    EXPECT_EQ(test::ReadWholeFile(here / "big.bin"), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(here), fs::directory_iterator()), 4);  // nothing beside it
     ASSERT_EQ(queue.topLevelItemCount(), 1);
     EXPECT_TRUE(queue.topLevelItem(0)->text(4).startsWith("stopped (Esc) after "));
     EXPECT_TRUE(window.Status()->text().startsWith("Not downloaded: big.bin: stopped (Esc) after "))

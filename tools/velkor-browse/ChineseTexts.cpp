@@ -76,6 +76,7 @@ void AddChineseTexts() {
         {"done (resumed at %1)", "完成 (从 %1 续传)"},
         {"not started (stopped)", "未开始 (已停止)"},
         {"complete already", "已经完整"},
+        {"Queued: %1", "已加入队列: %1"},
         // folder transfers
         {"Listing %1...", "正在列出 %1..."},
         {"Downloading %1", "正在下载 %1"},

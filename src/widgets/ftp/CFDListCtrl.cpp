@@ -131,8 +131,9 @@ void CFDListCtrl::BrowseFolder(const std::string& path, int flag) {
     int status = 0;
     if (!node || !doc->GetExpandStatus(node, status)) return;
     if (status == 0 && GetModel()) GetModel()->LoadFolder(node);
+    // Shown sorted by CompareFunc: the showing sorts once, by it.
+    SetComparison([this](CVFDLNode* a, CVFDLNode* b) { return CompareFunc(a, b, this); });
     CVFDLListCtrl::BrowseFolder(folder, flag);
-    Resort();
 }
 
 int CFDListCtrl::GetSelectedItems(std::vector<unsigned>* rows) const {
