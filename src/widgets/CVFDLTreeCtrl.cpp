@@ -33,6 +33,12 @@ public:
         return node && node->m_nType == CVFDLNode::kFolder;
     }
     bool filterAcceptsColumn(int column, const QModelIndex&) const override { return column == 0; }
+    bool lessThan(const QModelIndex& a, const QModelIndex& b) const override {
+        const CVFDLNode* na = Source()->Node(a);
+        const CVFDLNode* nb = Source()->Node(b);
+        const int order = na && nb ? m_tree->CompareItems(na, nb) : 0;
+        return order != 0 ? order < 0 : a.row() < b.row();
+    }
     bool hasChildren(const QModelIndex& parent) const override {
         CVFDLNode* node = Source() ? Source()->Node(mapToSource(parent)) : nullptr;
         if (node && node->m_folder.m_fileData.m_nExpandStatus == 0) return m_tree->IsHasChild(node);
@@ -71,6 +77,7 @@ CVFDLTreeCtrl::CVFDLTreeCtrl(QWidget* parent) : QTreeView(parent), m_proxy(new d
     setRootIsDecorated(true);
     setUniformRowHeights(true);
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    m_proxy->sort(0);
     setModel(m_proxy);
     connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
         if (!HasBeenExpanded(index)) OnItemExpanding(index);
@@ -160,6 +167,8 @@ bool CVFDLTreeCtrl::EndLabelEdit(const QModelIndex& index, const QString& text) 
 void CVFDLTreeCtrl::CreateImageLists() {}
 
 int CVFDLTreeCtrl::GetImageIndex(CVFDLNode*) { return 0; }
+
+int CVFDLTreeCtrl::CompareItems(const CVFDLNode*, const CVFDLNode*) { return 0; }
 
 bool CVFDLTreeCtrl::IsHasChild(CVFDLNode* node) { return node && !node->m_children.empty(); }
 

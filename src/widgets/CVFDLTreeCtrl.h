@@ -3,7 +3,8 @@
 // to folders, so its items follow the document: a folder listed, made,
 // renamed or removed shows so at once, and an index never outlives its node.
 //
-// A derived class decides which unlisted folders show an expand button
+// Siblings are ordered by CompareItems and stay so as folders come or are
+// renamed. A derived class decides which unlisted folders show an expand button
 // (IsHasChild) and what happens the first time an item opens
 // (OnItemExpanding). Labels are edited in place (F2 or a click on the
 // selected item); the holder of the control accepts or refuses each edit
@@ -70,6 +71,9 @@ protected:
     virtual int GetImageIndex(CVFDLNode* node);
     // Whether a folder never listed shows an expand button.
     virtual bool IsHasChild(CVFDLNode* node);
+    // The order of two sibling folders (<0: a first); the default keeps the
+    // document's order.
+    virtual int CompareItems(const CVFDLNode* a, const CVFDLNode* b);
     // The first opening of an item; the default marks it loaded.
     virtual void OnItemExpanding(const QModelIndex& index);
     void MarkExpanded(const QModelIndex& index);

@@ -204,6 +204,10 @@ BrowseWindow::BrowseWindow(QWidget* parent)
         const std::string position = m_site.m_pFDFSDoc->GetAbsolutePos(node);
         if (position != m_strShown) ShowFolder(position);
     };
+    // Enter opens the current folder in the tree as a double click does.
+    m_tree->m_onKeyDown = [this](int key) {
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) m_tree->expand(m_tree->currentIndex());
+    };
     m_tree->m_onEndLabelEdit = [this](const QModelIndex& item, const QString& label) {
         return RenameTreeItem(item, label);
     };

@@ -4,6 +4,7 @@
 #include "widgets/CVFDLModel.h"
 #include "widgets/GuiCall.h"
 #include "widgets/ShellIcons.h"
+#include "widgets/ftp/CFDListCtrl.h"
 #include "widgets/ftp/FolderLoader.h"
 
 namespace velkor {
@@ -37,6 +38,10 @@ int CFDTreeCtrl::GetImageIndex(CVFDLNode* node) { return ShellIcons::NodeIconInd
 
 bool CFDTreeCtrl::IsHasChild(CVFDLNode* node) {
     return node && node->m_nType == CVFDLNode::kFolder;
+}
+
+int CFDTreeCtrl::CompareItems(const CVFDLNode* a, const CVFDLNode* b) {
+    return CFDListCtrl::CompareNames(a->Name(), b->Name());
 }
 
 void CFDTreeCtrl::OnItemExpanding(const QModelIndex& index) {

@@ -30,6 +30,8 @@ protected:
     void CreateImageLists() override;
     int GetImageIndex(CVFDLNode* node) override;
     bool IsHasChild(CVFDLNode* node) override;
+    // Folders by name as the list sorts them (f2 before f10, any case).
+    int CompareItems(const CVFDLNode* a, const CVFDLNode* b) override;
     void OnItemExpanding(const QModelIndex& index) override;
 };
 
