@@ -28,10 +28,9 @@ public:
 
     bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
         CVFDLModel* model = Source();
-        const CVFDLNode* shown = m_list->GetShownFolder();
-        if (!model || !shown) return false;
+        if (!model || !m_list->m_shown.isValid()) return false;
         const QModelIndex index = model->index(row, 0, parent);
-        const bool inShown = model->Node(parent) == shown;
+        const bool inShown = parent == m_list->m_shown;
         if (model->UpRowFolder(index)) return inShown && m_list->m_bUpRow;
         const CVFDLNode* node = model->Node(index);
         if (!node) return false;
@@ -110,7 +109,7 @@ CVFDLListCtrl::~CVFDLListCtrl() {
 }
 
 int CVFDLListCtrl::InitFileListCtrl(CFDFSDoc* doc) {
-    m_strShownId.clear();
+    m_shown = QPersistentModelIndex();
     m_hiddenIds.clear();
     m_titles.clear();
     m_alignments.clear();
@@ -131,21 +130,19 @@ CFDFSDoc* CVFDLListCtrl::GetDoc() const { return m_model ? m_model->Doc() : null
 
 void CVFDLListCtrl::BrowseFolder(const std::string& path, int flag) {
     clearSelection();
-    m_strShownId.clear();
+    m_shown = QPersistentModelIndex();
     m_hiddenIds.clear();
     m_nFlag = flag;
     CFDFSDoc* doc = GetDoc();
     CVFDLNode* folder = doc ? doc->GetNodeByFtpPos(path) : nullptr;
-    if (folder && folder->m_nType == CVFDLNode::kFolder) m_strShownId = folder->m_strID;
+    if (folder && folder->m_nType == CVFDLNode::kFolder) m_shown = m_model->IndexOf(folder);
     m_proxy->invalidate();
-    setRootIndex(m_strShownId.empty() ? QModelIndex()
-                                      : m_proxy->mapFromSource(m_model->IndexOf(folder)));
+    setRootIndex(m_shown.isValid() ? m_proxy->mapFromSource(m_shown) : QModelIndex());
     scrollToTop();
 }
 
 CVFDLNode* CVFDLListCtrl::GetShownFolder() const {
-    CFDFSDoc* doc = GetDoc();
-    return doc && !m_strShownId.empty() ? doc->GetNodeById(m_strShownId) : nullptr;
+    return m_model ? m_model->Node(m_shown) : nullptr;
 }
 
 void CVFDLListCtrl::ShowUpRow(bool show) {
@@ -155,11 +152,11 @@ void CVFDLListCtrl::ShowUpRow(bool show) {
 }
 
 int CVFDLListCtrl::GetItemCount() const {
-    return m_strShownId.empty() ? 0 : m_proxy->rowCount(rootIndex());
+    return m_shown.isValid() ? m_proxy->rowCount(rootIndex()) : 0;
 }
 
 QModelIndex CVFDLListCtrl::RowIndex(int row) const {
-    return m_strShownId.empty() ? QModelIndex() : m_proxy->index(row, 0, rootIndex());
+    return m_shown.isValid() ? m_proxy->index(row, 0, rootIndex()) : QModelIndex();
 }
 
 CVFDLNode* CVFDLListCtrl::GetItemNode(const QModelIndex& index) const {

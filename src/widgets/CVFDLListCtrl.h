@@ -11,6 +11,7 @@
 // folder above and for no node.
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QTreeView>
 #include <functional>
 #include <memory>
@@ -111,7 +112,9 @@ private:
 
     std::shared_ptr<CVFDLModel> m_model;
     detail::ListProxy* m_proxy;
-    std::string m_strShownId;
+    // The shown folder's index in the model: the model makes it invalid when
+    // the folder goes.
+    QPersistentModelIndex m_shown;
     int m_nFlag = kAllEntries;
     bool m_bUpRow = false;
     std::function<int(CVFDLNode*, CVFDLNode*)> m_compare;
