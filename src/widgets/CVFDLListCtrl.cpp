@@ -44,10 +44,10 @@ public:
         return column < m_list->GetColumnCount();
     }
     bool lessThan(const QModelIndex& a, const QModelIndex& b) const override {
-        CVFDLModel* model = Source();
-        if (model->UpRowFolder(a)) return !model->UpRowFolder(b);
-        if (model->UpRowFolder(b)) return false;
+        // Below a folder row 0 is its ".." row, which leads.
+        if (a.row() == 0 || b.row() == 0) return a.row() == 0 && b.row() != 0;
         if (!m_list->m_compare) return a.row() < b.row();
+        CVFDLModel* model = Source();
         return m_list->m_compare(model->Node(a), model->Node(b)) < 0;
     }
     // The list's rows open nothing below themselves.

@@ -4,7 +4,6 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <algorithm>
-#include <cctype>
 #include <string_view>
 
 #include "ftp/CFtpSite.h"
@@ -51,12 +50,20 @@ std::string_view TypeText(const std::string& name) {
     return dot == std::string::npos ? std::string_view() : std::string_view(name).substr(dot + 1);
 }
 
-// Byte texts compared without regard to ASCII case, as strcasecmp does.
+// A byte with ASCII capitals folded, whatever the process's locale (an
+// order that changed with LC_CTYPE would sort one folder two ways).
+int FoldCase(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte;
+}
+
+// Byte texts compared without regard to ASCII case, as strcasecmp does in
+// the C locale.
 int CompareNoCase(std::string_view a, std::string_view b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
-        const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+        const int ca = FoldCase(a[i]);
+        const int cb = FoldCase(b[i]);
         if (ca != cb) return ca - cb;
     }
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
@@ -86,8 +93,8 @@ int CFDListCtrl::CompareNames(std::string_view a, std::string_view b) {
             j = ej;
             continue;
         }
-        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
-        const int cb = std::tolower(static_cast<unsigned char>(b[j]));
+        const int ca = FoldCase(a[i]);
+        const int cb = FoldCase(b[j]);
         if (ca != cb) return ca - cb;
         ++i;
         ++j;
