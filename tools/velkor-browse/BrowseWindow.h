@@ -12,7 +12,8 @@
 // local folder and Ctrl+U uploads local files into the shown folder, with
 // the progress in the status line and in the transfer queue below (a row
 // per file: percentage, rate, time left, then the result). Files chosen
-// while the queue runs join it (downloads into the folder it downloads to);
+// while the queue runs join it (downloads into the folder it downloads to;
+// while a file dialog for an upload is open, the running file pauses);
 // Escape or the queue's Stop button stops the running file and the queued ones.
 // Where the local
 // file (or, uploading, the server's) is there already the user replaces
