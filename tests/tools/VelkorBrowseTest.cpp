@@ -71,6 +71,9 @@ TEST(VelkorBrowse, OpensDeletesRenamesRefreshesAndTransfers) {
     EXPECT_FALSE(window.Open(LoginUrl(server, "wrong"), error));
     EXPECT_NE(error.find("530"), std::string::npos) << error;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+    // A missing start folder is named as such, not as a failed logon.
+    EXPECT_FALSE(window.Open(LoginUrl(server) + "nope", error));
+    EXPECT_EQ(error.rfind("/nope is no folder on 127.0.0.1: 550", 0), 0u) << error;
     ASSERT_TRUE(window.Open(LoginUrl(server), error)) << error;
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));

@@ -275,6 +275,13 @@ bool BrowseWindow::Open(const tool::FtpUrl& address, std::string& error) {
             error = "cannot log on to " + address.host + ": TLS failed: " + m_site.m_strTlsError;
             return false;
         }
+        // Logged on, but the start folder was refused: the folder is named,
+        // not the logon.
+        if (m_site.m_nLoginState == kFtpLoggedOn) {
+            error = address.path + " is no folder on " + address.host + ": " + reply;
+            m_site.Logout();
+            return false;
+        }
         error = reply.empty() ? "cannot reach " + address.host + ":" + std::to_string(address.port) +
                                     ": " + SocketErrorText(GetLastSocketError())
                               : "cannot log on to " + address.host + ": " + reply;
